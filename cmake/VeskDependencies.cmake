@@ -1,0 +1,11 @@
+# Every third-party library the project links, found once here.
+find_package(Threads REQUIRED)
+find_package(Boost 1.81 REQUIRED COMPONENTS json)
+find_package(CURL REQUIRED)
+find_package(OpenSSL REQUIRED)
+find_package(SQLite3 REQUIRED)
+find_package(JPEG REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(RE2 REQUIRED IMPORTED_TARGET re2)
+pkg_check_modules(GUMBO REQUIRED IMPORTED_TARGET gumbo)
+pkg_check_modules(LIBEDIT IMPORTED_TARGET libedit)

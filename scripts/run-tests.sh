@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs dependencies, builds and runs the whole test suite.
+#   scripts/run-tests.sh                     normal build in build/
+#   scripts/run-tests.sh --sanitize address,undefined
+#                                            sanitizer build in build-<sanitizers>/
+# Tests start their own development servers on 127.0.0.1 (ephemeral ports).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+sanitize=""
+if [ "${1:-}" = "--sanitize" ]; then
+  sanitize="${2:?--sanitize needs a list, e.g. address,undefined}"
+fi
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+if [ -n "$sanitize" ]; then
+  dir="build-${sanitize//,/-}"
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVESK_SANITIZE="$sanitize" \
+    -DVESK_BUILD_BENCH=OFF
+  cmake --build "$dir" -j "$jobs"
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+  # The installed-package check links a plain consumer; it runs in the normal build.
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" -LE package
+else
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  cmake --build build -j "$jobs"
+  ctest --test-dir build --output-on-failure -j "$jobs"
+fi
