@@ -13,12 +13,12 @@ public:
     // `app` is an operator application's mode; the library always builds `sdk`.
     enum class ConnectionType { app, sdk };
 
-    NetworkSettings(ConnectionType connection, std::string token, std::string appId,
-                    std::string userId)
-        : connection(connection),
-          token(std::move(token)),
-          appId(std::move(appId)),
-          userId(std::move(userId)) {}
+    NetworkSettings(ConnectionType connectionType, std::string userToken, std::string applicationId,
+                    std::string user)
+        : connection(connectionType),
+          token(std::move(userToken)),
+          appId(std::move(applicationId)),
+          userId(std::move(user)) {}
 
     // The token the service expects: itself for `sdk`, "appm-<appId>-<token>" for `app`.
     [[nodiscard]] std::string getToken() const {
