@@ -167,9 +167,12 @@ RequestId HttpClient::Impl::send(HttpRequest request, Callback callback) {
     }
     if (accepted) {
         curl_multi_wakeup(multi_.get());
-    } else {
+    } else if (!multi_) {
         post(id, completion,
              unexpected(Error::make(Error::Kind::transport, "The HTTP client could not be started")));
+    } else {
+        completion->cancelled = true;
+        post(id, completion, unexpected(cancelledError()));
     }
     return RequestId{id};
 }

@@ -40,7 +40,8 @@ struct MultipartPart {
     std::string value;
     // When set, the part's content is this file, read while the request is sent.
     std::optional<std::filesystem::path> file;
-    // Sent as the part's filename; empty sends none (a plain field).
+    // Sent as the part's filename. Empty: none for an in-memory part (a plain
+    // field), the file's own name for a file part.
     std::string filename;
     // The part's Content-Type; empty sends none.
     std::string contentType;

@@ -116,7 +116,7 @@ TEST_P(HttpMethods, ReachTheServerAsSent) {
 INSTANTIATE_TEST_SUITE_P(All, HttpMethods,
                          ::testing::Values(HttpMethod::get, HttpMethod::post, HttpMethod::put, HttpMethod::patch,
                                            HttpMethod::del, HttpMethod::head),
-                         [](const auto& info) { return std::string(methodName(info.param)); });
+                         [](const auto& p) { return std::string(methodName(p.param)); });
 
 TEST_F(HttpClientTest, MultipartCarriesFieldsMemoryFilesAndDiskFilesIntact) {
     TempDir dir;
@@ -216,7 +216,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FaultCase{"Drop", dev::Fault::Action::drop, "v1/drop", Error::Kind::transport},
                       FaultCase{"Truncate", dev::Fault::Action::truncate, "_dev/blob", Error::Kind::transport},
                       FaultCase{"Hang", dev::Fault::Action::hang, "v1/hang", Error::Kind::timeout}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(HttpClientTest, ClosedPortIsATransportError) {
     std::uint16_t port = 0;
@@ -401,7 +401,7 @@ INSTANTIATE_TEST_SUITE_P(
                        }},
         UnsendableCase{"FileScheme", [](const std::string&) { return HttpRequest::get("file:///etc/hostname"); }},
         UnsendableCase{"MalformedUrl", [](const std::string&) { return HttpRequest::get("http://[::1"); }}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace vesk::net

@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(Chains, HttpClientTls,
                                            TlsCase{"ValidChainWithoutItsCa", "good", false, false},
                                            TlsCase{"CertificateForAnotherHost", "other", true, false},
                                            TlsCase{"SelfSignedCertificate", "self", true, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace
 }  // namespace vesk::net
