@@ -1,0 +1,330 @@
+#include "net/curl_transfer.hpp"
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+
+namespace vesk::net::detail {
+namespace {
+
+// Far above any real API reply's headers; stops a server that never ends them.
+constexpr std::size_t kMaxHeaderBytes = 256U * 1024U;
+constexpr long kMaxRedirects = 5;
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+}
+
+std::string_view trim(std::string_view s) {
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
+// Applies options in sequence and remembers the first one curl refused.
+class OptionSetter {
+public:
+    explicit OptionSetter(CURL* easy) : easy_(easy) {}
+
+    template <class T>
+    void operator()(CURLoption option, T value) {
+        if (result_ != CURLE_OK) {
+            return;
+        }
+        result_ = curl_easy_setopt(easy_, option, value);
+    }
+
+    [[nodiscard]] bool ok() const { return result_ == CURLE_OK; }
+    [[nodiscard]] std::string failure() const {
+        return std::string("The request could not be prepared: ") + curl_easy_strerror(result_);
+    }
+
+private:
+    CURL* easy_;
+    CURLcode result_ = CURLE_OK;
+};
+
+}  // namespace
+
+Transfer::Transfer(std::uint64_t id, HttpRequest request) : id_(id), request_(std::move(request)) {}
+
+Expected<std::unique_ptr<Transfer>> Transfer::create(std::uint64_t id, EasyHandle easy,
+                                                     HttpRequest request,
+                                                     const TransferSettings& settings) {
+    std::unique_ptr<Transfer> transfer(new Transfer(id, std::move(request)));
+    std::string failure;
+    if (!transfer->configure(std::move(easy), settings, failure)) {
+        return unexpected(Error::make(Error::Kind::transport, std::move(failure)));
+    }
+    return transfer;
+}
+
+bool Transfer::configure(EasyHandle easy, const TransferSettings& settings, std::string& failure) {
+    easy_ = std::move(easy);
+    CURL* handle = easy_.get();
+    OptionSetter set(handle);
+    url_ = request_.fullUrl();
+    const auto connectMs = static_cast<long>(std::max<std::int64_t>(1, request_.connectTimeout.count()));
+    const auto totalMs = static_cast<long>(std::max<std::int64_t>(0, request_.totalTimeout.count()));
+
+    set(CURLOPT_URL, url_.c_str());
+#if LIBCURL_VERSION_NUM >= 0x075500
+    set(CURLOPT_PROTOCOLS_STR, "http,https");
+    set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+#else
+    set(CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+    set(CURLOPT_REDIR_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+#endif
+    set(CURLOPT_PRIVATE, static_cast<void*>(this));
+    set(CURLOPT_ERRORBUFFER, static_cast<char*>(errorBuffer_));
+    // Signals cannot be used for timeouts in a multi-threaded process.
+    set(CURLOPT_NOSIGNAL, 1L);
+    set(CURLOPT_CONNECTTIMEOUT_MS, connectMs);
+    set(CURLOPT_TIMEOUT_MS, totalMs);
+    set(CURLOPT_TCP_KEEPALIVE, 1L);
+    set(CURLOPT_FOLLOWLOCATION, request_.followRedirects ? 1L : 0L);
+    set(CURLOPT_MAXREDIRS, kMaxRedirects);
+    set(CURLOPT_SSL_VERIFYPEER, 1L);
+    set(CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!settings.caFile.empty()) {
+        set(CURLOPT_CAINFO, settings.caFile.c_str());
+    }
+    set(CURLOPT_USERAGENT, settings.userAgent.c_str());
+    // Every decoder curl was built with; the size cap applies to decoded bytes.
+    set(CURLOPT_ACCEPT_ENCODING, "");
+    set(CURLOPT_WRITEFUNCTION, &Transfer::onBody);
+    set(CURLOPT_WRITEDATA, static_cast<void*>(this));
+    set(CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+    set(CURLOPT_HEADERDATA, static_cast<void*>(this));
+    if (request_.method != HttpMethod::head) {
+        // Refuses a declared Content-Length over the cap before any byte of the body.
+        set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request_.maxReplyBytes));
+    }
+    if (!set.ok()) {
+        failure = set.failure();
+        return false;
+    }
+
+    for (const auto& [name, value] : request_.headers) {
+        if (name.empty() || hasLineBreak(name) || hasLineBreak(value) ||
+            name.find(':') != std::string::npos) {
+            failure = "The request has an invalid header field: " + name;
+            return false;
+        }
+        // curl drops "Name:" with an empty value; "Name;" sends it empty.
+        const std::string line = value.empty() ? name + ";" : name + ": " + value;
+        if (!appendLine(headerList_, line.c_str())) {
+            failure = "The request could not be prepared: out of memory";
+            return false;
+        }
+    }
+    return configureBody(failure);
+}
+
+bool Transfer::configureBody(std::string& failure) {
+    CURL* handle = easy_.get();
+    OptionSetter set(handle);
+    const bool userContentType =
+        std::any_of(request_.headers.begin(), request_.headers.end(),
+                    [](const Parameter& h) { return equalsIgnoringCase(h.first, "Content-Type"); });
+    const HttpMethod method = request_.method;
+    std::string contentType;
+    bool hasBody = true;
+
+    if (const auto* raw = std::get_if<RawBody>(&request_.body)) {
+        set(CURLOPT_POSTFIELDS, raw->bytes.data());
+        set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(raw->bytes.size()));
+        contentType = raw->contentType;
+    } else if (const auto* form = std::get_if<FormBody>(&request_.body)) {
+        formBody_ = encodeForm(form->fields);
+        set(CURLOPT_POSTFIELDS, formBody_.c_str());
+        set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(formBody_.size()));
+        contentType = "application/x-www-form-urlencoded; charset=utf-8";
+    } else if (const auto* multipart = std::get_if<MultipartBody>(&request_.body)) {
+        if (!buildMime(*multipart, failure)) {
+            return false;
+        }
+        set(CURLOPT_MIMEPOST, mime_.get());
+    } else if (method == HttpMethod::post || method == HttpMethod::put || method == HttpMethod::patch) {
+        // An empty body, sent with Content-Length: 0; never read from stdin.
+        set(CURLOPT_POSTFIELDS, "");
+        set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(0));
+    } else {
+        hasBody = false;
+    }
+
+    if (method == HttpMethod::head) {
+        set(CURLOPT_NOBODY, 1L);
+    } else if (!hasBody && method == HttpMethod::get) {
+        set(CURLOPT_HTTPGET, 1L);
+    } else if (method != HttpMethod::post) {
+        set(CURLOPT_CUSTOMREQUEST, std::string(methodName(method)).c_str());
+    }
+
+    if (hasBody && !userContentType && std::holds_alternative<std::monostate>(request_.body)) {
+        // curl would label an empty body as a form otherwise.
+        contentType.clear();
+        if (!appendLine(headerList_, "Content-Type:")) {
+            failure = "The request could not be prepared: out of memory";
+            return false;
+        }
+    }
+    if (!contentType.empty() && !userContentType) {
+        const std::string line = "Content-Type: " + contentType;
+        if (!appendLine(headerList_, line.c_str())) {
+            failure = "The request could not be prepared: out of memory";
+            return false;
+        }
+    }
+    // No "Expect: 100-continue" round trip before large bodies.
+    if (!appendLine(headerList_, "Expect:")) {
+        failure = "The request could not be prepared: out of memory";
+        return false;
+    }
+    set(CURLOPT_HTTPHEADER, headerList_.get());
+    if (!set.ok()) {
+        failure = set.failure();
+        return false;
+    }
+    return true;
+}
+
+bool Transfer::buildMime(const MultipartBody& body, std::string& failure) {
+    mime_.reset(curl_mime_init(easy_.get()));
+    if (!mime_) {
+        failure = "The request could not be prepared: out of memory";
+        return false;
+    }
+    for (const MultipartPart& part : body.parts) {
+        curl_mimepart* p = curl_mime_addpart(mime_.get());
+        if (p == nullptr || curl_mime_name(p, part.name.c_str()) != CURLE_OK) {
+            failure = "The request could not be prepared: out of memory";
+            return false;
+        }
+        CURLcode result = CURLE_OK;
+        if (part.file) {
+            std::error_code ec;
+            if (!std::filesystem::is_regular_file(*part.file, ec)) {
+                failure = "The file to upload cannot be read: " + part.file->string();
+                return false;
+            }
+            // Sets the part to read from the file as it is sent, never all at once.
+            result = curl_mime_filedata(p, part.file->c_str());
+            if (result != CURLE_OK) {
+                failure = "The file to upload cannot be read: " + part.file->string();
+                return false;
+            }
+        } else {
+            result = curl_mime_data(p, part.value.data(), part.value.size());
+        }
+        if (result == CURLE_OK && !part.filename.empty()) {
+            result = curl_mime_filename(p, part.filename.c_str());
+        }
+        if (result == CURLE_OK && !part.contentType.empty()) {
+            result = curl_mime_type(p, part.contentType.c_str());
+        }
+        if (result != CURLE_OK) {
+            failure = std::string("The request could not be prepared: ") + curl_easy_strerror(result);
+            return false;
+        }
+    }
+    return true;
+}
+
+std::size_t Transfer::onBody(char* data, std::size_t size, std::size_t count, void* self) noexcept {
+    auto* transfer = static_cast<Transfer*>(self);
+    const std::size_t bytes = size * count;
+    std::string& body = transfer->reply_.body;
+    if (bytes > transfer->request_.maxReplyBytes - std::min(body.size(), transfer->request_.maxReplyBytes)) {
+        transfer->overCap_ = true;
+        return 0;
+    }
+    try {
+        body.append(data, bytes);
+    } catch (...) {
+        return 0;
+    }
+    return bytes;
+}
+
+std::size_t Transfer::onHeader(char* data, std::size_t size, std::size_t count, void* self) noexcept {
+    auto* transfer = static_cast<Transfer*>(self);
+    const std::size_t bytes = size * count;
+    transfer->headerBytes_ += bytes;
+    if (transfer->headerBytes_ > kMaxHeaderBytes) {
+        transfer->headersTooLarge_ = true;
+        return 0;
+    }
+    try {
+        return transfer->takeHeaderLine(std::string_view(data, bytes)) ? bytes : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+bool Transfer::takeHeaderLine(std::string_view line) {
+    Parameters& headers = reply_.headers;
+    if (line.rfind("HTTP/", 0) == 0) {
+        // A new response starts (after a redirect or an interim 1xx): keep only the last.
+        headers.clear();
+        return true;
+    }
+    if (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
+        const std::string_view folded = trim(line);
+        if (!headers.empty() && !folded.empty()) {
+            headers.back().second.append(" ").append(folded);
+        }
+        return true;
+    }
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos) {
+        return true;  // the blank line that ends the headers
+    }
+    headers.emplace_back(std::string(trim(line.substr(0, colon))), std::string(trim(line.substr(colon + 1))));
+    return true;
+}
+
+Expected<HttpReply> Transfer::finish(CURLcode code) {
+    CURL* handle = easy_.get();
+    if (overCap_ || code == CURLE_FILESIZE_EXCEEDED) {
+        return unexpected(Error::make(
+            Error::Kind::transport,
+            "The reply is larger than " + std::to_string(request_.maxReplyBytes) + " bytes"));
+    }
+    if (headersTooLarge_) {
+        return unexpected(Error::make(Error::Kind::transport, "The reply's header is too large"));
+    }
+    if (code != CURLE_OK) {
+        std::string text = errorBuffer_[0] != '\0' ? std::string(errorBuffer_) : curl_easy_strerror(code);
+        const auto kind = code == CURLE_OPERATION_TIMEDOUT ? Error::Kind::timeout : Error::Kind::transport;
+        return unexpected(Error::make(kind, std::move(text)));
+    }
+    long status = 0;
+    char* effective = nullptr;
+    curl_off_t micros = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_getinfo(handle, CURLINFO_EFFECTIVE_URL, &effective);
+    curl_easy_getinfo(handle, CURLINFO_TOTAL_TIME_T, &micros);
+    reply_.status = status;
+    reply_.effectiveUrl = effective != nullptr ? effective : url_;
+    reply_.elapsed = std::chrono::microseconds(micros);
+    return std::move(reply_);
+}
+
+long Transfer::newConnections() const noexcept {
+    long count = 0;
+    curl_easy_getinfo(easy_.get(), CURLINFO_NUM_CONNECTS, &count);
+    return count;
+}
+
+EasyHandle Transfer::releaseEasy() noexcept { return std::move(easy_); }
+
+}  // namespace vesk::net::detail

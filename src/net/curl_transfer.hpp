@@ -1,0 +1,75 @@
+// One request bound to a curl easy handle, and the reply collected for it.
+//
+// Threading: lives on the HTTP client's network thread only.
+// Invariant: every buffer and list the easy handle points at (body, header
+// list, mime tree, error buffer) is owned here and outlives the handle's use.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "core/expected.hpp"
+#include "net/curl_handles.hpp"
+#include "net/http_reply.hpp"
+#include "net/http_request.hpp"
+
+namespace vesk::net::detail {
+
+struct TransferSettings {
+    std::string caFile;
+    std::string userAgent;
+};
+
+class Transfer {
+public:
+    // Configures `easy` for `request`. Fails when the request cannot be sent
+    // at all (an unreadable file part, a curl option refused).
+    [[nodiscard]] static Expected<std::unique_ptr<Transfer>> create(std::uint64_t id, EasyHandle easy,
+                                                                    HttpRequest request,
+                                                                    const TransferSettings& settings);
+
+    Transfer(const Transfer&) = delete;
+    Transfer& operator=(const Transfer&) = delete;
+    ~Transfer() = default;
+
+    [[nodiscard]] std::uint64_t id() const noexcept { return id_; }
+    [[nodiscard]] CURL* easy() const noexcept { return easy_.get(); }
+
+    // The outcome once curl reports the transfer done with `code`. Call once.
+    [[nodiscard]] Expected<HttpReply> finish(CURLcode code);
+
+    // New connections this transfer had to open.
+    [[nodiscard]] long newConnections() const noexcept;
+
+    // Hands the easy handle back for reuse; the transfer is spent afterwards.
+    [[nodiscard]] EasyHandle releaseEasy() noexcept;
+
+private:
+    Transfer(std::uint64_t id, HttpRequest request);
+
+    [[nodiscard]] bool configure(EasyHandle easy, const TransferSettings& settings, std::string& failure);
+    [[nodiscard]] bool configureBody(std::string& failure);
+    [[nodiscard]] bool buildMime(const MultipartBody& body, std::string& failure);
+
+    static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self) noexcept;
+    static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self) noexcept;
+    bool takeHeaderLine(std::string_view line);
+
+    std::uint64_t id_;
+    HttpRequest request_;
+    std::string url_;
+    std::string formBody_;
+    Slist headerList_;
+    Mime mime_;
+    HttpReply reply_;
+    std::size_t headerBytes_ = 0;
+    bool overCap_ = false;
+    bool headersTooLarge_ = false;
+    char errorBuffer_[CURL_ERROR_SIZE] = {};
+    // Declared last so it is cleaned up before what it points at.
+    EasyHandle easy_;
+};
+
+}  // namespace vesk::net::detail

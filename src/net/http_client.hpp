@@ -1,0 +1,73 @@
+// HTTP client: libcurl's multi interface on one network thread of its own.
+//
+// Threading: `send` and `cancel` may be called from any thread (normally the
+// main executor's). Every callback runs as a task of the executor given at
+// construction, never on the network thread, and runs exactly once: with the
+// reply, with a transport/timeout error, or with a `cancelled` error.
+//
+// Connections are kept and reused across requests to the same host; TLS
+// peers and host names are always verified; proxies come from the usual
+// environment variables (http_proxy, https_proxy, no_proxy, ...).
+//
+// Requires: the executor outlives the client (destruction posts the
+// `cancelled` completions of requests still in flight to it).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/expected.hpp"
+#include "net/http_reply.hpp"
+#include "net/http_request.hpp"
+#include "vesk/executor.hpp"
+
+namespace vesk::net {
+
+// Names one sent request; zero names none.
+struct RequestId {
+    std::uint64_t value = 0;
+
+    [[nodiscard]] explicit operator bool() const noexcept { return value != 0; }
+    friend bool operator==(RequestId, RequestId) = default;
+};
+
+struct HttpClientOptions {
+    // A PEM file of trusted CAs used instead of the system's store (tests).
+    std::string caFile;
+    // Sent as User-Agent; empty sends "VeskSDK/<version>".
+    std::string userAgent;
+};
+
+class HttpClient {
+public:
+    using Callback = std::function<void(Expected<HttpReply>)>;
+
+    // Starts the network thread.
+    explicit HttpClient(Executor& executor, HttpClientOptions options = {});
+    // Completes every request still in flight with `cancelled` and joins the
+    // network thread. Callbacks already posted still run on the executor.
+    ~HttpClient();
+
+    HttpClient(const HttpClient&) = delete;
+    HttpClient& operator=(const HttpClient&) = delete;
+
+    // Queues `request`; `callback` later gets its outcome on the executor.
+    // Status codes from 400 on are replies, not errors.
+    RequestId send(HttpRequest request, Callback callback);
+
+    // Ends the request: unless its callback has already run, it runs once with
+    // a `cancelled` error, even if a reply has arrived meanwhile. Unknown or
+    // finished ids are ignored.
+    void cancel(RequestId id);
+
+    // New connections opened so far (stays flat while connections are reused).
+    [[nodiscard]] std::uint64_t connectionsOpened() const noexcept;
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace vesk::net
