@@ -35,6 +35,8 @@ struct Error {
         e.description = std::move(description);
         return e;
     }
+
+    friend bool operator==(const Error&, const Error&) = default;
 };
 
 }  // namespace vesk
