@@ -4,6 +4,7 @@
 
 #include "core/console_line.hpp"
 #include "core/platform_hooks.hpp"
+#include "core/system_console.hpp"
 
 namespace vesk {
 namespace {
@@ -12,7 +13,6 @@ struct SinkHolder {
     std::mutex mutex;
     std::shared_ptr<ConsoleSink> sink;
     bool chosen = false;  // false: the platform default has not been made yet
-    std::string subsystem = "Vesk";
 };
 
 // Never destroyed: lines may still be written while other statics are torn down.
@@ -42,24 +42,9 @@ std::shared_ptr<ConsoleSink> currentConsoleSink() {
     return h.sink;
 }
 
-void setConsoleSubsystem(std::string subsystem) {
-    auto& h = holder();
-    std::lock_guard lock(h.mutex);
-    h.subsystem = std::move(subsystem);
-}
-
-std::string consoleSubsystem() {
-    auto& h = holder();
-    std::lock_guard lock(h.mutex);
-    return h.subsystem;
-}
-
 void consoleLine(std::string_view category, std::string_view text) {
     try {
-        auto sink = currentConsoleSink();
-        if (sink) {
-            sink->write(consoleSubsystem(), category, text);
-        }
+        SystemConsole::shared().write(text, category);
     } catch (...) {
         // A console line is never worth an escaping exception.
     }

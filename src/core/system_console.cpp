@@ -1,7 +1,7 @@
 #include "core/system_console.hpp"
 
 #include "core/config/info_plist.hpp"
-#include "core/console_sink_holder.hpp"
+#include "core/console_line.hpp"
 
 namespace vesk {
 

@@ -3,7 +3,7 @@
 #include "core/config/bundle_lookup.hpp"
 #include "core/config/info_plist.hpp"
 #include "core/config/library_bundles.hpp"
-#include "core/support/capturing_console.hpp"
+#include "tests/support/capturing_console_sink.hpp"
 #include "core/system_console.hpp"
 #include "vesk/bundle.hpp"
 #include "vesk/configuration.hpp"
@@ -59,7 +59,7 @@ TEST_F(ConfigTest, MissingBundleDictionaryOrNonStringEntryIsAbsent) {
 }
 
 TEST_F(ConfigTest, ConsoleSubsystemIsTheHostIdentifierUnderItsSpacedKey) {
-    test::CapturingConsole console;
+    testing::ScopedConsoleCapture console;
     Bundle standardOnly("com.example.host");
     standardOnly.setInfo("CFBundleIdentifier", JsonValue("com.example.host"));
     setMainBundle(standardOnly);
@@ -70,7 +70,7 @@ TEST_F(ConfigTest, ConsoleSubsystemIsTheHostIdentifierUnderItsSpacedKey) {
     setMainBundle(spaced);
     SystemConsole::shared().writeSeparator("two", "VeskPush");
 
-    const auto lines = console.lines();
+    const auto lines = console.sink().lines();
     ASSERT_EQ(lines.size(), 2U);
     EXPECT_EQ(lines[0].subsystem, "Vesk");
     EXPECT_EQ(lines[0].category, "VeskPush");

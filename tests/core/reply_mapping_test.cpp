@@ -4,12 +4,11 @@
 
 #include "core/simple_id.hpp"
 #include "vesk/bundle.hpp"
-#include "core/support/capturing_console.hpp"
+#include "tests/support/capturing_console_sink.hpp"
 
 namespace vesk {
 namespace {
 
-using test::CapturingConsole;
 
 TEST(Meta, DecodesWithOnlyAStatus) {
     const auto meta = json::decodeText<Meta>(R"({"status":200})");
@@ -80,13 +79,13 @@ TEST(ReplyMapping, SuccessWithoutErrorFields) {
 }
 
 TEST(ReplyMapping, UndecodableSuccessIsARussianErrorValueAndAConsoleLine) {
-    CapturingConsole console;
+    testing::ScopedConsoleCapture console;
     const auto missingMeta = mapReply<JsonValue>(200, R"({"data":{}})");
     ASSERT_TRUE(missingMeta);
     ASSERT_TRUE(missingMeta->error());
     EXPECT_EQ(missingMeta->error()->kind(), UIRepresentableError::Case::custom);
     EXPECT_EQ(missingMeta->error()->text(), "ошибка десериализации модели Response<JsonValue>");
-    EXPECT_EQ(console.lines().size(), 1U);
+    EXPECT_EQ(console.sink().lines().size(), 1U);
 
     const auto wrongData = mapReply<SimpleId>(201, R"({"meta":{"status":200},"data":[]})");
     ASSERT_TRUE(wrongData && wrongData->error());

@@ -24,15 +24,6 @@ TEST(ConsoleSink, LinesGoToTheInstalledSinkWithSubsystemAndCategory) {
     EXPECT_EQ(lines[0].text, "shown");
 }
 
-TEST(ConsoleSink, SubsystemCanBeChanged) {
-    ScopedConsoleCapture capture;
-    setConsoleSubsystem("com.example.host");
-    consoleLine("c", "t");
-    setConsoleSubsystem("Vesk");
-    ASSERT_EQ(capture.sink().lines().size(), 1U);
-    EXPECT_EQ(capture.sink().lines()[0].subsystem, "com.example.host");
-}
-
 TEST(ConsoleSink, NullSinkSilencesTheConsole) {
     ScopedConsoleCapture capture;
     setConsoleSink(nullptr);

@@ -4,7 +4,7 @@
 #include <fstream>
 
 #include "core/config/library_bundles.hpp"
-#include "core/support/capturing_console.hpp"
+#include "tests/support/capturing_console_sink.hpp"
 #include "services/network/parameter_encoding.hpp"
 #include "services/network/targets/conversation_target.hpp"
 #include "services/network/targets/event_prop_target.hpp"
@@ -161,7 +161,7 @@ TEST_F(ProviderTest, LoggingOnlyForExactlyOne) {
 }
 
 TEST_F(ProviderTest, LoggerMasksTheToken) {
-    test::CapturingConsole console;
+    testing::ScopedConsoleCapture console;
     const VeskProvider provider(settings(Kind::sdk, "secret-token"), true);
     const auto request = provider.request(ConversationTraget::start("hi"));
     provider.logRequest(*request);
@@ -169,7 +169,7 @@ TEST_F(ProviderTest, LoggerMasksTheToken) {
     reply.status = 200;
     reply.body = R"({"echo":"secret-token"})";
     provider.logReply(*request, &reply, nullptr);
-    const auto lines = console.lines();
+    const auto lines = console.sink().lines();
     ASSERT_EQ(lines.size(), 2U);
     for (const auto& line : lines) {
         EXPECT_EQ(line.text.find("secret-token"), std::string::npos) << line.text;
@@ -184,11 +184,11 @@ TEST_F(ProviderTest, EventWithoutParamsSendsOnlyTheEvent) {
 }
 
 TEST_F(ProviderTest, UnreadableJpegDegradesToAPlainPost) {
-    test::CapturingConsole console;
+    testing::ScopedConsoleCapture console;
     const auto target = ConversationTraget::replyFile(true, "d", "/nonexistent/a.jpeg", "r");
     EXPECT_EQ(target.task.kind, Task::Kind::requestPlain);
     EXPECT_EQ(target.path, "conversations/d/replyfile");
-    const auto lines = console.lines();
+    const auto lines = console.sink().lines();
     ASSERT_EQ(lines.size(), 2U);
     EXPECT_EQ(lines[0].text, "jpeg");
     EXPECT_EQ(lines[1].text, "ERROR while replyFile");
