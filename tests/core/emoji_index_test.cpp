@@ -125,6 +125,23 @@ TEST(EmojiIndex, ManyNamesAreAllFoundAndNoneInvented) {
     }
 }
 
+TEST(EmojiIndex, ScatteredStartBytesAreFoundWithoutTheVectorScan) {
+    // Nine separate runs of start bytes: more than the vector scan handles.
+    std::vector<Row> rows;
+    for (const char c : std::string("acegikmoq")) {
+        rows.push_back({{std::string(1, c)}, {std::string(1, c)}});
+    }
+    const Fixture f(rows);
+    std::string text;
+    std::string expected;
+    for (int i = 0; i < 150; ++i) {
+        const char c = "abcdefghijklmnopqr"[i % 18];
+        text += c;
+        expected += (c - 'a') % 2 == 0 ? ":" + std::string(1, c) + ":" : std::string(1, c);
+    }
+    EXPECT_EQ(f.escape(text), expected);
+}
+
 TEST(EmojiIndex, EmptyTableChangesNothing) {
     const Fixture f({});
     EXPECT_EQ(f.unescape(":a: ::"), ":a: ::");

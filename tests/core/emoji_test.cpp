@@ -204,6 +204,39 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"not UTF-8", "a\xFF\xC0z", "a\xFF\xC0z"}, Case{"no emoji", "hello", "hello"},
         Case{"empty", "", ""}));
 
+TEST(EmojiEscaping, FindsEmojiAtEveryOffsetAroundTheScanBlocks) {
+    const std::string keycap = "#" + kVs16 + kKeycap;
+    for (std::size_t length : {63u, 64u, 65u, 127u, 128u, 129u, 200u}) {
+        for (std::size_t at = 0; at + keycap.size() <= length; ++at) {
+            std::string text(length, 'a');
+            text.replace(at, keycap.size(), keycap);
+            std::string expected(length - keycap.size(), 'a');
+            expected.insert(at, ":hash:");
+            ASSERT_EQ(emojiEscapedString(text), expected) << length << " " << at;
+        }
+    }
+}
+
+TEST(EmojiEscaping, EveryKindOfStartByteIsFoundPastTheFirstBlock) {
+    // Neighbours of the bytes that start table texts: '#', '*', '0'-'9', 0xC2, 0xE2-0xE3
+    // and 0xF0. A scan that skipped too little would still be right; one that skipped a
+    // start byte would lose the emoji after it.
+    std::string noise = "\"$)+/:";
+    for (const int b : {0xC1, 0xC3, 0xE1, 0xE4, 0xEF, 0xF1}) {
+        noise += static_cast<char>(b);
+        noise += "\x80";
+    }
+    noise += noise + noise + noise;
+    ASSERT_GT(noise.size(), 64u);
+    const std::vector<std::pair<std::string, std::string>> emoji = {
+        {"#", ":pound_symbol:"}, {"*", ":asterisk_symbol:"},      {"0", ":digit_zero:"},
+        {"9", ":digit_nine:"},   {"\u00A9\uFE0F", ":copyright:"}, {kHeart, ":heart:"},
+        {"\u3299", ":secret:"},  {kThumbsUp, ":thumbsup:"}};
+    for (const auto& [text, shortcode] : emoji) {
+        EXPECT_EQ(emojiEscapedString(noise + text + noise), noise + shortcode + noise) << shortcode;
+    }
+}
+
 TEST(EmojiRoundTrip, EveryShortnameUnescapesToItsFirstTextAndEscapesToItsFirstName) {
     for (const Emoji& e : Emoji::allCases()) {
         const std::string primary = ":" + std::string(e.name()) + ":";

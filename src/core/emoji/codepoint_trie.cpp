@@ -1,7 +1,12 @@
 #include "core/emoji/codepoint_trie.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace vesk::emoji {
 namespace {
@@ -101,6 +106,25 @@ CodepointTrie::CodepointTrie(const EmojiTable& table) {
     for (std::uint32_t i = 0; i < root.span; ++i) {
         startBytes_[root.lo + i] = children_[root.firstChild + i] != 0;
     }
+    findStartRanges();
+}
+
+void CodepointTrie::findStartRanges() {
+    rangeCount_ = 0;
+    for (unsigned b = 0; b < 256; ++b) {
+        if (!startBytes_[b]) {
+            continue;
+        }
+        if (b > 0 && startBytes_[b - 1]) {
+            ++ranges_[rangeCount_ - 1].width;
+            continue;
+        }
+        if (rangeCount_ == kMaxRanges) {
+            rangeCount_ = 0;  // too scattered: the byte table alone will do
+            return;
+        }
+        ranges_[rangeCount_++] = ByteRange{static_cast<unsigned char>(b), 0};
+    }
 }
 
 // `keys` are sorted, distinct, and share the `depth` bytes that lead to `node`.
@@ -136,24 +160,36 @@ void CodepointTrie::addChildren(std::uint32_t node, std::span<const Key> keys, s
     }
 }
 
-CodepointTrie::Match CodepointTrie::longestPrefix(std::string_view text) const noexcept {
-    Match best;
-    std::uint32_t node = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const Node& at = nodes_[node];
-        const unsigned offset = static_cast<unsigned char>(text[i]) - unsigned{at.lo};
-        if (offset >= at.span) {
-            break;
+std::uint64_t CodepointTrie::startMask(const char* block) const noexcept {
+#if defined(__SSE2__)
+    if (rangeCount_ > 0) {
+        __m128i lo[kMaxRanges];
+        __m128i width[kMaxRanges];
+        for (std::size_t k = 0; k < rangeCount_; ++k) {
+            lo[k] = _mm_set1_epi8(static_cast<char>(ranges_[k].lo));
+            width[k] = _mm_set1_epi8(static_cast<char>(ranges_[k].width));
         }
-        node = children_[at.firstChild + offset];
-        if (node == 0) {
-            break;
+        std::uint64_t mask = 0;
+        for (unsigned part = 0; part < kBlock / 16; ++part) {
+            const __m128i bytes =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 16 * part));
+            __m128i hit = _mm_setzero_si128();
+            // A byte is in [lo, lo + width] when byte - lo wraps to at most width.
+            for (std::size_t k = 0; k < rangeCount_; ++k) {
+                const __m128i d = _mm_sub_epi8(bytes, lo[k]);
+                hit = _mm_or_si128(hit, _mm_cmpeq_epi8(_mm_min_epu8(d, width[k]), d));
+            }
+            mask |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(hit))}
+                    << (16 * part);
         }
-        if (nodes_[node].entry != kNoEmoji) {
-            best = Match{nodes_[node].entry, i + 1};
-        }
+        return mask;
     }
-    return best;
+#endif
+    std::uint64_t mask = 0;
+    for (unsigned k = 0; k < kBlock; ++k) {
+        mask |= std::uint64_t{startBytes_[static_cast<unsigned char>(block[k])]} << k;
+    }
+    return mask;
 }
 
 std::uint32_t CodepointTrie::find(std::string_view text) const noexcept {

@@ -1,5 +1,7 @@
 #include "core/emoji/emoji_conversions.hpp"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace vesk::emoji {
@@ -44,30 +46,37 @@ std::string unescapeShortcodes(std::string_view text, const EmojiTable& table,
 
 std::string escapeEmoji(std::string_view text, const EmojiTable& table, const CodepointTrie& trie) {
     const std::size_t size = text.size();
-    const auto nextCandidate = [&](std::size_t from) {
-        while (from < size && !trie.mayStartWith(static_cast<unsigned char>(text[from]))) {
-            ++from;
-        }
-        return from;
-    };
     std::string out;
-    std::size_t copied = 0;
-    for (std::size_t i = nextCandidate(0); i < size;) {
-        const CodepointTrie::Match m = trie.longestPrefix(text.substr(i));
+    std::size_t copied = 0;  // text before this is in `out`
+    std::size_t resume = 0;  // text before this is copied or inside a match
+    const auto tryAt = [&](std::size_t at) {
+        const CodepointTrie::Match m = trie.longestPrefix(text.substr(at));
         if (m.length == 0) {
-            i = nextCandidate(i + 1);
-            continue;
+            return;
         }
         if (copied == 0) {
             out.reserve(size + size / 4);  // the first match: the text does change
         }
-        out.append(text, copied, i - copied);
+        out.append(text, copied, at - copied);
         out += ':';
         out.append(table.shortname(m.entry, 0));
         out += ':';
-        i += m.length;
-        copied = i;
-        i = nextCandidate(i);
+        copied = resume = at + m.length;
+    };
+    std::size_t block = 0;
+    for (; block + CodepointTrie::kBlock <= size; block += CodepointTrie::kBlock) {
+        for (std::uint64_t mask = trie.startMask(text.data() + block); mask != 0;
+             mask &= mask - 1) {
+            const std::size_t at = block + static_cast<std::size_t>(std::countr_zero(mask));
+            if (at >= resume) {
+                tryAt(at);
+            }
+        }
+    }
+    for (std::size_t at = std::max(block, resume); at < size; ++at) {
+        if (at >= resume && trie.mayStartWith(static_cast<unsigned char>(text[at]))) {
+            tryAt(at);
+        }
     }
     if (copied == 0) {
         return std::string(text);
