@@ -24,7 +24,7 @@ std::u32string scalarsOf(std::string_view utf8) {
     for (std::size_t i = 0; i < utf8.size();) {
         const auto lead = static_cast<unsigned char>(utf8[i]);
         const std::size_t n = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-        char32_t c = n == 1 ? lead : lead & (0x3F >> (n - 1));
+        auto c = static_cast<char32_t>(n == 1 ? lead : lead & (0x3F >> (n - 1)));
         for (std::size_t k = 1; k < n; ++k) {
             c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
         }
@@ -36,10 +36,14 @@ std::u32string scalarsOf(std::string_view utf8) {
 
 class Reference {
   public:
+    // Alternatives are grouped by a byte that decides whether they can match at all (a
+    // shortcode's second, a text's first); each group keeps the alternation's order.
     Reference() {
         for (const Emoji& e : Emoji::allCases()) {
             for (const auto name : e.shortnames()) {
-                shortcodes_.push_back(":" + std::string(name) + ":");
+                const std::string shortcode = ":" + std::string(name) + ":";
+                shortcodesBySecondByte_[static_cast<unsigned char>(shortcode[1])].push_back(
+                    shortcode);
                 byShortname_[std::string(name)] = e.position();  // later entries win
             }
             for (const auto text : e.codepoints()) {
@@ -47,10 +51,16 @@ class Reference {
                 byCodepoints_[std::string(text)] = e.position();
             }
         }
-        std::sort(texts_.begin(), texts_.end(), [](const std::string& a, const std::string& b) {
-            return scalarsOf(a) > scalarsOf(b);
-        });
-        // Grouping by first byte keeps each group's order and skips hopeless alternatives.
+        std::vector<std::pair<std::u32string, std::string>> byScalars;
+        for (auto& t : texts_) {
+            byScalars.emplace_back(scalarsOf(t), std::move(t));
+        }
+        std::sort(byScalars.begin(), byScalars.end(),
+                  [](const auto& a, const auto& b) { return a.first > b.first; });
+        texts_.clear();
+        for (auto& [scalars, t] : byScalars) {
+            texts_.push_back(std::move(t));
+        }
         for (const auto& t : texts_) {
             textsByFirstByte_[static_cast<unsigned char>(t[0])].push_back(t);
         }
@@ -60,8 +70,9 @@ class Reference {
         std::string out;
         for (std::size_t i = 0; i < text.size();) {
             const std::string* hit = nullptr;
-            if (text[i] == ':') {
-                for (const auto& alternative : shortcodes_) {
+            if (text[i] == ':' && i + 1 < text.size()) {
+                const auto second = static_cast<unsigned char>(text[i + 1]);
+                for (const auto& alternative : shortcodesBySecondByte_[second]) {
                     if (text.substr(i).starts_with(alternative)) {
                         hit = &alternative;
                         break;
@@ -100,7 +111,7 @@ class Reference {
     }
 
   private:
-    std::vector<std::string> shortcodes_;
+    std::array<std::vector<std::string>, 256> shortcodesBySecondByte_;
     std::vector<std::string> texts_;
     std::array<std::vector<std::string>, 256> textsByFirstByte_;
     std::map<std::string, std::size_t> byShortname_;
