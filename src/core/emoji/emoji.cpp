@@ -37,7 +37,7 @@ std::optional<Emoji> Emoji::atPosition(std::size_t position) noexcept {
     return Emoji(static_cast<std::uint32_t>(position));
 }
 
-std::optional<Emoji> Emoji::withShortname(std::string_view name) noexcept {
+std::optional<Emoji> Emoji::withShortname(std::string_view name) {
     const std::uint32_t entry = builtinShortnameIndex().find(name);
     if (entry == kNoEmoji) {
         return std::nullopt;
@@ -45,7 +45,7 @@ std::optional<Emoji> Emoji::withShortname(std::string_view name) noexcept {
     return Emoji(entry);
 }
 
-std::optional<Emoji> Emoji::withCodepoints(std::string_view text) noexcept {
+std::optional<Emoji> Emoji::withCodepoints(std::string_view text) {
     const std::uint32_t entry = builtinCodepointTrie().find(text);
     if (entry == kNoEmoji) {
         return std::nullopt;
