@@ -61,7 +61,8 @@ std::optional<std::vector<std::string>> decodeArray(std::string_view bytes) {
         }
         std::uint32_t n = 0;
         for (int i = 0; i < 4; ++i) {
-            n |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]))
+            n |= static_cast<std::uint32_t>(
+                     static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]))
                  << (8 * i);
         }
         bytes.remove_prefix(4);
@@ -99,9 +100,9 @@ Expected<sqlite::Database, OpenFailure> openDatabase(const std::filesystem::path
     ::close(fd);
 
     sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(file.c_str(), &raw,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(file.c_str(), &raw,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     sqlite::Database db(raw);
     if (rc != SQLITE_OK) {
         return failure(isNotADatabase(rc), errorText(db.get(), rc));
@@ -212,9 +213,10 @@ bool SqliteKeyValueStore::prepareStatements() {
         return rc == SQLITE_OK;
     };
     return prepare("SELECT kind, value FROM kv WHERE key = ?1", select_) &&
-           prepare("INSERT INTO kv(key, kind, value) VALUES(?1, ?2, ?3) "
-                   "ON CONFLICT(key) DO UPDATE SET kind = excluded.kind, value = excluded.value",
-                   upsert_) &&
+           prepare(
+               "INSERT INTO kv(key, kind, value) VALUES(?1, ?2, ?3) "
+               "ON CONFLICT(key) DO UPDATE SET kind = excluded.kind, value = excluded.value",
+               upsert_) &&
            prepare("DELETE FROM kv WHERE key = ?1", delete_) &&
            prepare("BEGIN IMMEDIATE", begin_) && prepare("COMMIT", commit_) &&
            prepare("ROLLBACK", rollback_);
@@ -227,8 +229,8 @@ void SqliteKeyValueStore::report(std::string_view what, int rc) const {
 
 bool SqliteKeyValueStore::calledFromUpdate() const {
     if (updatingThread_.load() == std::this_thread::get_id()) {
-        consoleLine(kCategory, "store \"" + label_ +
-                                   "\": called from inside its own update; the call fails");
+        consoleLine(kCategory,
+                    "store \"" + label_ + "\": called from inside its own update; the call fails");
         return true;
     }
     return false;

@@ -151,10 +151,11 @@ TEST_P(UnusableDirectory, KeepsValuesInMemoryWithOneLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, UnusableDirectory,
-    ::testing::Values(
-        Unusable{"UnderARegularFile", [](const fs::path& root) { return root / "a-file" / "vesk"; }},
-        Unusable{"IsARegularFile", [](const fs::path& root) { return root / "a-file"; }},
-        Unusable{"NoHome", [](const fs::path&) { return fs::path(); }}),
+    ::testing::Values(Unusable{"UnderARegularFile",
+                               [](const fs::path& root) { return root / "a-file" / "vesk"; }},
+                      Unusable{"IsARegularFile",
+                               [](const fs::path& root) { return root / "a-file"; }},
+                      Unusable{"NoHome", [](const fs::path&) { return fs::path(); }}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(FileKeyValueStore, StoreFileThatIsADirectoryKeepsValuesInMemory) {
@@ -193,7 +194,12 @@ INSTANTIATE_TEST_SUITE_P(Hostile, SuiteName,
 TEST(FileKeyValueStore, DistinctNamesNeverShareAFile) {
     TempDir dir;
     auto factory = makeFileKeyValueStoreFactory(dir.path());
-    const std::vector<std::string> names = {"a/b", "a%2Fb", "a_b", "A/B", "..", "%2E%2E",
+    const std::vector<std::string> names = {"a/b",
+                                            "a%2Fb",
+                                            "a_b",
+                                            "A/B",
+                                            "..",
+                                            "%2E%2E",
                                             std::string(199, 'x') + "1",
                                             std::string(199, 'x') + "2"};
     for (const auto& name : names) {
@@ -207,7 +213,8 @@ TEST(FileKeyValueStore, DistinctNamesNeverShareAFile) {
 
 TEST(FileKeyValueStore, UnusableSuiteNamesGiveNoStore) {
     TempDir dir;
-    for (auto factory : {makeFileKeyValueStoreFactory(dir.path()), makeInMemoryKeyValueStoreFactory()}) {
+    for (auto factory :
+         {makeFileKeyValueStoreFactory(dir.path()), makeInMemoryKeyValueStoreFactory()}) {
         EXPECT_EQ(factory->suite(""), nullptr);
         EXPECT_EQ(factory->suite(std::string("a\0b", 3)), nullptr);
         EXPECT_EQ(factory->suite("line\nbreak"), nullptr);
@@ -282,7 +289,7 @@ TEST(FileKeyValueStore, TwoProcessesAppendingThroughUpdateLoseNothing) {
 
 // The registry: which stores the library itself uses.
 class StoreRegistry : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         setKeyValueStoreFactory(nullptr);
         setDataDirectory({});
@@ -310,7 +317,7 @@ TEST_F(StoreRegistry, HostFactoryReplacesTheFileStoresUntilReset) {
 }
 
 class DefaultDataDirectory : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (const char* name : {"XDG_DATA_HOME", "HOME"}) {
             const char* v = std::getenv(name);
