@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <system_error>
+#include <thread>
 
 #include "core/console_line.hpp"
 #include "core/expected.hpp"
@@ -90,6 +93,35 @@ std::string_view columnBytes(sqlite3_stmt* stmt, int index) {
     return {static_cast<const char*>(data), static_cast<std::size_t>(n)};
 }
 
+int setUp(sqlite3* db) {
+    int rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA journal_mode=WAL", nullptr,
+                          nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
+    }
+    return rc;
+}
+
+// Switching a new file to WAL needs an exclusive lock, and SQLite answers "busy" at once,
+// without its busy handler, when two processes open the same new file together (one of
+// them must give way to avoid a deadlock). So setting up retries for the busy timeout.
+template <class Step>
+int retryWhileBusy(Step step) {
+    using namespace std::chrono;
+    auto deadline = steady_clock::now() + milliseconds(SqliteKeyValueStore::kBusyTimeoutMs);
+    auto pause = milliseconds(1);
+    while (true) {
+        int rc = step();
+        int primary = rc & 0xFF;
+        if ((primary != SQLITE_BUSY && primary != SQLITE_LOCKED) ||
+            steady_clock::now() >= deadline) {
+            return rc;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, milliseconds(50));
+    }
+}
+
 Expected<sqlite::Database, OpenFailure> openDatabase(const std::filesystem::path& file) {
     // Created here first so the file (and the WAL files SQLite derives from it) are
     // private to the user: the store holds a token.
@@ -110,11 +142,7 @@ Expected<sqlite::Database, OpenFailure> openDatabase(const std::filesystem::path
     sqlite3_extended_result_codes(db.get(), 1);
     sqlite3_busy_timeout(db.get(), SqliteKeyValueStore::kBusyTimeoutMs);
 
-    rc = sqlite3_exec(db.get(), "PRAGMA synchronous=NORMAL; PRAGMA journal_mode=WAL", nullptr,
-                      nullptr, nullptr);
-    if (rc == SQLITE_OK) {
-        rc = sqlite3_exec(db.get(), kSchema, nullptr, nullptr, nullptr);
-    }
+    rc = retryWhileBusy([&] { return setUp(db.get()); });
     if (rc != SQLITE_OK) {
         return failure(isNotADatabase(rc), errorText(db.get(), rc));
     }
@@ -125,7 +153,10 @@ Expected<sqlite::Database, OpenFailure> openDatabase(const std::filesystem::path
     if (rc != SQLITE_OK) {
         return failure(isNotADatabase(rc), errorText(db.get(), rc));
     }
-    rc = sqlite3_step(check);
+    rc = retryWhileBusy([&] {
+        sqlite3_reset(check);
+        return sqlite3_step(check);
+    });
     if (rc != SQLITE_ROW) {
         return failure(isNotADatabase(rc), errorText(db.get(), rc));
     }

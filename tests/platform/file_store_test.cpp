@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -232,8 +233,14 @@ pid_t spawnAppender(const fs::path& dir, const int (&fds)[2], const std::string&
     }
     alarm(300);  // a child that hangs dies instead of hanging the suite
     close(fds[1]);
-    int readFd = fds[0];  // a child that hangs dies instead of hanging the suite
+    int readFd = fds[0];
+    auto capture = std::make_shared<testing::CapturingConsoleSink>();
+    setConsoleSink(capture);
     auto store = makeFileKeyValueStoreFactory(dir)->suite("group.com.example");
+    if (!capture->lines().empty()) {
+        std::fprintf(stderr, "child %s: %s\n", prefix.c_str(), capture->lines()[0].text.c_str());
+        _exit(4);  // fell back to memory: it would not share the list
+    }
     char go = 0;
     if (read(readFd, &go, 1) < 0) {
         _exit(3);
@@ -251,6 +258,9 @@ pid_t spawnAppender(const fs::path& dir, const int (&fds)[2], const std::string&
             return std::optional<StoreValue>(std::move(items));
         });
         if (!ok) {
+            std::fprintf(
+                stderr, "child %s: %s\n", prefix.c_str(),
+                capture->lines().empty() ? "update failed" : capture->lines().back().text.c_str());
             _exit(2);
         }
     }
@@ -284,6 +294,49 @@ TEST(FileKeyValueStore, TwoProcessesAppendingThroughUpdateLoseNothing) {
     for (int i = 0; i < kEach; ++i) {
         EXPECT_TRUE(unique.contains("a" + std::to_string(i)));
         EXPECT_TRUE(unique.contains("b" + std::to_string(i)));
+    }
+}
+
+// Regression: two processes opening the same new file at once got "database is locked"
+// from the switch to WAL, and one of them silently kept its values in memory.
+TEST(FileKeyValueStore, ProcessesOpeningOneNewFileTogetherAllGetTheFile) {
+    constexpr int kRounds = 10;
+    constexpr int kProcesses = 6;
+    for (int round = 0; round < kRounds; ++round) {
+        TempDir dir;
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        std::vector<pid_t> children;
+        for (int p = 0; p < kProcesses; ++p) {
+            pid_t pid = fork();
+            if (pid == 0) {
+                alarm(120);
+                close(fds[1]);
+                char go = 0;
+                if (read(fds[0], &go, 1) < 0) {
+                    _exit(3);
+                }
+                auto capture = std::make_shared<testing::CapturingConsoleSink>();
+                setConsoleSink(capture);
+                auto store = makeFileKeyValueStoreFactory(dir.path())->suite("group.shared");
+                bool ok = store->setInteger("p" + std::to_string(p), p);
+                _exit(ok && capture->lines().empty() ? 0 : 4);
+            }
+            ASSERT_GT(pid, 0);
+            children.push_back(pid);
+        }
+        close(fds[0]);
+        close(fds[1]);
+        for (pid_t pid : children) {
+            int status = 0;
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            ASSERT_TRUE(WIFEXITED(status));
+            EXPECT_EQ(WEXITSTATUS(status), 0) << "round " << round;
+        }
+        auto store = makeFileKeyValueStoreFactory(dir.path())->suite("group.shared");
+        for (int p = 0; p < kProcesses; ++p) {
+            EXPECT_EQ(store->integer("p" + std::to_string(p)), p) << "round " << round;
+        }
     }
 }
 
