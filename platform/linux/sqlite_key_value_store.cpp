@@ -93,6 +93,18 @@ std::string_view columnBytes(sqlite3_stmt* stmt, int index) {
     return {static_cast<const char*>(data), static_cast<std::size_t>(n)};
 }
 
+// Waits for another connection's lock in short steps, up to the busy timeout. SQLite's own
+// timeout backs off to 100 ms polls, so a process that keeps writing (the host app) could
+// starve a waiting one (the notification extension); polling every 2 ms shares the lock.
+int waitWhileBusy(void* /*unused*/, int calls) {
+    constexpr int kStepMs = 2;
+    if (calls >= SqliteKeyValueStore::kBusyTimeoutMs / kStepMs) {
+        return 0;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(calls < 10 ? 1 : kStepMs));
+    return 1;
+}
+
 int setUp(sqlite3* db) {
     int rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA journal_mode=WAL", nullptr,
                           nullptr, nullptr);
@@ -140,7 +152,7 @@ Expected<sqlite::Database, OpenFailure> openDatabase(const std::filesystem::path
         return failure(isNotADatabase(rc), errorText(db.get(), rc));
     }
     sqlite3_extended_result_codes(db.get(), 1);
-    sqlite3_busy_timeout(db.get(), SqliteKeyValueStore::kBusyTimeoutMs);
+    sqlite3_busy_handler(db.get(), waitWhileBusy, nullptr);
 
     rc = retryWhileBusy([&] { return setUp(db.get()); });
     if (rc != SQLITE_OK) {
