@@ -31,7 +31,7 @@ using StoreValue =
     std::variant<std::string, bool, std::int64_t, std::vector<std::string>, JsonText>;
 
 class KeyValueStore {
-public:
+  public:
     // Gets the old value (absent when missing) and returns the new one (absent removes the key).
     using Updater = std::function<std::optional<StoreValue>(std::optional<StoreValue>)>;
 
@@ -68,7 +68,7 @@ public:
 // Threading: any thread. The same name gives the same store object for the life of the
 // factory.
 class KeyValueStoreFactory {
-public:
+  public:
     virtual ~KeyValueStoreFactory() = default;
 
     // Never null. A store whose file cannot be used keeps its values in memory for the run.

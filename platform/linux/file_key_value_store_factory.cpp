@@ -20,7 +20,7 @@ constexpr std::string_view kCategory = "VeskStore";
 constexpr std::string_view kExtension = ".sqlite3";
 
 class FileKeyValueStoreFactory final : public KeyValueStoreFactory {
-public:
+  public:
     explicit FileKeyValueStoreFactory(std::filesystem::path directory)
         : directory_(std::move(directory)) {}
 
@@ -38,7 +38,7 @@ public:
         return storeFor(*stem, name);
     }
 
-private:
+  private:
     // Requires: mutex_ held.
     std::shared_ptr<KeyValueStore> storeFor(const std::string& stem, std::string_view label) {
         auto& slot = stores_[stem];
@@ -94,7 +94,8 @@ std::filesystem::path homeDirectory() {
 
 }  // namespace
 
-std::shared_ptr<KeyValueStoreFactory> makeFileKeyValueStoreFactory(std::filesystem::path directory) {
+std::shared_ptr<KeyValueStoreFactory> makeFileKeyValueStoreFactory(
+    std::filesystem::path directory) {
     return std::make_shared<FileKeyValueStoreFactory>(std::move(directory));
 }
 

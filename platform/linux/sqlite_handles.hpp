@@ -20,7 +20,7 @@ using Statement = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 // Returns a prepared statement to its unbound, reset state when the scope ends, so the
 // next use starts clean and no read transaction is left open.
 class StatementUse {
-public:
+  public:
     explicit StatementUse(const Statement& stmt) : stmt_(stmt.get()) {}
     StatementUse(const StatementUse&) = delete;
     StatementUse& operator=(const StatementUse&) = delete;
@@ -30,7 +30,7 @@ public:
     }
     [[nodiscard]] sqlite3_stmt* get() const { return stmt_; }
 
-private:
+  private:
     sqlite3_stmt* stmt_;
 };
 

@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <system_error>
+#include <thread>
 
 #include "core/console_line.hpp"
 #include "core/expected.hpp"
@@ -61,7 +64,8 @@ std::optional<std::vector<std::string>> decodeArray(std::string_view bytes) {
         }
         std::uint32_t n = 0;
         for (int i = 0; i < 4; ++i) {
-            n |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]))
+            n |= static_cast<std::uint32_t>(
+                     static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]))
                  << (8 * i);
         }
         bytes.remove_prefix(4);
@@ -89,6 +93,47 @@ std::string_view columnBytes(sqlite3_stmt* stmt, int index) {
     return {static_cast<const char*>(data), static_cast<std::size_t>(n)};
 }
 
+// Waits for another connection's lock in short steps, up to the busy timeout. SQLite's own
+// timeout backs off to 100 ms polls, so a process that keeps writing (the host app) could
+// starve a waiting one (the notification extension); polling every 2 ms shares the lock.
+int waitWhileBusy(void* /*unused*/, int calls) {
+    constexpr int kStepMs = 2;
+    if (calls >= SqliteKeyValueStore::kBusyTimeoutMs / kStepMs) {
+        return 0;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(calls < 10 ? 1 : kStepMs));
+    return 1;
+}
+
+int setUp(sqlite3* db) {
+    int rc = sqlite3_exec(db, "PRAGMA synchronous=NORMAL; PRAGMA journal_mode=WAL", nullptr,
+                          nullptr, nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
+    }
+    return rc;
+}
+
+// Switching a new file to WAL needs an exclusive lock, and SQLite answers "busy" at once,
+// without its busy handler, when two processes open the same new file together (one of
+// them must give way to avoid a deadlock). So setting up retries for the busy timeout.
+template <class Step>
+int retryWhileBusy(Step step) {
+    using namespace std::chrono;
+    auto deadline = steady_clock::now() + milliseconds(SqliteKeyValueStore::kBusyTimeoutMs);
+    auto pause = milliseconds(1);
+    while (true) {
+        int rc = step();
+        int primary = rc & 0xFF;
+        if ((primary != SQLITE_BUSY && primary != SQLITE_LOCKED) ||
+            steady_clock::now() >= deadline) {
+            return rc;
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, milliseconds(50));
+    }
+}
+
 Expected<sqlite::Database, OpenFailure> openDatabase(const std::filesystem::path& file) {
     // Created here first so the file (and the WAL files SQLite derives from it) are
     // private to the user: the store holds a token.
@@ -99,21 +144,17 @@ Expected<sqlite::Database, OpenFailure> openDatabase(const std::filesystem::path
     ::close(fd);
 
     sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(file.c_str(), &raw,
-                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                             nullptr);
+    int rc =
+        sqlite3_open_v2(file.c_str(), &raw,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     sqlite::Database db(raw);
     if (rc != SQLITE_OK) {
         return failure(isNotADatabase(rc), errorText(db.get(), rc));
     }
     sqlite3_extended_result_codes(db.get(), 1);
-    sqlite3_busy_timeout(db.get(), SqliteKeyValueStore::kBusyTimeoutMs);
+    sqlite3_busy_handler(db.get(), waitWhileBusy, nullptr);
 
-    rc = sqlite3_exec(db.get(), "PRAGMA synchronous=NORMAL; PRAGMA journal_mode=WAL", nullptr,
-                      nullptr, nullptr);
-    if (rc == SQLITE_OK) {
-        rc = sqlite3_exec(db.get(), kSchema, nullptr, nullptr, nullptr);
-    }
+    rc = retryWhileBusy([&] { return setUp(db.get()); });
     if (rc != SQLITE_OK) {
         return failure(isNotADatabase(rc), errorText(db.get(), rc));
     }
@@ -124,7 +165,10 @@ Expected<sqlite::Database, OpenFailure> openDatabase(const std::filesystem::path
     if (rc != SQLITE_OK) {
         return failure(isNotADatabase(rc), errorText(db.get(), rc));
     }
-    rc = sqlite3_step(check);
+    rc = retryWhileBusy([&] {
+        sqlite3_reset(check);
+        return sqlite3_step(check);
+    });
     if (rc != SQLITE_ROW) {
         return failure(isNotADatabase(rc), errorText(db.get(), rc));
     }
@@ -212,9 +256,10 @@ bool SqliteKeyValueStore::prepareStatements() {
         return rc == SQLITE_OK;
     };
     return prepare("SELECT kind, value FROM kv WHERE key = ?1", select_) &&
-           prepare("INSERT INTO kv(key, kind, value) VALUES(?1, ?2, ?3) "
-                   "ON CONFLICT(key) DO UPDATE SET kind = excluded.kind, value = excluded.value",
-                   upsert_) &&
+           prepare(
+               "INSERT INTO kv(key, kind, value) VALUES(?1, ?2, ?3) "
+               "ON CONFLICT(key) DO UPDATE SET kind = excluded.kind, value = excluded.value",
+               upsert_) &&
            prepare("DELETE FROM kv WHERE key = ?1", delete_) &&
            prepare("BEGIN IMMEDIATE", begin_) && prepare("COMMIT", commit_) &&
            prepare("ROLLBACK", rollback_);
@@ -227,8 +272,8 @@ void SqliteKeyValueStore::report(std::string_view what, int rc) const {
 
 bool SqliteKeyValueStore::calledFromUpdate() const {
     if (updatingThread_.load() == std::this_thread::get_id()) {
-        consoleLine(kCategory, "store \"" + label_ +
-                                   "\": called from inside its own update; the call fails");
+        consoleLine(kCategory,
+                    "store \"" + label_ + "\": called from inside its own update; the call fails");
         return true;
     }
     return false;

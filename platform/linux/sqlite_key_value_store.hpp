@@ -19,7 +19,7 @@
 namespace vesk {
 
 class SqliteKeyValueStore final : public KeyValueStore {
-public:
+  public:
     // Opens or creates the store file. Never fails: a file that is not a database is moved
     // aside to `<file>.corrupt` and a fresh one started; a file that cannot be opened at
     // all (no directory, no permission) gives a store in memory. Either way one console
@@ -40,7 +40,7 @@ public:
         std::string message;
     };
 
-private:
+  private:
     SqliteKeyValueStore(sqlite::Database db, std::string label);
     [[nodiscard]] bool prepareStatements();
 

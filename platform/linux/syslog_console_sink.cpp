@@ -38,8 +38,12 @@ const char* internLocked(SyslogState& s, std::string_view ident) {
     return it->c_str();
 }
 
-int printable(std::size_t n) { return n > INT_MAX ? INT_MAX : static_cast<int>(n); }
-const char* pointer(std::string_view s) { return s.data() != nullptr ? s.data() : ""; }
+int printable(std::size_t n) {
+    return n > INT_MAX ? INT_MAX : static_cast<int>(n);
+}
+const char* pointer(std::string_view s) {
+    return s.data() != nullptr ? s.data() : "";
+}
 
 }  // namespace
 

@@ -15,7 +15,7 @@
 namespace vesk {
 
 class SyslogConsoleSink final : public ConsoleSink {
-public:
+  public:
     void write(std::string_view subsystem, std::string_view category,
                std::string_view text) override;
 };

@@ -13,9 +13,12 @@ namespace {
 std::atomic<Appearance> gAppearance{Appearance::light};
 
 int hexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -35,8 +38,12 @@ double pairValue(std::string_view first, std::string_view second) {
 
 }  // namespace
 
-void setAppearance(Appearance appearance) { gAppearance.store(appearance); }
-Appearance currentAppearance() { return gAppearance.load(); }
+void setAppearance(Appearance appearance) {
+    gAppearance.store(appearance);
+}
+Appearance currentAppearance() {
+    return gAppearance.load();
+}
 
 std::optional<Color> Color::fromHexString(std::string_view hex) {
     if (!hex.empty() && hex.front() == '#') {

@@ -19,7 +19,7 @@ struct Rgba {
 };
 
 class Color {
-public:
+  public:
     constexpr Color() = default;
     constexpr explicit Color(Rgba rgba) : light_(rgba), dark_(rgba) {}
 
@@ -56,7 +56,7 @@ public:
 
     bool operator==(const Color&) const = default;
 
-private:
+  private:
     Rgba light_{};
     Rgba dark_{};
 };

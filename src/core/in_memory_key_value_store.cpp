@@ -81,7 +81,7 @@ bool InMemoryKeyValueStore::update(std::string_view key, const Updater& fn) {
 namespace {
 
 class InMemoryKeyValueStoreFactory final : public KeyValueStoreFactory {
-public:
+  public:
     std::shared_ptr<KeyValueStore> standard() override {
         std::lock_guard lock(mutex_);
         return storeFor(std::string(kStandardSuiteStem));
@@ -96,7 +96,7 @@ public:
         return storeFor(*stem);
     }
 
-private:
+  private:
     std::shared_ptr<KeyValueStore> storeFor(const std::string& stem) {
         auto& slot = stores_[stem];
         if (!slot) {

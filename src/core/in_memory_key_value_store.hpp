@@ -14,13 +14,13 @@
 namespace vesk {
 
 class InMemoryKeyValueStore final : public KeyValueStore {
-public:
+  public:
     [[nodiscard]] std::optional<StoreValue> get(std::string_view key) const override;
     bool set(std::string_view key, StoreValue value) override;
     bool remove(std::string_view key) override;
     bool update(std::string_view key, const Updater& fn) override;
 
-private:
+  private:
     bool calledFromUpdate() const;
 
     mutable std::mutex mutex_;

@@ -9,8 +9,8 @@ constexpr std::size_t kMaxStemBytes = 200;  // leaves room for extensions within
 constexpr std::size_t kCutStemBytes = 160;
 
 bool keepsAsIs(unsigned char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '.' || c == '_' || c == '-';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
+           c == '_' || c == '-';
 }
 
 std::uint64_t fnv1a(std::string_view s) {

@@ -27,30 +27,25 @@ TEST_P(ColorFromHex, ParsesAlphaFirst) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, ColorFromHex,
     ::testing::Values(
-        HexCase{"fff", rgba255(255, 255, 255, 255)},        // three: doubled, opaque
-        HexCase{"#fff", rgba255(255, 255, 255, 255)},
-        HexCase{"f0a", rgba255(255, 0, 170, 255)},
-        HexCase{"ff000000", rgba255(0, 0, 0, 255)},         // alpha first: opaque black
-        HexCase{"#ff000000", rgba255(0, 0, 0, 255)},
-        HexCase{"80FF0000", rgba255(255, 0, 0, 128)},
+        HexCase{"fff", rgba255(255, 255, 255, 255)},  // three: doubled, opaque
+        HexCase{"#fff", rgba255(255, 255, 255, 255)}, HexCase{"f0a", rgba255(255, 0, 170, 255)},
+        HexCase{"ff000000", rgba255(0, 0, 0, 255)},  // alpha first: opaque black
+        HexCase{"#ff000000", rgba255(0, 0, 0, 255)}, HexCase{"80FF0000", rgba255(255, 0, 0, 128)},
         HexCase{"00ff0000", rgba255(255, 0, 0, 0)},
         HexCase{"1A2B3C", rgba255(0x1A, 0x2B, 0x3C, 255)},  // six: opaque
         HexCase{"#1a2b3c", rgba255(0x1A, 0x2B, 0x3C, 255)},
-        HexCase{"g1ff00", rgba255(0, 255, 0, 255)},         // bad pair, no leading digit: 0
-        HexCase{"1gff00", rgba255(1, 255, 0, 255)},         // bad pair reads its leading digit
-        HexCase{"zzz", rgba255(0, 0, 0, 255)},
-        HexCase{"fffff", std::nullopt},                     // five characters
-        HexCase{"#fffff", std::nullopt},
-        HexCase{"", std::nullopt},
-        HexCase{"#", std::nullopt},
-        HexCase{"ff", std::nullopt},
-        HexCase{"ffff", std::nullopt},
-        HexCase{"fffffff", std::nullopt},
-        HexCase{"fffffffff", std::nullopt},
-        HexCase{"##fff", std::nullopt},                     // only one "#" is dropped
+        HexCase{"g1ff00", rgba255(0, 255, 0, 255)},  // bad pair, no leading digit: 0
+        HexCase{"1gff00", rgba255(1, 255, 0, 255)},  // bad pair reads its leading digit
+        HexCase{"zzz", rgba255(0, 0, 0, 255)}, HexCase{"fffff", std::nullopt},  // five characters
+        HexCase{"#fffff", std::nullopt}, HexCase{"", std::nullopt}, HexCase{"#", std::nullopt},
+        HexCase{"ff", std::nullopt}, HexCase{"ffff", std::nullopt},
+        HexCase{"fffffff", std::nullopt}, HexCase{"fffffffff", std::nullopt},
+        HexCase{"##fff", std::nullopt},  // only one "#" is dropped
         // Characters, not bytes: "é" is one character, and a pair holding it reads as 0.
         HexCase{"\xC3\xA9\xC3\xA9\xC3\xA9", rgba255(0, 0, 0, 255)},
-        HexCase{"e\xCC\x81" "ff", rgba255(14, 255, 255, 255)}));
+        HexCase{"e\xCC\x81"
+                "ff",
+                rgba255(14, 255, 255, 255)}));
 
 TEST(Color, HexStringRoundTrips) {
     for (const char* hex : {"1A2B3C", "801A2B3C", "000000", "FFFFFF", "00FFFFFF"}) {

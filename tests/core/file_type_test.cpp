@@ -12,7 +12,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class FileType : public ::testing::Test {
-protected:
+  protected:
     fs::path touch(const std::string& name) {
         fs::path p = dir_.path() / name;
         std::ofstream(p) << "x";
@@ -27,16 +27,16 @@ TEST_F(FileType, KnownExtensionsByPathAndFileUrl) {
         const char* identifier;
         const char* description;
     };
-    for (auto c : {Case{"photo.jpg", "public.jpeg", "JPEG image"},
-                   Case{"PHOTO.JPEG", "public.jpeg", "JPEG image"},
-                   Case{"shot.png", "public.png", "PNG image"},
-                   Case{"report.pdf", "com.adobe.pdf", "PDF document"},
-                   Case{"notes.txt", "public.plain-text", "Plain text document"},
-                   Case{"a.tar.gz", "org.gnu.gnu-zip-archive", "gzip archive"},
-                   Case{"movie.mov", "com.apple.quicktime-movie", "QuickTime movie"},
-                   Case{"data.bin", "public.data", "Document"},
-                   Case{"README", "public.data", "Document"},
-                   Case{".hidden", "public.data", "Document"}}) {
+    for (auto c :
+         {Case{"photo.jpg", "public.jpeg", "JPEG image"},
+          Case{"PHOTO.JPEG", "public.jpeg", "JPEG image"},
+          Case{"shot.png", "public.png", "PNG image"},
+          Case{"report.pdf", "com.adobe.pdf", "PDF document"},
+          Case{"notes.txt", "public.plain-text", "Plain text document"},
+          Case{"a.tar.gz", "org.gnu.gnu-zip-archive", "gzip archive"},
+          Case{"movie.mov", "com.apple.quicktime-movie", "QuickTime movie"},
+          Case{"data.bin", "public.data", "Document"}, Case{"README", "public.data", "Document"},
+          Case{".hidden", "public.data", "Document"}}) {
         fs::path p = touch(c.name);
         EXPECT_EQ(typeIdentifier(p.string()), c.identifier) << c.name;
         EXPECT_EQ(localizedTypeDescription(p.string()), c.description) << c.name;

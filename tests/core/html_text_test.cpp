@@ -23,7 +23,8 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, HtmlEncodedString,
     ::testing::Values(
         HtmlCase{"PlainText", "Hello", "Hello"},
-        HtmlCase{"NamedEntities", "Tom &amp; Jerry &lt;3 &quot;ok&quot; &nbsp;x", "Tom & Jerry <3 \"ok\" \xC2\xA0x"},
+        HtmlCase{"NamedEntities", "Tom &amp; Jerry &lt;3 &quot;ok&quot; &nbsp;x",
+                 "Tom & Jerry <3 \"ok\" \xC2\xA0x"},
         HtmlCase{"NumericEntities", "&#1055;&#x440;&#1080;&#1074;&#1077;&#1090; &#x1F600;",
                  "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82 \xF0\x9F\x98\x80"},
         HtmlCase{"EntityWithoutSemicolon", "a &amp b", "a & b"},
@@ -41,9 +42,12 @@ INSTANTIATE_TEST_SUITE_P(
         HtmlCase{"PreKeepsWhitespace", "<pre>a  b\n c</pre>", "a  b\n c"},
         HtmlCase{"LessThanAsText", "1 < 2 and 3 > 2", "1 < 2 and 3 > 2"},
         HtmlCase{"UnclosedTags", "<div><b>open", "open"},
-        HtmlCase{"Comment", "a<!-- hidden -->b", "ab"},
-        HtmlCase{"Empty", "", ""},
-        HtmlCase{"InvalidUtf8BecomesReplacement", "a\xFF" "b", "a\xEF\xBF\xBD" "b"}),
+        HtmlCase{"Comment", "a<!-- hidden -->b", "ab"}, HtmlCase{"Empty", "", ""},
+        HtmlCase{"InvalidUtf8BecomesReplacement",
+                 "a\xFF"
+                 "b",
+                 "a\xEF\xBF\xBD"
+                 "b"}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(HtmlEncodedString, DeepNestingIsReadFlatInsteadOfTakingQuadraticTime) {

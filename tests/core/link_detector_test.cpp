@@ -26,14 +26,15 @@ INSTANTIATE_TEST_SUITE_P(
         UrlCase{"http://localhost:8080/path", true}, UrlCase{"http://127.0.0.1:3000", true},
         UrlCase{"http://[::1]:8080/", true}, UrlCase{"https://user:pw@example.com/x", true},
         UrlCase{"http://intranet", true}, UrlCase{"https://en.wikipedia.org/wiki/Foo_(bar)", true},
-        UrlCase{"https://example.com/search?q=a+b%20c", true},
-        UrlCase{"example.com", true}, UrlCase{"example.com/path", true},
-        UrlCase{"www.example.co.uk/a?b=c", true}, UrlCase{"sub.domain.io:8443/x", true},
-        UrlCase{"mailto:someone@example.com", true}, UrlCase{"someone@example.com", true},
-        UrlCase{"first.last+tag@mail.example.ru", true},
-        UrlCase{"\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80.\xD1\x80\xD1\x84", true},  // пример.рф
+        UrlCase{"https://example.com/search?q=a+b%20c", true}, UrlCase{"example.com", true},
+        UrlCase{"example.com/path", true}, UrlCase{"www.example.co.uk/a?b=c", true},
+        UrlCase{"sub.domain.io:8443/x", true}, UrlCase{"mailto:someone@example.com", true},
+        UrlCase{"someone@example.com", true}, UrlCase{"first.last+tag@mail.example.ru", true},
+        UrlCase{"\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80.\xD1\x80\xD1\x84",
+                true},  // пример.рф
         UrlCase{"https://\xD0\xBF\xD1\x80\xD0\xB8\xD0\xBC\xD0\xB5\xD1\x80.\xD1\x80\xD1\x84/"
-                "\xD0\xBF\xD1\x83\xD1\x82\xD1\x8C", true}));
+                "\xD0\xBF\xD1\x83\xD1\x82\xD1\x8C",
+                true}));
 
 INSTANTIATE_TEST_SUITE_P(
     NotLinks, IsValidUrl,
@@ -67,7 +68,9 @@ TEST(FindFirstLink, FindsTheFirstLinkInASentence) {
 
 TEST(FindFirstLink, BracketsAndQuotesAroundALinkAreNotPartOfIt) {
     for (std::string text : {"(example.com/a)", "\"https://example.com\"", "<https://example.com>",
-                             "\xC2\xAB" "https://example.com" "\xC2\xBB"}) {
+                             "\xC2\xAB"
+                             "https://example.com"
+                             "\xC2\xBB"}) {
         auto link = findFirstLink(text);
         ASSERT_TRUE(link.has_value()) << text;
         std::string found = text.substr(link->begin, link->end - link->begin);

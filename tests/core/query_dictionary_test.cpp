@@ -27,7 +27,8 @@ TEST(QueryDictionary, AnyPartWithoutEqualsMakesTheWholeResultAbsent) {
 
 TEST(QueryDictionary, PlusBecomesASpaceBeforePercentDecoding) {
     EXPECT_EQ(queryDictionary("x:?q=a+b%2Bc%20d"), (Dict{{"q", "a b+c d"}}));
-    EXPECT_EQ(queryDictionary("x:?q=%D0%BF%D1%80%D0%B8"), (Dict{{"q", "\xD0\xBF\xD1\x80\xD0\xB8"}}));
+    EXPECT_EQ(queryDictionary("x:?q=%D0%BF%D1%80%D0%B8"),
+              (Dict{{"q", "\xD0\xBF\xD1\x80\xD0\xB8"}}));
 }
 
 TEST(QueryDictionary, RepeatedKeyKeepsTheLastValue) {

@@ -18,9 +18,10 @@ using Strings = std::vector<std::string>;
 TEST(Trim, RemovesUnicodeWhitespaceAndNewlinesAtBothEnds) {
     EXPECT_EQ(trim("  hi  "), "hi");
     EXPECT_EQ(trim("\t\r\n hi there \n"), "hi there");
-    EXPECT_EQ(trim("\xC2\xA0\xE3\x80\x80hi\xE2\x80\xA8\xC2\x85"), "hi");  // NBSP, ideographic, LS, NEL
+    EXPECT_EQ(trim("\xC2\xA0\xE3\x80\x80hi\xE2\x80\xA8\xC2\x85"),
+              "hi");                                      // NBSP, ideographic, LS, NEL
     EXPECT_EQ(trim("\xE2\x80\x8Bhi"), "\xE2\x80\x8Bhi");  // a zero-width space is not white space
-    EXPECT_EQ(trim(" \xFF "), "\xFF");                       // invalid bytes are kept
+    EXPECT_EQ(trim(" \xFF "), "\xFF");                    // invalid bytes are kept
     EXPECT_EQ(trim(""), "");
     EXPECT_EQ(trim(" \n\t "), "");
 }
@@ -49,22 +50,31 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, Group,
     ::testing::Values(
         GroupCase{"Ascii", "abcdefg", 3, {"abc", "def", "g"}},
-        GroupCase{"Exact", "abcdef", 2, {"ab", "cd", "ef"}},
-        GroupCase{"Empty", "", 3, {}},
-        GroupCase{"NotPositive", "abc", 0, {}},
-        GroupCase{"Negative", "abc", -2, {}},
-        GroupCase{"Cyrillic", "\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", 4,
+        GroupCase{"Exact", "abcdef", 2, {"ab", "cd", "ef"}}, GroupCase{"Empty", "", 3, {}},
+        GroupCase{"NotPositive", "abc", 0, {}}, GroupCase{"Negative", "abc", -2, {}},
+        GroupCase{"Cyrillic",
+                  "\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82",
+                  4,
                   {"\xD0\xBF\xD1\x80\xD0\xB8\xD0\xB2", "\xD0\xB5\xD1\x82"}},
-        GroupCase{"CombiningMark", "e\xCC\x81" "ab", 1, {"e\xCC\x81", "a", "b"}},
-        GroupCase{"FlagPairs", "\xF0\x9F\x87\xB7\xF0\x9F\x87\xBA\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7", 1,
+        GroupCase{"CombiningMark",
+                  "e\xCC\x81"
+                  "ab",
+                  1,
+                  {"e\xCC\x81", "a", "b"}},
+        GroupCase{"FlagPairs",
+                  "\xF0\x9F\x87\xB7\xF0\x9F\x87\xBA\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7",
+                  1,
                   {"\xF0\x9F\x87\xB7\xF0\x9F\x87\xBA", "\xF0\x9F\x87\xAB\xF0\x9F\x87\xB7"}},
         // woman + ZWJ + laptop, then a thumbs-up with a skin tone
-        GroupCase{"EmojiSequences",
-                  "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD", 1,
-                  {"\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB",
-                   "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"}},
+        GroupCase{
+            "EmojiSequences",
+            "\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD",
+            1,
+            {"\xF0\x9F\x91\xA9\xE2\x80\x8D\xF0\x9F\x92\xBB", "\xF0\x9F\x91\x8D\xF0\x9F\x8F\xBD"}},
         GroupCase{"CrLf", "a\r\nb", 1, {"a", "\r\n", "b"}},
-        GroupCase{"HangulJamo", "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8x", 1,
+        GroupCase{"HangulJamo",
+                  "\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8x",
+                  1,
                   {"\xE1\x84\x80\xE1\x85\xA1\xE1\x86\xA8", "x"}},
         GroupCase{"InvalidBytesStandAlone", "a\xFF\xC3", 1, {"a", "\xFF", "\xC3"}}),
     [](const auto& p) { return std::string(p.param.name); });
@@ -94,7 +104,8 @@ TEST_P(ParseDouble, WholeStringOrNothing) {
         text = *GetParam().text;
     }
     auto got = parseDouble(text);
-    ASSERT_EQ(got.has_value(), GetParam().expected.has_value()) << GetParam().text.value_or("<absent>");
+    ASSERT_EQ(got.has_value(), GetParam().expected.has_value())
+        << GetParam().text.value_or("<absent>");
     if (got) {
         EXPECT_DOUBLE_EQ(*got, *GetParam().expected) << *GetParam().text;
     }
@@ -128,7 +139,8 @@ TEST(ParseInt, Base10WholeStringWithinSixtyFourBits) {
     EXPECT_EQ(parseInt("+7"), 7);
     EXPECT_EQ(parseInt("9223372036854775807"), INT64_MAX);
     EXPECT_EQ(parseInt("-9223372036854775808"), INT64_MIN);
-    for (const char* bad : {"", "9223372036854775808", "1.0", " 1", "1 ", "0x10", "+-1", "+", "-"}) {
+    for (const char* bad :
+         {"", "9223372036854775808", "1.0", " 1", "1 ", "0x10", "+-1", "+", "-"}) {
         EXPECT_FALSE(parseInt(bad).has_value()) << bad;
     }
     EXPECT_FALSE(parseInt(std::nullopt).has_value());

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <set>
@@ -151,10 +152,11 @@ TEST_P(UnusableDirectory, KeepsValuesInMemoryWithOneLine) {
 
 INSTANTIATE_TEST_SUITE_P(
     Kinds, UnusableDirectory,
-    ::testing::Values(
-        Unusable{"UnderARegularFile", [](const fs::path& root) { return root / "a-file" / "vesk"; }},
-        Unusable{"IsARegularFile", [](const fs::path& root) { return root / "a-file"; }},
-        Unusable{"NoHome", [](const fs::path&) { return fs::path(); }}),
+    ::testing::Values(Unusable{"UnderARegularFile",
+                               [](const fs::path& root) { return root / "a-file" / "vesk"; }},
+                      Unusable{"IsARegularFile",
+                               [](const fs::path& root) { return root / "a-file"; }},
+                      Unusable{"NoHome", [](const fs::path&) { return fs::path(); }}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(FileKeyValueStore, StoreFileThatIsADirectoryKeepsValuesInMemory) {
@@ -193,7 +195,12 @@ INSTANTIATE_TEST_SUITE_P(Hostile, SuiteName,
 TEST(FileKeyValueStore, DistinctNamesNeverShareAFile) {
     TempDir dir;
     auto factory = makeFileKeyValueStoreFactory(dir.path());
-    const std::vector<std::string> names = {"a/b", "a%2Fb", "a_b", "A/B", "..", "%2E%2E",
+    const std::vector<std::string> names = {"a/b",
+                                            "a%2Fb",
+                                            "a_b",
+                                            "A/B",
+                                            "..",
+                                            "%2E%2E",
                                             std::string(199, 'x') + "1",
                                             std::string(199, 'x') + "2"};
     for (const auto& name : names) {
@@ -207,7 +214,8 @@ TEST(FileKeyValueStore, DistinctNamesNeverShareAFile) {
 
 TEST(FileKeyValueStore, UnusableSuiteNamesGiveNoStore) {
     TempDir dir;
-    for (auto factory : {makeFileKeyValueStoreFactory(dir.path()), makeInMemoryKeyValueStoreFactory()}) {
+    for (auto factory :
+         {makeFileKeyValueStoreFactory(dir.path()), makeInMemoryKeyValueStoreFactory()}) {
         EXPECT_EQ(factory->suite(""), nullptr);
         EXPECT_EQ(factory->suite(std::string("a\0b", 3)), nullptr);
         EXPECT_EQ(factory->suite("line\nbreak"), nullptr);
@@ -225,8 +233,14 @@ pid_t spawnAppender(const fs::path& dir, const int (&fds)[2], const std::string&
     }
     alarm(300);  // a child that hangs dies instead of hanging the suite
     close(fds[1]);
-    int readFd = fds[0];  // a child that hangs dies instead of hanging the suite
+    int readFd = fds[0];
+    auto capture = std::make_shared<testing::CapturingConsoleSink>();
+    setConsoleSink(capture);
     auto store = makeFileKeyValueStoreFactory(dir)->suite("group.com.example");
+    if (!capture->lines().empty()) {
+        std::fprintf(stderr, "child %s: %s\n", prefix.c_str(), capture->lines()[0].text.c_str());
+        _exit(4);  // fell back to memory: it would not share the list
+    }
     char go = 0;
     if (read(readFd, &go, 1) < 0) {
         _exit(3);
@@ -244,6 +258,9 @@ pid_t spawnAppender(const fs::path& dir, const int (&fds)[2], const std::string&
             return std::optional<StoreValue>(std::move(items));
         });
         if (!ok) {
+            std::fprintf(
+                stderr, "child %s: %s\n", prefix.c_str(),
+                capture->lines().empty() ? "update failed" : capture->lines().back().text.c_str());
             _exit(2);
         }
     }
@@ -280,9 +297,52 @@ TEST(FileKeyValueStore, TwoProcessesAppendingThroughUpdateLoseNothing) {
     }
 }
 
+// Regression: two processes opening the same new file at once got "database is locked"
+// from the switch to WAL, and one of them silently kept its values in memory.
+TEST(FileKeyValueStore, ProcessesOpeningOneNewFileTogetherAllGetTheFile) {
+    constexpr int kRounds = 10;
+    constexpr int kProcesses = 6;
+    for (int round = 0; round < kRounds; ++round) {
+        TempDir dir;
+        int fds[2];
+        ASSERT_EQ(pipe(fds), 0);
+        std::vector<pid_t> children;
+        for (int p = 0; p < kProcesses; ++p) {
+            pid_t pid = fork();
+            if (pid == 0) {
+                alarm(120);
+                close(fds[1]);
+                char go = 0;
+                if (read(fds[0], &go, 1) < 0) {
+                    _exit(3);
+                }
+                auto capture = std::make_shared<testing::CapturingConsoleSink>();
+                setConsoleSink(capture);
+                auto store = makeFileKeyValueStoreFactory(dir.path())->suite("group.shared");
+                bool ok = store->setInteger("p" + std::to_string(p), p);
+                _exit(ok && capture->lines().empty() ? 0 : 4);
+            }
+            ASSERT_GT(pid, 0);
+            children.push_back(pid);
+        }
+        close(fds[0]);
+        close(fds[1]);
+        for (pid_t pid : children) {
+            int status = 0;
+            ASSERT_EQ(waitpid(pid, &status, 0), pid);
+            ASSERT_TRUE(WIFEXITED(status));
+            EXPECT_EQ(WEXITSTATUS(status), 0) << "round " << round;
+        }
+        auto store = makeFileKeyValueStoreFactory(dir.path())->suite("group.shared");
+        for (int p = 0; p < kProcesses; ++p) {
+            EXPECT_EQ(store->integer("p" + std::to_string(p)), p) << "round " << round;
+        }
+    }
+}
+
 // The registry: which stores the library itself uses.
 class StoreRegistry : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         setKeyValueStoreFactory(nullptr);
         setDataDirectory({});
@@ -310,7 +370,7 @@ TEST_F(StoreRegistry, HostFactoryReplacesTheFileStoresUntilReset) {
 }
 
 class DefaultDataDirectory : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (const char* name : {"XDG_DATA_HOME", "HOME"}) {
             const char* v = std::getenv(name);

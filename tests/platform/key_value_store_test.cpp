@@ -1,5 +1,7 @@
 // Behaviour every KeyValueStore shares, run against the SQLite file store and the
 // in-memory store, with a std::map as the reference.
+#include "vesk/key_value_store.hpp"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -9,7 +11,6 @@
 
 #include "tests/support/capturing_console_sink.hpp"
 #include "tests/support/temp_dir.hpp"
-#include "vesk/key_value_store.hpp"
 
 namespace vesk {
 namespace {
@@ -20,7 +21,7 @@ using testing::TempDir;
 enum class Backend { file, memory };
 
 class KeyValueStoreTest : public ::testing::TestWithParam<Backend> {
-protected:
+  protected:
     void SetUp() override { reopen(); }
 
     // A new factory over the same files (for the memory backend, the same store).
@@ -46,8 +47,13 @@ StoreValue randomValue(std::mt19937& rng) {
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     auto randomString = [&] {
         static const std::vector<std::string> pool = {
-            "", "a", "VeskToken", std::string("nul\0inside", 10), "\xFF\xFE not utf-8",
-            "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", std::string(3000, 'x')};
+            "",
+            "a",
+            "VeskToken",
+            std::string("nul\0inside", 10),
+            "\xFF\xFE not utf-8",
+            "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82",
+            std::string(3000, 'x')};
         return pool[static_cast<std::size_t>(pick(static_cast<int>(pool.size())))];
     };
     switch (pick(5)) {
@@ -74,9 +80,9 @@ StoreValue randomValue(std::mt19937& rng) {
 TEST_P(KeyValueStoreTest, MatchesAMapOverRandomOperationsAndReopens) {
     std::mt19937 rng(20240611);
     std::map<std::string, StoreValue> reference;
-    const std::vector<std::string> keys = {"VeskUserId", "VeskToken", "dialogId", "",
-                                           "notificationList", "isBackground", "k\xC3\xA9y",
-                                           std::string("a\0b", 3)};
+    const std::vector<std::string> keys = {"VeskUserId", "VeskToken",           "dialogId",
+                                           "",           "notificationList",    "isBackground",
+                                           "k\xC3\xA9y", std::string("a\0b", 3)};
     auto checkAll = [&](int step) {
         for (const auto& key : keys) {
             auto it = reference.find(key);
@@ -180,9 +186,8 @@ TEST_P(KeyValueStoreTest, UpdateReturningNothingRemovesTheKey) {
 TEST_P(KeyValueStoreTest, ThrowingUpdateStoresNothingAndReportsIt) {
     ScopedConsoleCapture capture;
     ASSERT_TRUE(store_->setInteger("n", 1));
-    bool ok = store_->update("n", [](auto) -> std::optional<StoreValue> {
-        throw std::runtime_error("boom");
-    });
+    bool ok = store_->update(
+        "n", [](auto) -> std::optional<StoreValue> { throw std::runtime_error("boom"); });
     EXPECT_FALSE(ok);
     EXPECT_EQ(store_->integer("n"), 1);
     EXPECT_EQ(capture.lines("VeskStore").size(), 1U);
@@ -232,8 +237,7 @@ TEST_P(KeyValueStoreTest, ConcurrentUpdatesFromThreadsLoseNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, KeyValueStoreTest,
-                         ::testing::Values(Backend::file, Backend::memory),
-                         [](const auto& p) {
+                         ::testing::Values(Backend::file, Backend::memory), [](const auto& p) {
                              return p.param == Backend::file ? "SqliteFile" : "InMemory";
                          });
 

@@ -31,6 +31,8 @@ ScopedConsoleCapture::ScopedConsoleCapture()
     setConsoleSink(sink_);
 }
 
-ScopedConsoleCapture::~ScopedConsoleCapture() { setConsoleSink(previous_); }
+ScopedConsoleCapture::~ScopedConsoleCapture() {
+    setConsoleSink(previous_);
+}
 
 }  // namespace vesk::testing

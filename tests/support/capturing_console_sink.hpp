@@ -18,19 +18,19 @@ struct ConsoleRecord {
 };
 
 class CapturingConsoleSink final : public ConsoleSink {
-public:
+  public:
     void write(std::string_view subsystem, std::string_view category,
                std::string_view text) override;
     [[nodiscard]] std::vector<ConsoleRecord> lines() const;
     [[nodiscard]] std::vector<ConsoleRecord> lines(std::string_view category) const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<ConsoleRecord> lines_;
 };
 
 class ScopedConsoleCapture {
-public:
+  public:
     ScopedConsoleCapture();
     ~ScopedConsoleCapture();
     ScopedConsoleCapture(const ScopedConsoleCapture&) = delete;
@@ -41,7 +41,7 @@ public:
         return sink_->lines(category);
     }
 
-private:
+  private:
     std::shared_ptr<ConsoleSink> previous_;
     std::shared_ptr<CapturingConsoleSink> sink_;
 };

@@ -7,7 +7,7 @@
 namespace vesk::testing {
 
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -15,7 +15,7 @@ public:
 
     [[nodiscard]] const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

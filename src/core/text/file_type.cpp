@@ -77,7 +77,9 @@ constexpr std::array<FileKind, 45> kKinds = {{
 constexpr FileKind kData = {"", "public.data", "application/octet-stream", "Document"};
 constexpr FileKind kFolder = {"", "public.folder", "", "Folder"};
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c; }
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c;
+}
 
 std::string_view lastComponent(std::string_view path) {
     while (path.size() > 1 && path.back() == '/') {

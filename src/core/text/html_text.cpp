@@ -13,13 +13,19 @@ namespace {
 
 constexpr long kMaxDepth = 256;
 
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c; }
-bool isAsciiSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
-bool isAlpha(char c) { return (lower(c) >= 'a' && lower(c) <= 'z'); }
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c;
+}
+bool isAsciiSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+bool isAlpha(char c) {
+    return (lower(c) >= 'a' && lower(c) <= 'z');
+}
 
 bool isVoid(std::string_view name) {
-    static constexpr std::string_view kVoid[] = {"area", "base", "br",    "col",   "embed",
-                                                 "hr",   "img",  "input", "link",  "meta",
+    static constexpr std::string_view kVoid[] = {"area",  "base",   "br",    "col",  "embed",
+                                                 "hr",    "img",    "input", "link", "meta",
                                                  "param", "source", "track", "wbr"};
     for (auto v : kVoid) {
         if (v == name) {
@@ -30,9 +36,9 @@ bool isVoid(std::string_view name) {
 }
 
 bool breaksLine(std::string_view name) {
-    static constexpr std::string_view kBreaking[] = {"br", "p", "div", "li", "tr", "h1", "h2",
-                                                     "h3", "h4", "h5", "h6", "hr", "ul", "ol",
-                                                     "table", "blockquote", "pre"};
+    static constexpr std::string_view kBreaking[] = {"br", "p",  "div",   "li",         "tr", "h1",
+                                                     "h2", "h3", "h4",    "h5",         "h6", "hr",
+                                                     "ul", "ol", "table", "blockquote", "pre"};
     for (auto b : kBreaking) {
         if (b == name) {
             return true;
@@ -144,15 +150,38 @@ bool isSkipped(GumboTag tag) {
 
 bool isBlock(GumboTag tag) {
     switch (tag) {
-        case GUMBO_TAG_P: case GUMBO_TAG_DIV: case GUMBO_TAG_LI: case GUMBO_TAG_UL:
-        case GUMBO_TAG_OL: case GUMBO_TAG_DL: case GUMBO_TAG_DT: case GUMBO_TAG_DD:
-        case GUMBO_TAG_H1: case GUMBO_TAG_H2: case GUMBO_TAG_H3: case GUMBO_TAG_H4:
-        case GUMBO_TAG_H5: case GUMBO_TAG_H6: case GUMBO_TAG_TR: case GUMBO_TAG_TABLE:
-        case GUMBO_TAG_BLOCKQUOTE: case GUMBO_TAG_PRE: case GUMBO_TAG_SECTION:
-        case GUMBO_TAG_ARTICLE: case GUMBO_TAG_HEADER: case GUMBO_TAG_FOOTER: case GUMBO_TAG_NAV:
-        case GUMBO_TAG_ASIDE: case GUMBO_TAG_MAIN: case GUMBO_TAG_FIGURE:
-        case GUMBO_TAG_FIGCAPTION: case GUMBO_TAG_ADDRESS: case GUMBO_TAG_FIELDSET:
-        case GUMBO_TAG_FORM: case GUMBO_TAG_HR: case GUMBO_TAG_CAPTION:
+        case GUMBO_TAG_P:
+        case GUMBO_TAG_DIV:
+        case GUMBO_TAG_LI:
+        case GUMBO_TAG_UL:
+        case GUMBO_TAG_OL:
+        case GUMBO_TAG_DL:
+        case GUMBO_TAG_DT:
+        case GUMBO_TAG_DD:
+        case GUMBO_TAG_H1:
+        case GUMBO_TAG_H2:
+        case GUMBO_TAG_H3:
+        case GUMBO_TAG_H4:
+        case GUMBO_TAG_H5:
+        case GUMBO_TAG_H6:
+        case GUMBO_TAG_TR:
+        case GUMBO_TAG_TABLE:
+        case GUMBO_TAG_BLOCKQUOTE:
+        case GUMBO_TAG_PRE:
+        case GUMBO_TAG_SECTION:
+        case GUMBO_TAG_ARTICLE:
+        case GUMBO_TAG_HEADER:
+        case GUMBO_TAG_FOOTER:
+        case GUMBO_TAG_NAV:
+        case GUMBO_TAG_ASIDE:
+        case GUMBO_TAG_MAIN:
+        case GUMBO_TAG_FIGURE:
+        case GUMBO_TAG_FIGCAPTION:
+        case GUMBO_TAG_ADDRESS:
+        case GUMBO_TAG_FIELDSET:
+        case GUMBO_TAG_FORM:
+        case GUMBO_TAG_HR:
+        case GUMBO_TAG_CAPTION:
             return true;
         default:
             return false;
@@ -160,7 +189,7 @@ bool isBlock(GumboTag tag) {
 }
 
 class TextWriter {
-public:
+  public:
     void text(std::string_view s, bool preformatted) {
         for (char c : s) {
             if (!preformatted && isAsciiSpace(c)) {
@@ -204,7 +233,7 @@ public:
         return out_.substr(begin, end - begin);
     }
 
-private:
+  private:
     void flushSpace() {
         if (pendingSpace_ && !out_.empty() && out_.back() != '\n' && out_.back() != '\t') {
             out_ += ' ';

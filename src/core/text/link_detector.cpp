@@ -22,10 +22,10 @@ constexpr std::string_view kCountryCodes =
     "ws ye yt za zm zw";
 
 constexpr std::array<std::string_view, 34> kGenericDomains = {
-    "com",  "net",    "org",  "edu",  "gov",    "mil",    "int",  "info", "biz",
-    "name", "pro",    "aero", "coop", "museum", "mobi",   "asia", "tel",  "travel",
-    "jobs", "cat",    "post", "app",  "dev",    "page",   "xyz",  "online",
-    "site", "shop",   "store", "tech", "blog",  "cloud",  "moscow", "link"};
+    "com",  "net",   "org",  "edu",  "gov",    "mil",    "int",  "info",   "biz",
+    "name", "pro",   "aero", "coop", "museum", "mobi",   "asia", "tel",    "travel",
+    "jobs", "cat",   "post", "app",  "dev",    "page",   "xyz",  "online", "site",
+    "shop", "store", "tech", "blog", "cloud",  "moscow", "link"};
 
 // Cyrillic top-level domains, in lower case.
 constexpr std::array<std::string_view, 8> kCyrillicDomains = {
@@ -39,14 +39,22 @@ constexpr std::array<std::string_view, 8> kCyrillicDomains = {
     "\xD1\x83\xD0\xBA\xD1\x80",                          // укр
 };
 
-bool isAsciiAlpha(unsigned char c) { return (c | 0x20) >= 'a' && (c | 0x20) <= 'z'; }
-bool isAsciiDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-bool isAsciiAlnum(unsigned char c) { return isAsciiAlpha(c) || isAsciiDigit(c); }
-char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c; }
+bool isAsciiAlpha(unsigned char c) {
+    return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+}
+bool isAsciiDigit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
+bool isAsciiAlnum(unsigned char c) {
+    return isAsciiAlpha(c) || isAsciiDigit(c);
+}
+char lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c;
+}
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lower(x) == lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return lower(x) == lower(y); });
 }
 
 // Non-ASCII scalars that end a word or a path: spaces, punctuation and quotes.
@@ -59,7 +67,7 @@ bool isUnicodeDelimiter(char32_t c) {
 }
 
 class Scanner {
-public:
+  public:
     explicit Scanner(std::string_view text) : text_(text) {}
 
     std::optional<LinkRange> findFirst() {
@@ -86,7 +94,7 @@ public:
         return std::nullopt;
     }
 
-private:
+  private:
     [[nodiscard]] unsigned char byte(std::size_t i) const {
         return i < text_.size() ? static_cast<unsigned char>(text_[i]) : 0;
     }
@@ -142,7 +150,8 @@ private:
         std::size_t start = 0;
         while (true) {
             std::size_t dot = host.find('.', start);
-            std::string_view label = host.substr(start, dot == std::string_view::npos ? host.npos : dot - start);
+            std::string_view label =
+                host.substr(start, dot == std::string_view::npos ? host.npos : dot - start);
             if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') {
                 return std::nullopt;
             }
@@ -158,8 +167,9 @@ private:
 
     static bool isTopLevelDomain(std::string_view tld) {
         if (tld.size() >= 4 && equalsIgnoringCase(tld.substr(0, 4), "xn--")) {
-            return std::all_of(tld.begin() + 4, tld.end(),
-                               [](char c) { return isAsciiAlnum(static_cast<unsigned char>(c)) || c == '-'; });
+            return std::all_of(tld.begin() + 4, tld.end(), [](char c) {
+                return isAsciiAlnum(static_cast<unsigned char>(c)) || c == '-';
+            });
         }
         if (std::all_of(tld.begin(), tld.end(),
                         [](char c) { return isAsciiAlpha(static_cast<unsigned char>(c)); })) {
@@ -208,7 +218,14 @@ private:
             return false;
         }
         switch (c) {
-            case '<': case '>': case '"': case '`': case '{': case '}': case '|': case '\\':
+            case '<':
+            case '>':
+            case '"':
+            case '`':
+            case '{':
+            case '}':
+            case '|':
+            case '\\':
             case '^':
                 return false;
             default:
@@ -280,7 +297,8 @@ private:
             return matchMailto(i, i + 7);
         }
         for (auto scheme : kSchemes) {
-            if (rest.size() >= scheme.size() && equalsIgnoringCase(rest.substr(0, scheme.size()), scheme)) {
+            if (rest.size() >= scheme.size() &&
+                equalsIgnoringCase(rest.substr(0, scheme.size()), scheme)) {
                 return matchAuthority(i, i + scheme.size());
             }
         }
@@ -329,7 +347,8 @@ private:
         if (byte(hostStart) == '[') {
             std::size_t k = hostStart + 1;
             bool colon = false;
-            while (k < text_.size() && (std::isxdigit(byte(k)) != 0 || byte(k) == ':' || byte(k) == '.')) {
+            while (k < text_.size() &&
+                   (std::isxdigit(byte(k)) != 0 || byte(k) == ':' || byte(k) == '.')) {
                 colon = colon || byte(k) == ':';
                 ++k;
             }
@@ -434,7 +453,9 @@ private:
 
 }  // namespace
 
-std::optional<LinkRange> findFirstLink(std::string_view text) { return Scanner(text).findFirst(); }
+std::optional<LinkRange> findFirstLink(std::string_view text) {
+    return Scanner(text).findFirst();
+}
 
 bool isValidUrl(std::string_view text) {
     auto link = findFirstLink(text);

@@ -6,9 +6,12 @@ namespace vesk::text {
 namespace {
 
 int hexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -56,16 +59,15 @@ std::optional<std::map<std::string, std::string>> queryDictionary(std::string_vi
     if (question == std::string_view::npos) {
         return std::nullopt;
     }
-    std::string_view query = url.substr(question + 1, hash == std::string_view::npos
-                                                          ? std::string_view::npos
-                                                          : hash - question - 1);
+    std::string_view query =
+        url.substr(question + 1,
+                   hash == std::string_view::npos ? std::string_view::npos : hash - question - 1);
     std::map<std::string, std::string> result;
     std::size_t start = 0;
     while (true) {
         std::size_t amp = query.find('&', start);
-        std::string_view part = query.substr(start, amp == std::string_view::npos
-                                                        ? std::string_view::npos
-                                                        : amp - start);
+        std::string_view part = query.substr(
+            start, amp == std::string_view::npos ? std::string_view::npos : amp - start);
         std::size_t eq = part.find('=');
         if (eq == std::string_view::npos) {
             return std::nullopt;
