@@ -2,7 +2,9 @@
 // subscription runs that description afresh and gets its own Disposable.
 //
 // Threading: single-threaded. Create, subscribe, emit and dispose on the main
-// executor only; other threads post to it. Nothing here locks.
+// executor only; other threads post to it. Nothing here locks. A producer
+// that hands an Observer to another thread (an HTTP callback) must call it,
+// and drop its last copy, on the main executor.
 //
 // Contract (as in ReactiveX): values, then at most one error or completion;
 // nothing after that, and nothing after dispose, even when dispose happens
