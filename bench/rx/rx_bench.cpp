@@ -46,7 +46,8 @@ void BM_SubscribeAndDisposeChain(benchmark::State& state) {
     BehaviorRelay<int> a(1);
     BehaviorRelay<int> b(2);
     for (auto _ : state) {
-        auto d = (combineLatest(a.asObservable(), b.asObservable()) | take(1)).subscribe([](const auto&) {});
+        auto d = (combineLatest(a.asObservable(), b.asObservable()) | take(1))
+                     .subscribe([](const auto&) {});
         d.dispose();
     }
 }

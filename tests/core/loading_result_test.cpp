@@ -36,9 +36,9 @@ TEST(LoadingResult, FromAFlagOrFromAnEvent) {
 TEST(LoadingResult, WrapsAStreamAsLoadingThenItsEvents) {
     std::vector<LoadingResult<int>> states{LoadingResult<int>(true)};
     rx::just(5).subscribeEvents([&](const Event<int>& e) { states.emplace_back(e); });
-    EXPECT_EQ(states, (std::vector<LoadingResult<int>>{LoadingResult<int>(true),
-                                                       LoadingResult<int>(Event<int>::next(5)),
-                                                       LoadingResult<int>(Event<int>::completed())}));
+    EXPECT_EQ(states, (std::vector<LoadingResult<int>>{
+                          LoadingResult<int>(true), LoadingResult<int>(Event<int>::next(5)),
+                          LoadingResult<int>(Event<int>::completed())}));
 }
 
 }  // namespace

@@ -37,8 +37,8 @@ TEST(CombineLatest, ThreeSourcesIncludingRelaysThatHoldValues) {
     BehaviorRelay<std::string> second("a");
     PublishSubject<bool> third;
     using Triple = std::tuple<int, std::string, bool>;
-    Recorder<Triple> rec(s, combineLatest(first.asObservable(), second.asObservable(),
-                                          third.asObservable()));
+    Recorder<Triple> rec(
+        s, combineLatest(first.asObservable(), second.asObservable(), third.asObservable()));
     EXPECT_TRUE(rec.events().empty());
     third.onNext(true);
     first.accept(2);
@@ -60,7 +60,8 @@ TEST(CombineLatest, FailsWithTheFirstErrorAndDisposesTheOtherSources) {
     auto b = hot<int>(s, {onNext(15, 7), onError(30)});
     Recorder<std::tuple<int, int>> rec(s, combineLatest(a.observable(), b));
     s.advance(1s);
-    EXPECT_EQ(rec.events(), (Marbles<std::tuple<int, int>>{onNext(15, std::tuple(1, 7)), onError(30)}));
+    EXPECT_EQ(rec.events(),
+              (Marbles<std::tuple<int, int>>{onNext(15, std::tuple(1, 7)), onError(30)}));
     EXPECT_EQ(a.subscriptions()[0].disposed, 30);
 }
 
@@ -68,7 +69,8 @@ TEST(CombineLatest, TakeOneOfHeldValuesLeavesNoSubscriptionBehind) {
     VirtualScheduler s;
     BehaviorRelay<int> a(1);
     BehaviorRelay<int> b(2);
-    Recorder<std::tuple<int, int>> rec(s, combineLatest(a.asObservable(), b.asObservable()) | take(1));
+    Recorder<std::tuple<int, int>> rec(s,
+                                       combineLatest(a.asObservable(), b.asObservable()) | take(1));
     EXPECT_EQ(rec.events(),
               (Marbles<std::tuple<int, int>>{onNext(0, std::tuple(1, 2)), onCompleted(0)}));
     EXPECT_FALSE(a.hasObservers());
@@ -100,7 +102,8 @@ TEST(WithLatestFrom, SeesARelaysHeldValueAndCombinesWithAFunction) {
     VirtualScheduler s;
     BehaviorRelay<int> factor(10);
     auto source = hot<int>(s, {onNext(10, 1), onNext(20, 2)});
-    Recorder<int> rec(s, source | withLatestFrom(factor.asObservable(), [](int v, int f) { return v * f; }));
+    Recorder<int> rec(
+        s, source | withLatestFrom(factor.asObservable(), [](int v, int f) { return v * f; }));
     s.advance(15ms);
     factor.accept(100);
     s.advance(1s);
@@ -113,7 +116,8 @@ TEST(WithLatestFrom, ErrorOfTheOtherEndsTheStream) {
     auto other = hot<int>(s, {onNext(5, 0), onError(20)});
     Recorder<std::tuple<int, int>> rec(s, source | withLatestFrom(other));
     s.advance(1s);
-    EXPECT_EQ(rec.events(), (Marbles<std::tuple<int, int>>{onNext(10, std::tuple(1, 0)), onError(20)}));
+    EXPECT_EQ(rec.events(),
+              (Marbles<std::tuple<int, int>>{onNext(10, std::tuple(1, 0)), onError(20)}));
 }
 
 TEST(Merge, InterleavesAndCompletesWhenAllHave) {
@@ -122,7 +126,8 @@ TEST(Merge, InterleavesAndCompletesWhenAllHave) {
     auto b = hot<int>(s, {onNext(20, 2), onCompleted(50)});
     Recorder<int> rec(s, merge(std::vector{a, b}));
     s.advance(1s);
-    EXPECT_EQ(rec.events(), (Marbles<int>{onNext(10, 1), onNext(20, 2), onNext(30, 3), onCompleted(50)}));
+    EXPECT_EQ(rec.events(),
+              (Marbles<int>{onNext(10, 1), onNext(20, 2), onNext(30, 3), onCompleted(50)}));
 }
 
 }  // namespace

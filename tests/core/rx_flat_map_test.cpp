@@ -61,8 +61,9 @@ TEST(FlatMap, AnInnerErrorEndsEverythingAndDisposesTheOtherInners) {
     VirtualScheduler s;
     Cold<int> slow(s, {onNext(100, 1)});
     Cold<int> failing(s, {onError(5)});
-    Recorder<int> rec(s, hot<int>(s, {onNext(10, 0), onNext(20, 1), onNext(40, 2)}) |
-                             flatMap([&](int v) { return v == 1 ? failing.observable() : slow.observable(); }));
+    Recorder<int> rec(
+        s, hot<int>(s, {onNext(10, 0), onNext(20, 1), onNext(40, 2)}) |
+               flatMap([&](int v) { return v == 1 ? failing.observable() : slow.observable(); }));
     s.advance(1s);
     EXPECT_EQ(rec.events(), (Marbles<int>{onError(25)}));
     EXPECT_EQ(slow.subscriptions(), (std::vector<Span>{{10, 25}}));
@@ -86,14 +87,15 @@ TEST(FlatMap, SynchronousInnerStreamsLeaveNothingBehind) {
         outer.onNext(i);
     }
     outer.onCompleted();
-    EXPECT_EQ(rec.events(), (Marbles<int>{onNext(0, 0), onNext(0, 1), onNext(0, 2), onCompleted(0)}));
+    EXPECT_EQ(rec.events(),
+              (Marbles<int>{onNext(0, 0), onNext(0, 1), onNext(0, 2), onCompleted(0)}));
 }
 
 TEST(FlatMapFirst, IgnoresOuterValuesWhileAnInnerRuns) {
     Fixture f;
-    Recorder<int> rec(f.s, hot<int>(f.s, {onNext(10, 1), onNext(25, 2), onNext(35, 3),
-                                          onCompleted(70)}) |
-                               flatMapFirst(f.innerFor()));
+    Recorder<int> rec(
+        f.s, hot<int>(f.s, {onNext(10, 1), onNext(25, 2), onNext(35, 3), onCompleted(70)}) |
+                 flatMapFirst(f.innerFor()));
     f.s.advance(1s);
     // 2 arrives while the inner of 1 runs (10..30) and is dropped; 3 starts anew.
     EXPECT_EQ(rec.events(), (Marbles<int>{onNext(20, 10), onNext(30, 11), onNext(45, 30),
@@ -105,7 +107,8 @@ TEST(FlatMapLatest, DisposesThePreviousInnerWhenANewValueArrives) {
     Fixture f;
     Recorder<int> rec(f.s, f.outer | flatMapLatest(f.innerFor()));
     f.s.advance(1s);
-    EXPECT_EQ(rec.events(), (Marbles<int>{onNext(20, 10), onNext(35, 20), onNext(45, 21), onCompleted(60)}));
+    EXPECT_EQ(rec.events(),
+              (Marbles<int>{onNext(20, 10), onNext(35, 20), onNext(45, 21), onCompleted(60)}));
     EXPECT_EQ(f.inners[1]->subscriptions(), (std::vector<Span>{{10, 25}}));
     EXPECT_EQ(f.inners[2]->subscriptions(), (std::vector<Span>{{25, 45}}));
 }
@@ -121,8 +124,9 @@ TEST(FlatMapLatest, CompletesOnlyWhenTheCurrentInnerHas) {
 
 TEST(FlatMapLatest, ErrorOfTheInnerReachesTheSubscriber) {
     VirtualScheduler s;
-    Recorder<int> rec(s, hot<int>(s, {onNext(10, 0)}) |
-                             flatMapLatest([](int) { return error<int>(test::testError("inner")); }));
+    Recorder<int> rec(s, hot<int>(s, {onNext(10, 0)}) | flatMapLatest([](int) {
+                             return error<int>(test::testError("inner"));
+                         }));
     s.advance(1s);
     EXPECT_EQ(rec.events(), (Marbles<int>{onError(10, test::testError("inner"))}));
 }

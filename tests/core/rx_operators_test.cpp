@@ -28,7 +28,9 @@ struct OperatorCase {
     Marbles<int> expected;
 };
 
-void PrintTo(const OperatorCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const OperatorCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SingleStreamOperator : public ::testing::TestWithParam<OperatorCase> {};
 
@@ -46,41 +48,61 @@ const Marbles<int> kOneToFour = {onNext(10, 1), onNext(20, 2), onNext(30, 3), on
 INSTANTIATE_TEST_SUITE_P(
     Marbles, SingleStreamOperator,
     ::testing::Values(
-        OperatorCase{"map", [](auto s) { return s | map([](int v) { return v * 10; }); }, kOneToFour,
-                     {onNext(10, 10), onNext(20, 20), onNext(30, 30), onNext(40, 40), onCompleted(50)}},
-        OperatorCase{"filter", [](auto s) { return s | filter([](int v) { return v % 2 == 0; }); },
-                     kOneToFour, {onNext(20, 2), onNext(40, 4), onCompleted(50)}},
-        OperatorCase{"takeCompletesWithTheLastTakenValue", [](auto s) { return s | take(2); },
-                     kOneToFour, {onNext(10, 1), onNext(20, 2), onCompleted(20)}},
-        OperatorCase{"takeZeroCompletesAtOnce", [](auto s) { return s | take(0); }, kOneToFour,
+        OperatorCase{
+            "map",
+            [](auto s) { return s | map([](int v) { return v * 10; }); },
+            kOneToFour,
+            {onNext(10, 10), onNext(20, 20), onNext(30, 30), onNext(40, 40), onCompleted(50)}},
+        OperatorCase{"filter",
+                     [](auto s) { return s | filter([](int v) { return v % 2 == 0; }); },
+                     kOneToFour,
+                     {onNext(20, 2), onNext(40, 4), onCompleted(50)}},
+        OperatorCase{"takeCompletesWithTheLastTakenValue",
+                     [](auto s) { return s | take(2); },
+                     kOneToFour,
+                     {onNext(10, 1), onNext(20, 2), onCompleted(20)}},
+        OperatorCase{"takeZeroCompletesAtOnce",
+                     [](auto s) { return s | take(0); },
+                     kOneToFour,
                      {onCompleted(0)}},
         OperatorCase{"takeMoreThanThereAre", [](auto s) { return s | take(9); }, kOneToFour,
                      kOneToFour},
-        OperatorCase{"skip", [](auto s) { return s | skip(3); }, kOneToFour,
+        OperatorCase{"skip",
+                     [](auto s) { return s | skip(3); },
+                     kOneToFour,
                      {onNext(40, 4), onCompleted(50)}},
-        OperatorCase{"distinctUntilChanged", [](auto s) { return s | distinctUntilChanged(); },
+        OperatorCase{"distinctUntilChanged",
+                     [](auto s) { return s | distinctUntilChanged(); },
                      {onNext(10, 1), onNext(20, 1), onNext(30, 2), onNext(40, 1), onNext(50, 1),
                       onCompleted(60)},
                      {onNext(10, 1), onNext(30, 2), onNext(40, 1), onCompleted(60)}},
         OperatorCase{"distinctUntilChangedWithComparator",
                      [](auto s) {
-                         return s | distinctUntilChanged([](int a, int b) { return a / 10 == b / 10; });
+                         return s |
+                                distinctUntilChanged([](int a, int b) { return a / 10 == b / 10; });
                      },
                      {onNext(10, 11), onNext(20, 15), onNext(30, 21), onCompleted(40)},
                      {onNext(10, 11), onNext(30, 21), onCompleted(40)}},
-        OperatorCase{"startWith", [](auto s) { return s | startWith(-2, -1); },
+        OperatorCase{"startWith",
+                     [](auto s) { return s | startWith(-2, -1); },
                      {onNext(10, 1), onCompleted(20)},
                      {onNext(0, -2), onNext(0, -1), onNext(10, 1), onCompleted(20)}},
         OperatorCase{"catchErrorSwitchesToTheFallback",
                      [](auto s) {
-                         return s | catchError([](const Error&) { return from(std::vector<int>{8, 9}); });
+                         return s | catchError([](const Error&) {
+                                    return from(std::vector<int>{8, 9});
+                                });
                      },
                      {onNext(10, 1), onError(20)},
                      {onNext(10, 1), onNext(20, 8), onNext(20, 9), onCompleted(20)}},
-        OperatorCase{"catchErrorJustReturn", [](auto s) { return s | catchErrorJustReturn(0); },
-                     {onNext(10, 1), onError(20)}, {onNext(10, 1), onNext(20, 0), onCompleted(20)}},
-        OperatorCase{"errorsPassThroughMap", [](auto s) { return s | map([](int v) { return -v; }); },
-                     {onNext(10, 1), onError(20), onNext(30, 2)}, {onNext(10, -1), onError(20)}}),
+        OperatorCase{"catchErrorJustReturn",
+                     [](auto s) { return s | catchErrorJustReturn(0); },
+                     {onNext(10, 1), onError(20)},
+                     {onNext(10, 1), onNext(20, 0), onCompleted(20)}},
+        OperatorCase{"errorsPassThroughMap",
+                     [](auto s) { return s | map([](int v) { return -v; }); },
+                     {onNext(10, 1), onError(20), onNext(30, 2)},
+                     {onNext(10, -1), onError(20)}}),
     [](const auto& p) { return p.param.name; });
 
 TEST(Operators, CompactSkipsAbsentValues) {
@@ -95,8 +117,9 @@ TEST(Operators, CompactSkipsAbsentValues) {
 
 TEST(Operators, DoOnNextSeesEachValueBeforeTheSubscriber) {
     std::vector<std::string> order;
-    (from(std::vector<int>{1, 2}) | doOnNext([&](int v) { order.push_back("do" + std::to_string(v)); }))
-        .subscribe([&](int v) { order.push_back("sub" + std::to_string(v)); });
+    (from(std::vector<int>{1, 2}) | doOnNext([&](int v) {
+         order.push_back("do" + std::to_string(v));
+     })).subscribe([&](int v) { order.push_back("sub" + std::to_string(v)); });
     EXPECT_EQ(order, (std::vector<std::string>{"do1", "sub1", "do2", "sub2"}));
 }
 

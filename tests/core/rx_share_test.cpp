@@ -88,7 +88,9 @@ struct LifetimeCase {
     std::function<Observable<int>(const Observable<int>&, Scheduler&)> apply;
 };
 
-void PrintTo(const LifetimeCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LifetimeCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class DisposedGraphIsFreed : public ::testing::TestWithParam<LifetimeCase> {};
 
@@ -112,31 +114,41 @@ INSTANTIATE_TEST_SUITE_P(
     Rx, DisposedGraphIsFreed,
     ::testing::Values(
         LifetimeCase{"map", [](auto o, auto&) { return o | map([](int v) { return v; }); }},
-        LifetimeCase{"filterTakeSkip", [](auto o, auto&) {
-                         return o | filter([](int) { return true; }) | skip(1) | take(5);
-                     }},
-        LifetimeCase{"distinctStartWithDo", [](auto o, auto&) {
+        LifetimeCase{
+            "filterTakeSkip",
+            [](auto o, auto&) { return o | filter([](int) { return true; }) | skip(1) | take(5); }},
+        LifetimeCase{"distinctStartWithDo",
+                     [](auto o, auto&) {
                          return o | distinctUntilChanged() | startWith(0) | doOnNext([](int) {});
                      }},
         LifetimeCase{"catchError", [](auto o, auto&) { return o | catchErrorJustReturn(0); }},
         LifetimeCase{"combineLatest",
                      [](auto o, auto&) {
-                         return combineLatest(o, o) | map([](const auto& pair) { return std::get<0>(pair); });
+                         return combineLatest(o, o) |
+                                map([](const auto& pair) { return std::get<0>(pair); });
                      }},
-        LifetimeCase{"withLatestFrom",
-                     [](auto o, auto&) { return o | withLatestFrom(o, [](int a, int) { return a; }); }},
-        LifetimeCase{"merge", [](auto o, auto&) { return merge(std::vector{o, o}); }},
+        LifetimeCase{
+            "withLatestFrom",
+            [](auto o, auto&) { return o | withLatestFrom(o, [](int a, int) { return a; }); }},
+        LifetimeCase{"merge",
+                     [](auto o, auto&) {
+                         return merge(std::vector{o, o});
+                     }},
         LifetimeCase{"flatMap", [](auto o, auto&) { return o | flatMap([o](int) { return o; }); }},
-        LifetimeCase{"flatMapFirst", [](auto o, auto&) { return o | flatMapFirst([o](int) { return o; }); }},
+        LifetimeCase{"flatMapFirst",
+                     [](auto o, auto&) { return o | flatMapFirst([o](int) { return o; }); }},
         LifetimeCase{"flatMapLatest",
                      [](auto o, auto&) { return o | flatMapLatest([o](int) { return o; }); }},
-        LifetimeCase{"concatMap", [](auto o, auto&) { return o | concatMap([o](int) { return o; }); }},
+        LifetimeCase{"concatMap",
+                     [](auto o, auto&) { return o | concatMap([o](int) { return o; }); }},
         LifetimeCase{"debounce", [](auto o, auto& s) { return o | debounce(10ms, s); }},
         LifetimeCase{"delay", [](auto o, auto& s) { return o | delay(10ms, s); }},
         LifetimeCase{"timerFlatMap",
                      [](auto o, auto& s) {
                          return o | flatMapLatest([&s](int) {
-                                    return timer(0ms, 10ms, s) | map([](std::int64_t tick) { return static_cast<int>(tick); });
+                                    return timer(0ms, 10ms, s) | map([](std::int64_t tick) {
+                                               return static_cast<int>(tick);
+                                           });
                                 });
                      }},
         LifetimeCase{"shareReplay", [](auto o, auto&) { return o | shareReplay(); }}),

@@ -52,7 +52,8 @@ TEST(BehaviorSubject, AfterItEndsReplaysOnlyTheEnd) {
     subject.onCompleted();
     std::vector<int> seen;
     bool completed = false;
-    subject.asObservable().subscribe([&](int v) { seen.push_back(v); }, {}, [&] { completed = true; });
+    subject.asObservable().subscribe([&](int v) { seen.push_back(v); }, {},
+                                     [&] { completed = true; });
     EXPECT_TRUE(seen.empty());
     EXPECT_TRUE(completed);
 }
@@ -68,7 +69,8 @@ TEST(ReplaySubject, ReplaysTheLatestValueIfAnyEvenAfterCompletion) {
     subject.onCompleted();
     std::vector<int> late;
     bool completed = false;
-    subject.asObservable().subscribe([&](int v) { late.push_back(v); }, {}, [&] { completed = true; });
+    subject.asObservable().subscribe([&](int v) { late.push_back(v); }, {},
+                                     [&] { completed = true; });
     EXPECT_EQ(first, (std::vector<int>{1, 2}));
     EXPECT_EQ(late, (std::vector<int>{2}));
     EXPECT_TRUE(completed);
@@ -105,7 +107,8 @@ TEST(Subjects, ReentrantEmissionReachesEverySubscriberInOneOrder) {
             seen.push_back("value=" + std::to_string(subject.value()));
         }
     }));
-    bag.add(subject.asObservable().subscribe([&](int v) { seen.push_back("B" + std::to_string(v)); }));
+    bag.add(
+        subject.asObservable().subscribe([&](int v) { seen.push_back("B" + std::to_string(v)); }));
     seen.clear();
 
     subject.onNext(1);

@@ -97,7 +97,8 @@ TEST(Debounce, FlushesNothingAfterDispose) {
 
 TEST(Delay, ShiftsValuesAndCompletionButNotErrors) {
     VirtualScheduler s;
-    Recorder<int> rec(s, hot<int>(s, {onNext(10, 1), onNext(15, 2), onCompleted(20)}) | delay(100ms, s));
+    Recorder<int> rec(
+        s, hot<int>(s, {onNext(10, 1), onNext(15, 2), onCompleted(20)}) | delay(100ms, s));
     Recorder<int> failing(s, hot<int>(s, {onNext(10, 1), onError(20)}) | delay(100ms, s));
     s.advance(1s);
     EXPECT_EQ(rec.events(), (Marbles<int>{onNext(110, 1), onNext(115, 2), onCompleted(120)}));
@@ -134,7 +135,8 @@ TEST(ObserveOn, DisposeDropsEventsStillQueued) {
     RunLoop loop;
     PublishSubject<int> subject;
     std::vector<int> seen;
-    auto d = (subject.asObservable() | observeOn(loop)).subscribe([&](int v) { seen.push_back(v); });
+    auto d =
+        (subject.asObservable() | observeOn(loop)).subscribe([&](int v) { seen.push_back(v); });
     subject.onNext(1);
     d.dispose();
     loop.runPending();
@@ -147,7 +149,9 @@ TEST(SteadySchedulerWithRx, DebounceFiresThroughARealRunLoop) {
     PublishSubject<int> subject;
     std::vector<int> seen;
     DisposeBag bag;
-    bag.add((subject.asObservable() | debounce(5ms, scheduler)).subscribe([&](int v) { seen.push_back(v); }));
+    bag.add((subject.asObservable() | debounce(5ms, scheduler)).subscribe([&](int v) {
+        seen.push_back(v);
+    }));
     subject.onNext(1);
     subject.onNext(2);
     EXPECT_TRUE(loop.runUntil([&] { return !seen.empty(); }, std::chrono::seconds(10)));
