@@ -17,7 +17,7 @@
 namespace vesk {
 
 class Clock {
-public:
+  public:
     using Duration = std::chrono::steady_clock::duration;
     using TimePoint = std::chrono::steady_clock::time_point;
     using WallTime = std::chrono::system_clock::time_point;
@@ -31,14 +31,14 @@ public:
 };
 
 class SteadyClock final : public Clock {
-public:
+  public:
     [[nodiscard]] TimePoint now() const override { return std::chrono::steady_clock::now(); }
     [[nodiscard]] WallTime wallNow() const override { return std::chrono::system_clock::now(); }
 };
 
 // What a TimerHandle cancels; a Scheduler implementation hands one out per task.
 class Cancellable {
-public:
+  public:
     virtual ~Cancellable() = default;
     virtual void cancel() = 0;
 };
@@ -46,7 +46,7 @@ public:
 // Refers to a scheduled task without owning it: dropping a handle does not
 // cancel, and a handle never keeps its task (or what the task captures) alive.
 class TimerHandle {
-public:
+  public:
     TimerHandle() = default;
     explicit TimerHandle(std::weak_ptr<Cancellable> target) noexcept : target_(std::move(target)) {}
 
@@ -59,12 +59,12 @@ public:
         target_.reset();
     }
 
-private:
+  private:
     std::weak_ptr<Cancellable> target_;
 };
 
 class Scheduler {
-public:
+  public:
     using Task = std::function<void()>;
     using Duration = Clock::Duration;
     using TimePoint = Clock::TimePoint;
@@ -91,7 +91,7 @@ public:
 // Real time: one timer thread waits for the earliest due time and posts the
 // task to the executor, where it runs. Nothing else runs on the timer thread.
 class SteadyScheduler final : public Scheduler {
-public:
+  public:
     // Requires: `executor` outlives this scheduler and keeps running tasks it was given.
     explicit SteadyScheduler(Executor& executor);
     // Stops the timer thread; tasks not yet posted never run.
@@ -102,7 +102,7 @@ public:
     [[nodiscard]] const Clock& clock() const override;
     TimerHandle scheduleAt(TimePoint due, Task task) override;
 
-private:
+  private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cassert>
 #include <condition_variable>
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -18,7 +19,7 @@ namespace {
 // Re-arms itself one period after each due time. Owned only by the pending
 // one-shot task, so cancelling that task (or dropping the scheduler) frees it.
 class Periodic final : public Cancellable, public std::enable_shared_from_this<Periodic> {
-public:
+  public:
     Periodic(Scheduler& scheduler, Scheduler::Duration period, Scheduler::Task task)
         : scheduler_(scheduler), period_(period), task_(std::move(task)) {}
 
@@ -29,7 +30,7 @@ public:
 
     void cancel() override { current_.cancel(); }
 
-private:
+  private:
     void fire() {
         auto next = due_ + period_;
         const auto now = scheduler_.now();
@@ -137,7 +138,9 @@ SteadyScheduler::~SteadyScheduler() {
     impl_->queue.clear();
 }
 
-const Clock& SteadyScheduler::clock() const { return impl_->clock; }
+const Clock& SteadyScheduler::clock() const {
+    return impl_->clock;
+}
 
 TimerHandle SteadyScheduler::scheduleAt(TimePoint due, Task task) {
     auto entry = std::make_shared<SteadyEntry>();

@@ -22,7 +22,7 @@ concept LoadingDataConvertible = requires(const L& l) {
 
 template <class T>
 class LoadingResult {
-public:
+  public:
     using Element = T;
 
     // No data; loading is `loading`.
@@ -35,7 +35,7 @@ public:
 
     friend bool operator==(const LoadingResult&, const LoadingResult&) = default;
 
-private:
+  private:
     std::optional<rx::Event<T>> data_;
     bool loading_ = false;
 };

@@ -12,7 +12,9 @@ TimerHandle VirtualScheduler::scheduleAt(TimePoint due, Task task) {
     return TimerHandle(entry);
 }
 
-void VirtualScheduler::advance(Duration by) { advanceTo(clock_.now() + by); }
+void VirtualScheduler::advance(Duration by) {
+    advanceTo(clock_.now() + by);
+}
 
 void VirtualScheduler::advanceTo(TimePoint target) {
     assert(!advancing_);
@@ -35,8 +37,9 @@ void VirtualScheduler::advanceTo(TimePoint target) {
 }
 
 std::size_t VirtualScheduler::pendingCount() const {
-    return static_cast<std::size_t>(std::count_if(
-        queue_.begin(), queue_.end(), [](const auto& item) { return item.second->task != nullptr; }));
+    return static_cast<std::size_t>(
+        std::count_if(queue_.begin(), queue_.end(),
+                      [](const auto& item) { return item.second->task != nullptr; }));
 }
 
 }  // namespace vesk

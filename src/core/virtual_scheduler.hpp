@@ -14,18 +14,17 @@
 namespace vesk {
 
 class VirtualClock final : public Clock {
-public:
+  public:
     // Monotonic time starts at the epoch of TimePoint (zero), so elapsed time
     // reads directly off now(); calendar time starts at `wallStart`.
     explicit VirtualClock(WallTime wallStart) : wallStart_(wallStart) {}
 
     [[nodiscard]] TimePoint now() const override { return now_; }
     [[nodiscard]] WallTime wallNow() const override {
-        return wallStart_ +
-               std::chrono::duration_cast<WallTime::duration>(now_.time_since_epoch());
+        return wallStart_ + std::chrono::duration_cast<WallTime::duration>(now_.time_since_epoch());
     }
 
-private:
+  private:
     friend class VirtualScheduler;
 
     TimePoint now_{};
@@ -33,7 +32,7 @@ private:
 };
 
 class VirtualScheduler final : public Scheduler {
-public:
+  public:
     using WallTime = Clock::WallTime;
 
     // 2024-01-01T00:00:00Z: a fixed calendar start keeps tests reproducible.
@@ -59,7 +58,7 @@ public:
     // Tasks scheduled and neither run nor cancelled.
     [[nodiscard]] std::size_t pendingCount() const;
 
-private:
+  private:
     struct Entry final : Cancellable {
         Task task;
         void cancel() override { task = nullptr; }

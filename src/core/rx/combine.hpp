@@ -28,7 +28,8 @@ struct CombineLatestState {
         }
         slot = v;
         if (withValue == sizeof...(Ts)) {
-            out.onNext(std::apply([](const auto&... x) { return std::tuple<Ts...>(*x...); }, latest));
+            out.onNext(
+                std::apply([](const auto&... x) { return std::tuple<Ts...>(*x...); }, latest));
         }
     }
 
@@ -47,27 +48,37 @@ struct CombineLatestState {
     std::size_t done = 0;
 };
 
+template <class... Ts, std::size_t... I>
+Disposable subscribeAll(const std::tuple<Observable<Ts>...>& sources,
+                        const Observer<std::tuple<Ts...>>& o, std::index_sequence<I...>) {
+    auto state = std::make_shared<CombineLatestState<Ts...>>(o);
+    CompositeDisposable group;
+    auto subscribeOne = [&](auto index, const auto& source) {
+        constexpr std::size_t kIndex = decltype(index)::value;
+        if (o.isDisposed()) {
+            return;  // sources after one that ended the result are not subscribed at all
+        }
+        group.add(source.subscribeFor(
+            o, [state](const auto& v) { state->template next<kIndex>(v); }, errorTo(o),
+            [state] { state->template completed<kIndex>(); }));
+    };
+    (subscribeOne(std::integral_constant<std::size_t, I>{}, std::get<I>(sources)), ...);
+    return group.asDisposable();
+}
+
 }  // namespace detail
 
 // Emits a tuple of every source's latest value each time any of them emits,
 // once all have emitted. Errors with the first error; completes when all
 // sources have completed, or when one completes without having emitted.
-template <class... Ts>
-    requires(sizeof...(Ts) >= 2)
-Observable<std::tuple<Ts...>> combineLatest(const Observable<Ts>&... sources) {
-    using Out = std::tuple<Ts...>;
-    return Observable<Out>::create([sources = std::make_tuple(sources...)](const Observer<Out>& o) {
-        auto state = std::make_shared<detail::CombineLatestState<Ts...>>(o);
-        CompositeDisposable group;
-        [&]<std::size_t... I>(std::index_sequence<I...>) {
-            // Sources after one that ended the result are not subscribed at all.
-            ((o.isDisposed() ? void() : group.add(std::get<I>(sources).subscribeFor(
-                 o, [state](const Ts& v) { state->template next<I>(v); }, detail::errorTo(o),
-                 [state] { state->template completed<I>(); }))),
-             ...);
-        }(std::index_sequence_for<Ts...>{});
-        return group.asDisposable();
-    });
+template <class A, class B, class... Rest>
+Observable<std::tuple<A, B, Rest...>> combineLatest(const Observable<A>& a, const Observable<B>& b,
+                                                    const Observable<Rest>&... rest) {
+    using Out = std::tuple<A, B, Rest...>;
+    return Observable<Out>::create(
+        [sources = std::make_tuple(a, b, rest...)](const Observer<Out>& o) {
+            return detail::subscribeAll(sources, o, std::index_sequence_for<A, B, Rest...>{});
+        });
 }
 
 // For each source value v, once `other` has emitted: f(v, latest of other).
@@ -81,9 +92,11 @@ auto withLatestFrom(Observable<U> other, F combine) {
             auto latest = std::make_shared<std::optional<U>>();
             CompositeDisposable group;
             // `other` first, so a value it holds (a relay's) counts for the first source value.
-            group.add(other.subscribeFor(o, [latest](const U& u) { *latest = u; }, detail::errorTo(o)));
+            group.add(other.subscribeFor(
+                o, [latest](const U& u) { *latest = u; }, detail::errorTo(o)));
             group.add(source.subscribeFor(
-                o, [o, latest, combine](const T& v) {
+                o,
+                [o, latest, combine](const T& v) {
                     if (*latest) {
                         o.onNext(combine(v, **latest));
                     }
@@ -104,26 +117,28 @@ auto withLatestFrom(Observable<U> other) {
 // Values of all sources as they come; completes when all have completed.
 template <class T>
 Observable<T> merge(std::vector<Observable<T>> sources) {
-    return Observable<T>::create([sources = std::move(sources)](const Observer<T>& o) -> Disposable {
-        if (sources.empty()) {
-            o.onCompleted();
-            return {};
-        }
-        auto remaining = std::make_shared<std::size_t>(sources.size());
-        CompositeDisposable group;
-        for (const auto& source : sources) {
-            if (o.isDisposed()) {
-                break;
+    return Observable<T>::create(
+        [sources = std::move(sources)](const Observer<T>& o) -> Disposable {
+            if (sources.empty()) {
+                o.onCompleted();
+                return {};
             }
-            group.add(source.subscribeFor(o, [o](const T& v) { o.onNext(v); }, detail::errorTo(o),
-                                       [o, remaining] {
-                                           if (--*remaining == 0) {
-                                               o.onCompleted();
-                                           }
-                                       }));
-        }
-        return group.asDisposable();
-    });
+            auto remaining = std::make_shared<std::size_t>(sources.size());
+            CompositeDisposable group;
+            for (const auto& source : sources) {
+                if (o.isDisposed()) {
+                    break;
+                }
+                group.add(source.subscribeFor(
+                    o, [o](const T& v) { o.onNext(v); }, detail::errorTo(o),
+                    [o, remaining] {
+                        if (--*remaining == 0) {
+                            o.onCompleted();
+                        }
+                    }));
+            }
+            return group.asDisposable();
+        });
 }
 
 }  // namespace vesk::rx

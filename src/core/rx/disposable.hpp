@@ -22,17 +22,18 @@
 namespace vesk::rx {
 
 class DisposableState {
-public:
+  public:
     virtual ~DisposableState() = default;
     virtual void dispose() = 0;
     [[nodiscard]] virtual bool isDisposed() const = 0;
 };
 
 class Disposable {
-public:
+  public:
     // An empty Disposable: nothing to end; it counts as disposed.
     Disposable() = default;
-    explicit Disposable(std::shared_ptr<DisposableState> state) noexcept : state_(std::move(state)) {}
+    explicit Disposable(std::shared_ptr<DisposableState> state) noexcept
+        : state_(std::move(state)) {}
 
     // Runs `action` on the first dispose only.
     static Disposable create(std::function<void()> action);
@@ -46,14 +47,14 @@ public:
     }
     [[nodiscard]] bool isDisposed() const { return !state_ || state_->isDisposed(); }
 
-private:
+  private:
     std::shared_ptr<DisposableState> state_;
 };
 
 namespace detail {
 
 class ActionDisposable final : public DisposableState {
-public:
+  public:
     explicit ActionDisposable(std::function<void()> action) : action_(std::move(action)) {}
 
     void dispose() override {
@@ -65,7 +66,7 @@ public:
     }
     [[nodiscard]] bool isDisposed() const override { return !action_; }
 
-private:
+  private:
     std::function<void()> action_;
 };
 
@@ -82,7 +83,7 @@ inline Disposable Disposable::fromTimer(TimerHandle handle) {
 // Owns subscriptions on behalf of an object and ends them all when it dies,
 // or when it is replaced by move-assignment (a fresh bag ends the old set).
 class DisposeBag {
-public:
+  public:
     DisposeBag() = default;
     ~DisposeBag() { dispose(); }
     DisposeBag(const DisposeBag&) = delete;
@@ -120,7 +121,7 @@ public:
 
     [[nodiscard]] std::size_t size() const { return items_.size(); }
 
-private:
+  private:
     static constexpr std::size_t kMinCompact = 32;
 
     std::vector<Disposable> items_;
@@ -130,7 +131,7 @@ private:
 // A keyed group for operators: members can leave early (an inner stream that
 // completed); anything added after dispose is disposed at once.
 class CompositeDisposable {
-public:
+  public:
     using Key = std::uint64_t;
 
     CompositeDisposable() : state_(std::make_shared<State>()) {}
@@ -151,7 +152,8 @@ public:
     // Disposes and forgets the member with `key`, if present.
     void remove(Key key) const {
         auto& items = state_->items;
-        auto it = std::find_if(items.begin(), items.end(), [key](const auto& i) { return i.first == key; });
+        auto it = std::find_if(items.begin(), items.end(),
+                               [key](const auto& i) { return i.first == key; });
         if (it == items.end()) {
             return;
         }
@@ -164,7 +166,7 @@ public:
     void dispose() const { state_->dispose(); }
     [[nodiscard]] Disposable asDisposable() const { return Disposable(state_); }
 
-private:
+  private:
     struct State final : DisposableState {
         void dispose() override {
             if (disposed) {
@@ -188,7 +190,7 @@ private:
 
 // Holds one member at a time; setting a new one disposes the old.
 class SerialDisposable {
-public:
+  public:
     SerialDisposable() : state_(std::make_shared<State>()) {}
 
     void set(Disposable d) const {
@@ -202,7 +204,7 @@ public:
     [[nodiscard]] bool isDisposed() const { return state_->disposed; }
     [[nodiscard]] Disposable asDisposable() const { return Disposable(state_); }
 
-private:
+  private:
     struct State final : DisposableState {
         void dispose() override {
             if (disposed) {

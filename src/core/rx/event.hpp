@@ -18,7 +18,7 @@ struct Unit {
 
 template <class T>
 class Event {
-public:
+  public:
     using Element = T;
 
     static Event next(T value) {
@@ -46,7 +46,7 @@ public:
 
     friend bool operator==(const Event&, const Event&) = default;
 
-private:
+  private:
     Event() = default;
 
     // Two optionals rather than a variant: GCC 12 reports false

@@ -39,9 +39,9 @@ struct FlattenState {
     }
 
     Observer<U> out;
-    CompositeDisposable group;   // the outer subscription and every inner one
-    SerialDisposable latest;     // flatMapLatest: the current inner (also in group)
-    std::size_t active = 0;      // inner streams not yet completed
+    CompositeDisposable group;     // the outer subscription and every inner one
+    SerialDisposable latest;       // flatMapLatest: the current inner (also in group)
+    std::size_t active = 0;        // inner streams not yet completed
     std::uint64_t generation = 0;  // flatMapLatest: which inner is current
     bool outerDone = false;
 };
@@ -57,7 +57,8 @@ auto flatten(F f) {
                 st->group.add(st->latest.asDisposable());
             }
             auto outer = source.subscribeFor(
-                o, [st, f](const T& v) {
+                o,
+                [st, f](const T& v) {
                     if (st->out.isDisposed()) {
                         return;
                     }
@@ -73,9 +74,11 @@ auto flatten(F f) {
                             --st->active;  // the previous inner stops counting: it is replaced
                         }
                         const auto gen = ++st->generation;
-                        st->latest.set(Disposable());  // end the previous inner before the next starts
+                        st->latest.set(
+                            Disposable());  // end the previous inner before the next starts
                         auto d = inner.subscribeFor(
-                            st->out, [st, gen](const U& u) {
+                            st->out,
+                            [st, gen](const U& u) {
                                 if (gen == st->generation) {
                                     st->out.onNext(u);
                                 }
@@ -94,13 +97,14 @@ auto flatten(F f) {
                         }
                     } else {
                         const auto key = st->group.nextKey();
-                        auto d = inner.subscribeFor(st->out, [st](const U& u) { st->out.onNext(u); },
-                                                 [st](const Error& e) { st->out.onError(e); },
-                                                 [st, key] {
-                                                     --st->active;
-                                                     st->group.remove(key);
-                                                     st->maybeComplete();
-                                                 });
+                        auto d = inner.subscribeFor(
+                            st->out, [st](const U& u) { st->out.onNext(u); },
+                            [st](const Error& e) { st->out.onError(e); },
+                            [st, key] {
+                                --st->active;
+                                st->group.remove(key);
+                                st->maybeComplete();
+                            });
                         // An inner stream that already completed has nothing left to end.
                         if (!d.isDisposed()) {
                             st->group.add(key, std::move(d));
@@ -159,12 +163,13 @@ auto concatMap(F f) {
                     running = true;
                     auto inner = f(waiting.front());
                     waiting.pop_front();
-                    auto d = inner.subscribeFor(out, [self](const U& u) { self->out.onNext(u); },
-                                             [self](const Error& e) { self->out.onError(e); },
-                                             [self] {
-                                                 self->running = false;
-                                                 self->drain(self);
-                                             });
+                    auto d = inner.subscribeFor(
+                        out, [self](const U& u) { self->out.onNext(u); },
+                        [self](const Error& e) { self->out.onError(e); },
+                        [self] {
+                            self->running = false;
+                            self->drain(self);
+                        });
                     if (!d.isDisposed()) {
                         current.set(std::move(d));
                     }
@@ -188,7 +193,8 @@ auto concatMap(F f) {
             CompositeDisposable group;
             group.add(st->current.asDisposable());
             group.add(source.subscribeFor(
-                o, [st](const T& v) {
+                o,
+                [st](const T& v) {
                     st->waiting.push_back(v);
                     st->drain(st);
                 },

@@ -2,7 +2,9 @@
 // subscription runs that description afresh and gets its own Disposable.
 //
 // Threading: single-threaded. Create, subscribe, emit and dispose on the main
-// executor only; other threads post to it. Nothing here locks.
+// executor only; other threads post to it. Nothing here locks. A producer
+// that hands an Observer to another thread (an HTTP callback) must call it,
+// and drop its last copy, on the main executor.
 //
 // Contract (as in ReactiveX): values, then at most one error or completion;
 // nothing after that, and nothing after dispose, even when dispose happens
@@ -29,6 +31,8 @@ namespace vesk::rx {
 
 template <class T>
 class Observable;
+template <class T>
+class Observer;
 
 namespace detail {
 
@@ -36,6 +40,10 @@ struct Ignore {
     template <class... A>
     void operator()(A&&...) const {}
 };
+
+// Callbacks, as opposed to an Observer to forward to.
+template <class N, class T>
+concept NotObserverOf = !std::is_same_v<std::decay_t<N>, Observer<T>>;
 
 template <class T>
 struct Callbacks {
@@ -64,7 +72,7 @@ std::shared_ptr<const Callbacks<T>> makeCallbacks(N&& onNext, E&& onError, C&& o
 // subscription (dropping the callbacks) while it runs.
 template <class T>
 class ObserverState final : public DisposableState {
-public:
+  public:
     explicit ObserverState(std::shared_ptr<const Callbacks<T>> cb) : cb_(std::move(cb)) {}
 
     // `parent`: the downstream subscription this one serves, if any. Once that
@@ -127,7 +135,7 @@ public:
         return parent && parent->isDisposed();
     }
 
-private:
+  private:
     void endUpstream() { std::exchange(upstream_, {}).dispose(); }
 
     std::shared_ptr<const Callbacks<T>> cb_;
@@ -140,7 +148,7 @@ private:
 // The producer's side of one subscription. Copies share it.
 template <class T>
 class Observer {
-public:
+  public:
     Observer() = default;
 
     // A free-standing observer, not tied to any upstream: the sink of a binding.
@@ -186,7 +194,7 @@ public:
         }
     }
 
-private:
+  private:
     template <class>
     friend class Observable;
     template <class>
@@ -199,7 +207,7 @@ private:
 
 template <class T>
 class Observable {
-public:
+  public:
     using Element = T;
     // Starts producing for one observer; returns what ends the production.
     using SubscribeFn = std::function<Disposable(const Observer<T>&)>;
@@ -235,13 +243,13 @@ public:
     template <class U, class N, class E = detail::Ignore, class C = detail::Ignore>
     Disposable subscribeFor(const Observer<U>& downstream, N onNext, E onError = {},
                             C onCompleted = {}) const {
-        return run(detail::makeCallbacks<T>(std::move(onNext), std::move(onError),
-                                            std::move(onCompleted)),
-                   downstream.state_);
+        return run(
+            detail::makeCallbacks<T>(std::move(onNext), std::move(onError), std::move(onCompleted)),
+            downstream.state_);
     }
 
-    template <class N = detail::Ignore, class E = detail::Ignore, class C = detail::Ignore>
-        requires(!std::is_same_v<std::decay_t<N>, Observer<T>>)
+    template <detail::NotObserverOf<T> N = detail::Ignore, class E = detail::Ignore,
+              class C = detail::Ignore>
     Disposable subscribe(N onNext = {}, E onError = {}, C onCompleted = {}) const {
         return run(detail::makeCallbacks<T>(std::move(onNext), std::move(onError),
                                             std::move(onCompleted)));
@@ -262,7 +270,7 @@ public:
         return subscribe([relay](const T& v) { relay.accept(v); });
     }
 
-private:
+  private:
     explicit Observable(SubscribeFn fn) : fn_(std::make_shared<const SubscribeFn>(std::move(fn))) {}
 
     Disposable run(std::shared_ptr<const detail::Callbacks<T>> cb,
@@ -281,8 +289,7 @@ template <class O>
 using ElementOf = typename std::remove_cvref_t<O>::Element;
 
 // source | op  ==  op(source)
-template <class T, class Op>
-    requires std::invocable<Op, const Observable<T>&>
+template <class T, std::invocable<const Observable<T>&> Op>
 auto operator|(const Observable<T>& source, Op&& op) {
     return std::forward<Op>(op)(source);
 }

@@ -22,8 +22,9 @@ auto map(F f) {
         using T = ElementOf<decltype(source)>;
         using U = std::decay_t<std::invoke_result_t<const F&, const T&>>;
         return Observable<U>::create([source, f](const Observer<U>& o) {
-            return source.subscribeFor(o, [o, f](const T& v) { o.onNext(f(v)); }, detail::errorTo(o),
-                                    detail::completedTo(o));
+            return source.subscribeFor(
+                o, [o, f](const T& v) { o.onNext(f(v)); }, detail::errorTo(o),
+                detail::completedTo(o));
         });
     };
 }
@@ -179,8 +180,7 @@ auto catchError(F handler) {
         return Observable<T>::create([source, handler](const Observer<T>& o) {
             SerialDisposable current;
             auto first = source.subscribeFor(
-                o,
-                [o](const T& v) { o.onNext(v); },
+                o, [o](const T& v) { o.onNext(v); },
                 [o, handler, current](const Error& e) {
                     Observable<T> fallback = handler(e);
                     current.set(fallback.subscribe(o));

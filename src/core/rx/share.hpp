@@ -76,10 +76,14 @@ auto shareThrough() {
 
 }  // namespace detail
 
-inline auto share() { return detail::shareThrough<PublishSubject>(); }
+inline auto share() {
+    return detail::shareThrough<PublishSubject>();
+}
 
 // share() that also replays the latest value to each new subscriber while the
 // source subscription lives.
-inline auto shareReplay() { return detail::shareThrough<ReplaySubject>(); }
+inline auto shareReplay() {
+    return detail::shareThrough<ReplaySubject>();
+}
 
 }  // namespace vesk::rx

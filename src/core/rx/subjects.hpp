@@ -30,7 +30,7 @@ namespace detail {
 
 template <class T>
 class SubjectCore : public std::enable_shared_from_this<SubjectCore<T>> {
-public:
+  public:
     enum class Replay { none, latest };
 
     SubjectCore(Replay replay, std::optional<T> initial)
@@ -106,7 +106,7 @@ public:
     // A BehaviorSubject that has ended replays only its end.
     void setReplayOnlyWhileLive() { replayOnlyWhileLive_ = true; }
 
-private:
+  private:
     struct Entry {
         std::uint64_t id;
         std::uint64_t subscribedAt;  // the sequence number current when it subscribed
@@ -151,13 +151,14 @@ private:
 
 template <class T>
 class SubjectBase {
-public:
+  public:
     void onNext(T value) const { core_->emit(Event<T>::next(std::move(value))); }
     void onError(Error e) const { core_->emit(Event<T>::error(std::move(e))); }
     void onCompleted() const { core_->emit(Event<T>::completed()); }
 
     [[nodiscard]] Observable<T> asObservable() const {
-        return Observable<T>::create([core = core_](const Observer<T>& o) { return core->subscribe(o); });
+        return Observable<T>::create(
+            [core = core_](const Observer<T>& o) { return core->subscribe(o); });
     }
     // An observer that feeds this subject: `source.subscribe(subject.asObserver())`.
     [[nodiscard]] Observer<T> asObserver() const {
@@ -168,9 +169,11 @@ public:
     }
     [[nodiscard]] bool hasObservers() const { return core_->hasObservers(); }
 
-    friend bool operator==(const SubjectBase& a, const SubjectBase& b) { return a.core_ == b.core_; }
+    friend bool operator==(const SubjectBase& a, const SubjectBase& b) {
+        return a.core_ == b.core_;
+    }
 
-protected:
+  protected:
     explicit SubjectBase(std::shared_ptr<SubjectCore<T>> core) : core_(std::move(core)) {}
 
     std::shared_ptr<SubjectCore<T>> core_;
@@ -180,7 +183,7 @@ protected:
 
 template <class T>
 class PublishSubject : public detail::SubjectBase<T> {
-public:
+  public:
     PublishSubject()
         : detail::SubjectBase<T>(std::make_shared<detail::SubjectCore<T>>(
               detail::SubjectCore<T>::Replay::none, std::nullopt)) {}
@@ -189,7 +192,7 @@ public:
 // Replays the latest value (if any) to each new subscriber, also after it ended.
 template <class T>
 class ReplaySubject : public detail::SubjectBase<T> {
-public:
+  public:
     ReplaySubject()
         : detail::SubjectBase<T>(std::make_shared<detail::SubjectCore<T>>(
               detail::SubjectCore<T>::Replay::latest, std::nullopt)) {}
@@ -199,7 +202,7 @@ public:
 
 template <class T>
 class BehaviorSubject : public detail::SubjectBase<T> {
-public:
+  public:
     explicit BehaviorSubject(T initial)
         : detail::SubjectBase<T>(std::make_shared<detail::SubjectCore<T>>(
               detail::SubjectCore<T>::Replay::latest, std::move(initial))) {
@@ -213,7 +216,7 @@ public:
 // A BehaviorSubject that only takes values: it never errors or completes.
 template <class T>
 class BehaviorRelay {
-public:
+  public:
     explicit BehaviorRelay(T initial) : subject_(std::move(initial)) {}
 
     void accept(T value) const { subject_.onNext(std::move(value)); }
@@ -221,19 +224,19 @@ public:
     [[nodiscard]] Observable<T> asObservable() const { return subject_.asObservable(); }
     [[nodiscard]] bool hasObservers() const { return subject_.hasObservers(); }
 
-private:
+  private:
     BehaviorSubject<T> subject_;
 };
 
 // A PublishSubject that only takes values.
 template <class T>
 class PublishRelay {
-public:
+  public:
     void accept(T value) const { subject_.onNext(std::move(value)); }
     [[nodiscard]] Observable<T> asObservable() const { return subject_.asObservable(); }
     [[nodiscard]] bool hasObservers() const { return subject_.hasObservers(); }
 
-private:
+  private:
     PublishSubject<T> subject_;
 };
 

@@ -77,7 +77,8 @@ inline auto debounce(Scheduler::Duration dueTime, Scheduler& scheduler) {
                 st->pending.reset();
             }));
             group.add(source.subscribeFor(
-                o, [st, dueTime, &scheduler](const T& v) {
+                o,
+                [st, dueTime, &scheduler](const T& v) {
                     st->timer.cancel();
                     st->pending = v;
                     st->timer = scheduler.schedule(dueTime, [st] { st->flush(); });
@@ -104,7 +105,8 @@ inline auto delay(Scheduler::Duration dueTime, Scheduler& scheduler) {
         struct State {
             State(Observer<T> o, Scheduler& s) : out(std::move(o)), scheduler(s) {}
 
-            void push(const std::shared_ptr<State>& self, Scheduler::TimePoint due, Event<T> event) {
+            void push(const std::shared_ptr<State>& self, Scheduler::TimePoint due,
+                      Event<T> event) {
                 waiting.emplace_back(due, std::move(event));
                 if (!armed) {
                     arm(self);
@@ -143,7 +145,8 @@ inline auto delay(Scheduler::Duration dueTime, Scheduler& scheduler) {
             CompositeDisposable group;
             group.add(Disposable::create([st] { st->clear(); }));
             group.add(source.subscribeFor(
-                o, [st, dueTime](const T& v) {
+                o,
+                [st, dueTime](const T& v) {
                     st->push(st, st->scheduler.now() + dueTime, Event<T>::next(v));
                 },
                 [st](const Error& e) {

@@ -83,9 +83,15 @@ template <class V>
 NextAt<V> onNext(std::int64_t ms, V value) {
     return {ms, std::move(value)};
 }
-inline NextAt<std::string> onNext(std::int64_t ms, const char* value) { return {ms, value}; }
-inline ErrorAt onError(std::int64_t ms, Error e = testError()) { return {ms, std::move(e)}; }
-inline CompletedAt onCompleted(std::int64_t ms) { return {ms}; }
+inline NextAt<std::string> onNext(std::int64_t ms, const char* value) {
+    return {ms, value};
+}
+inline ErrorAt onError(std::int64_t ms, Error e = testError()) {
+    return {ms, std::move(e)};
+}
+inline CompletedAt onCompleted(std::int64_t ms) {
+    return {ms};
+}
 
 inline std::int64_t elapsedMs(const VirtualScheduler& s) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(s.elapsed()).count();
@@ -95,7 +101,7 @@ inline std::int64_t elapsedMs(const VirtualScheduler& s) {
 // disposes on destruction (so a test cannot leak its subscription).
 template <class T>
 class Recorder {
-public:
+  public:
     Recorder(const VirtualScheduler& s, const rx::Observable<T>& source)
         : events_(std::make_shared<Marbles<T>>()) {
         auto events = events_;
@@ -121,7 +127,7 @@ public:
     void dispose() const { subscription_.dispose(); }
     [[nodiscard]] const rx::Disposable& subscription() const { return subscription_; }
 
-private:
+  private:
     std::shared_ptr<Marbles<T>> events_;
     rx::Disposable subscription_;
 };
@@ -150,7 +156,7 @@ rx::Observable<T> hot(VirtualScheduler& s, const Marbles<T>& marbles) {
 // can check that operators subscribe and dispose when they should.
 template <class T>
 class Cold {
-public:
+  public:
     struct Span {
         std::int64_t subscribed;
         std::int64_t disposed = -1;  // -1 while live
@@ -161,7 +167,9 @@ public:
     };
 
     Cold(VirtualScheduler& s, Marbles<T> marbles)
-        : scheduler_(&s), marbles_(std::move(marbles)), spans_(std::make_shared<std::vector<Span>>()) {}
+        : scheduler_(&s),
+          marbles_(std::move(marbles)),
+          spans_(std::make_shared<std::vector<Span>>()) {}
 
     [[nodiscard]] rx::Observable<T> observable() const {
         return rx::Observable<T>::create(
@@ -173,16 +181,15 @@ public:
                     timers.add(rx::Disposable::fromTimer(s->schedule(
                         std::chrono::milliseconds(m.ms), [o, event = m.event] { o.on(event); })));
                 }
-                timers.add(rx::Disposable::create([s, spans, index] {
-                    (*spans)[index].disposed = elapsedMs(*s);
-                }));
+                timers.add(rx::Disposable::create(
+                    [s, spans, index] { (*spans)[index].disposed = elapsedMs(*s); }));
                 return timers.asDisposable();
             });
     }
 
     [[nodiscard]] const std::vector<Span>& subscriptions() const { return *spans_; }
 
-private:
+  private:
     VirtualScheduler* scheduler_;
     Marbles<T> marbles_;
     std::shared_ptr<std::vector<Span>> spans_;
