@@ -8,6 +8,7 @@
 #include <random>
 
 #include "support/client_harness.hpp"
+#include "support/queue_executor.hpp"
 #include "support/raw_server.hpp"
 #include "support/temp_dir.hpp"
 #include "tools/devserver/dev_server.hpp"
@@ -288,7 +289,7 @@ TEST_F(HttpClientTest, CancelInFlightCallsBackOnceWithCancelled) {
     server_->addFault(hang);
     RequestId id;
     auto outcome = track(HttpRequest::get(url("v1/hang")), &id);
-    ASSERT_TRUE(loop_.runUntil([&] { return !server_->requests().empty(); }, test::kWait));
+    ASSERT_TRUE(test::waitFor([&] { return !server_->requests().empty(); }));
     client_->cancel(id);
     client_->cancel(id);
     ASSERT_TRUE(settle(loop_, {outcome}));
@@ -298,17 +299,23 @@ TEST_F(HttpClientTest, CancelInFlightCallsBackOnceWithCancelled) {
 }
 
 TEST_F(HttpClientTest, CancelWinsOverAReplyNotYetDelivered) {
-    RequestId id;
-    auto outcome = track(HttpRequest::get(url("_dev/echo")), &id);
-    // Let the reply arrive without running the loop, so its delivery is still queued.
-    const auto deadline = std::chrono::steady_clock::now() + test::kWait;
-    while (server_->requests().empty() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::yield();
-    }
-    client_->cancel(id);
-    ASSERT_TRUE(settle(loop_, {outcome}));
-    EXPECT_EQ(outcome->calls, 1);
-    EXPECT_TRUE(outcome->isError(Error::Kind::cancelled));
+    test::QueueExecutor executor;
+    HttpClient client(executor);
+    int calls = 0;
+    std::optional<Expected<HttpReply>> result;
+    const RequestId id = client.send(HttpRequest::get(url("_dev/echo")), [&](Expected<HttpReply> r) {
+        ++calls;
+        EXPECT_TRUE(executor.isCurrent());
+        result.emplace(std::move(r));
+    });
+    // The reply is in and its delivery queued, but the callback has not run.
+    ASSERT_TRUE(test::waitFor([&] { return executor.queued() == 1; }));
+    client.cancel(id);
+    executor.runAll();
+    EXPECT_EQ(calls, 1);
+    ASSERT_TRUE(result.has_value());
+    ASSERT_FALSE(result->hasValue());
+    EXPECT_EQ(result->error().kind, Error::Kind::cancelled);
 }
 
 TEST_F(HttpClientTest, CancelAfterCompletionOrOfUnknownIdsChangesNothing) {
@@ -334,7 +341,7 @@ TEST_F(HttpClientTest, DestroyingTheClientCancelsEveryRequestInFlightOnce) {
     for (int i = 0; i < 4; ++i) {
         outcomes.push_back(track(HttpRequest::get(url("v1/hang"))));
     }
-    ASSERT_TRUE(loop_.runUntil([&] { return server_->requests().size() == 4; }, test::kWait));
+    ASSERT_TRUE(test::waitFor([&] { return server_->requests().size() == 4; }));
     // One more that the network thread may not even have picked up yet.
     outcomes.push_back(track(HttpRequest::get(url("v1/hang"))));
     client_.reset();

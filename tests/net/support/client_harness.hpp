@@ -2,6 +2,8 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <thread>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -13,6 +15,19 @@ namespace vesk::net::test {
 
 // Real I/O on a loaded machine: wait long, fail rarely.
 inline constexpr std::chrono::milliseconds kWait{30'000};
+
+// Polls for a condition another thread brings about (the server seeing a
+// request), without running the loop.
+inline bool waitFor(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + kWait;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
 
 // What one request's callback saw: how often it ran, whether always on the
 // loop's thread, and the last outcome.
