@@ -1,0 +1,423 @@
+// The /_dev/ control API: recorded requests, faults, state, apps and operator replies. Plain
+// JSON, no envelope.
+#include <boost/json/parse.hpp>
+#include <boost/json/serialize.hpp>
+#include <boost/json/value_from.hpp>
+
+#include "envelope.hpp"
+#include "seed.hpp"
+#include "service.hpp"
+#include "wire.hpp"
+
+namespace vesk::dev {
+
+namespace json = boost::json;
+
+namespace {
+
+constexpr std::size_t kInlineBodyLimit = 64 * 1024;
+
+bool validUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::size_t extra = 0;
+        std::uint32_t min = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if ((c & 0xe0) == 0xc0) {
+            extra = 1;
+            min = 0x80;
+        } else if ((c & 0xf0) == 0xe0) {
+            extra = 2;
+            min = 0x800;
+        } else if ((c & 0xf8) == 0xf0) {
+            extra = 3;
+            min = 0x10000;
+        } else {
+            return false;
+        }
+        if (i + extra >= s.size()) {
+            return false;
+        }
+        std::uint32_t code = c & (0x3fu >> extra);
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto d = static_cast<unsigned char>(s[i + k]);
+            if ((d & 0xc0) != 0x80) {
+                return false;
+            }
+            code = (code << 6) | (d & 0x3fu);
+        }
+        if (code < min || code > 0x10ffff || (code >= 0xd800 && code <= 0xdfff)) {
+            return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+// "size" always; the bytes as "body" only when they are short UTF-8 text.
+void putBody(json::object& o, const std::string& body) {
+    o["size"] = body.size();
+    if (body.size() <= kInlineBodyLimit && validUtf8(body)) {
+        o["body"] = body;
+    }
+}
+
+json::array pairsJson(const Pairs& pairs) {
+    json::array out;
+    for (const auto& [k, v] : pairs) {
+        out.emplace_back(json::array{json::value(k), json::value(v)});
+    }
+    return out;
+}
+
+HttpReply controlError(int status, const std::string& message) {
+    return jsonReply(status, json::object{{"error", message}});
+}
+
+// A member under either of its two spellings ("conversation_id" or "conversationId").
+std::string member(const json::object& o, const char* snake, const char* camel) {
+    for (const char* key : {snake, camel}) {
+        if (const json::value* v = o.if_contains(key)) {
+            if (v->is_string()) {
+                return std::string(v->as_string());
+            }
+            if (v->is_int64()) {
+                return std::to_string(v->as_int64());
+            }
+        }
+    }
+    return {};
+}
+
+std::optional<Fault::Action> actionNamed(std::string_view name) {
+    if (name == "delay") {
+        return Fault::Action::delay;
+    }
+    if (name == "drop") {
+        return Fault::Action::drop;
+    }
+    if (name == "truncate") {
+        return Fault::Action::truncate;
+    }
+    if (name == "reply") {
+        return Fault::Action::reply;
+    }
+    if (name == "hang") {
+        return Fault::Action::hang;
+    }
+    return std::nullopt;
+}
+
+const char* actionName(Fault::Action action) {
+    switch (action) {
+        case Fault::Action::delay:
+            return "delay";
+        case Fault::Action::drop:
+            return "drop";
+        case Fault::Action::truncate:
+            return "truncate";
+        case Fault::Action::reply:
+            return "reply";
+        case Fault::Action::hang:
+            return "hang";
+    }
+    return "drop";
+}
+
+std::optional<Fault> faultFrom(const json::value& v, std::string& why) {
+    if (!v.is_object()) {
+        why = "a fault must be an object";
+        return std::nullopt;
+    }
+    const json::object& o = v.as_object();
+    Fault f;
+    const std::string path = member(o, "path", "pathPrefix");
+    f.pathPrefix = path.empty() ? member(o, "path_prefix", "prefix") : path;
+    if (f.pathPrefix.empty()) {
+        f.pathPrefix = "*";
+    }
+    const auto action = actionNamed(member(o, "action", "action"));
+    if (!action) {
+        why = "action must be delay, drop, truncate, reply or hang";
+        return std::nullopt;
+    }
+    f.action = *action;
+    auto integer = [&](const char* snake, const char* camel, std::int64_t fallback) {
+        for (const char* key : {snake, camel}) {
+            if (const json::value* n = o.if_contains(key); n != nullptr && n->is_int64()) {
+                return n->as_int64();
+            }
+        }
+        return fallback;
+    };
+    f.count = static_cast<int>(integer("count", "count", 1));
+    f.delay = std::chrono::milliseconds(integer("delay_ms", "delayMs", 0));
+    f.status = static_cast<int>(integer("status", "status", 500));
+    if (const json::value* body = o.if_contains("body")) {
+        f.body = body->is_string() ? std::string(body->as_string()) : json::serialize(*body);
+    }
+    const std::string type = member(o, "content_type", "contentType");
+    if (!type.empty()) {
+        f.contentType = type;
+    }
+    if (f.count == 0 || f.count < -1 || f.delay.count() < 0 || f.status < 100 || f.status > 999) {
+        why = "count must be -1 or positive, delay_ms not negative, status from 100 to 999";
+        return std::nullopt;
+    }
+    return f;
+}
+
+json::object faultList(const ServerState& state) {
+    json::array faults;
+    for (const auto& f : state.faults) {
+        faults.emplace_back(faultJson(f));
+    }
+    return json::object{{"faults", std::move(faults)}};
+}
+
+json::object stateJson(ServerState& state) {
+    Store& store = state.store;
+    json::array apps;
+    for (const auto& [id, app] : store.apps()) {
+        json::object o = appJson(app);
+        o["api_key"] = app.apiKey;
+        o["user_auth_key"] = app.userAuthKey;
+        o["admins"] = json::value_from(app.adminIds);
+        o["integrations"] = app.integrations;
+        o["service_events"] = app.serviceEvents;
+        apps.emplace_back(std::move(o));
+    }
+    json::array admins;
+    for (const auto& a : store.admins()) {
+        json::object o = adminJson(store, a);
+        o["email"] = a.email;
+        admins.emplace_back(std::move(o));
+    }
+    json::array users;
+    for (const auto& [id, user] : store.users()) {
+        json::object o = userJson(store, user);
+        o["app_id"] = user.appId;
+        o["token"] = user.token;
+        o["props"] = user.props;
+        o["events"] = user.events;
+        o["session"] = user.session;
+        json::array pushes;
+        for (const auto& p : user.pushes) {
+            pushes.emplace_back(json::object{{"token", p.token},
+                                             {"device_guid", p.deviceGuid},
+                                             {"type", p.type},
+                                             {"user_agent", p.userAgent},
+                                             {"created", p.created}});
+        }
+        o["pushes"] = std::move(pushes);
+        users.emplace_back(std::move(o));
+    }
+    json::array conversations;
+    for (const auto& [id, c] : store.conversations()) {
+        json::object o = dialogJson(store, c);
+        json::array parts;
+        for (const auto& p : c.parts) {
+            parts.emplace_back(partJson(store, p));
+        }
+        o["parts"] = std::move(parts);
+        conversations.emplace_back(std::move(o));
+    }
+    json::array integrations;
+    for (const auto& [id, i] : store.integrations()) {
+        json::object o = integrationJson(i);
+        o["settings"] = i.settings;
+        integrations.emplace_back(std::move(o));
+    }
+    return json::object{{"apps", std::move(apps)},
+                        {"admins", std::move(admins)},
+                        {"users", std::move(users)},
+                        {"conversations", std::move(conversations)},
+                        {"django_integrations", std::move(integrations)}};
+}
+
+HttpReply addApp(ServerState& state, const json::object& body) {
+    AppKeys keys{member(body, "api_key", "apiKey"), member(body, "app_id", "appId"),
+                 member(body, "user_auth_key", "userAuthKey"), member(body, "name", "name")};
+    if (keys.apiKey.empty() || keys.appId.empty() || keys.userAuthKey.empty()) {
+        return controlError(400, "api_key, app_id and user_auth_key are required");
+    }
+    if (keys.appId.find('.') != std::string::npos || keys.appId.find('/') != std::string::npos) {
+        return controlError(400, "app_id must not contain '.' or '/'");
+    }
+    if (!state.store.addApp(makeApp(state.store, keys))) {
+        return controlError(409, "api_key or app_id already taken");
+    }
+    const App& app = *state.store.appById(keys.appId);
+    json::object o = appJson(app);
+    o["api_key"] = app.apiKey;
+    o["user_auth_key"] = app.userAuthKey;
+    return jsonReply(201, o);
+}
+
+// Appends an operator part to a conversation, named directly or as the user's newest one
+// (created when the user has none), and queues its real-time delivery.
+HttpReply operatorReply(ServerState& state, const json::object& body) {
+    Store& store = state.store;
+    std::string text = member(body, "text", "body");
+    if (text.empty()) {
+        return controlError(400, "text is required");
+    }
+    Conversation* conversation = nullptr;
+    const std::string conversationId = member(body, "conversation_id", "conversationId");
+    const std::string userId = member(body, "user_id", "userId");
+    if (!conversationId.empty()) {
+        conversation = store.conversation(conversationId);
+    } else if (!userId.empty()) {
+        if (const User* user = store.userById(userId)) {
+            for (const Conversation* c : store.conversationsOf(userId)) {
+                if (conversation == nullptr || c->position > conversation->position) {
+                    conversation = store.conversation(c->id);
+                }
+            }
+            if (conversation == nullptr) {
+                conversation = &store.createConversation(*user);
+            }
+        }
+    } else {
+        return controlError(400, "conversation_id or user_id is required");
+    }
+    if (conversation == nullptr) {
+        return controlError(404, "no such conversation or user");
+    }
+    const App* app = store.appById(conversation->appId);
+    std::string adminId = member(body, "admin_id", "adminId");
+    if (adminId.empty()) {
+        adminId = !conversation->lastAdminId.empty()
+                      ? conversation->lastAdminId
+                      : (app != nullptr ? store.ownerOf(*app).id : "1");
+    }
+    const Admin* admin = store.admin(adminId);
+    if (admin == nullptr) {
+        return controlError(404, "no such operator: " + adminId);
+    }
+    Part p;
+    p.body = std::move(text);
+    p.type = member(body, "type", "type");
+    if (p.type.empty()) {
+        p.type = "reply_admin";
+    }
+    p.direction = "a2u";
+    p.sentVia = "web";
+    p.from = adminJson(store, *admin);
+    Part& part = store.appendPart(*conversation, std::move(p));
+    json::object partObject = partJson(store, part);
+    store.outbox.push_back(
+        {conversation->appId, conversation->userId, "conversation_reply", partObject});
+    return jsonReply(201, json::object{{"conversation", dialogJson(store, *conversation)},
+                                       {"part", std::move(partObject)}});
+}
+
+}  // namespace
+
+bool isControlPath(std::string_view path) {
+    return path.substr(0, 6) == "/_dev/" && path != "/_dev/echo" && path != "/_dev/blob";
+}
+
+json::object recordedJson(const RecordedRequest& request) {
+    json::object o;
+    o["method"] = request.method;
+    o["path"] = request.path;
+    o["query"] = request.query;
+    o["query_items"] = pairsJson(request.queryItems);
+    o["headers"] = pairsJson(request.headers);
+    o["form_fields"] = pairsJson(request.formFields);
+    json::array parts;
+    for (const auto& p : request.parts) {
+        json::object po{
+            {"name", p.name}, {"filename", p.filename}, {"content_type", p.contentType}};
+        putBody(po, p.body);
+        parts.emplace_back(std::move(po));
+    }
+    o["parts"] = std::move(parts);
+    putBody(o, request.body);
+    o["connection_id"] = request.connectionId;
+    return o;
+}
+
+json::object faultJson(const Fault& fault) {
+    return json::object{{"path", fault.pathPrefix},
+                        {"action", actionName(fault.action)},
+                        {"count", fault.count},
+                        {"delay_ms", fault.delay.count()},
+                        {"status", fault.status},
+                        {"body", fault.body},
+                        {"content_type", fault.contentType}};
+}
+
+HttpReply controlApi(ServerState& state, const RecordedRequest& request) {
+    const std::string& path = request.path;
+    const std::string& method = request.method;
+    json::value body;
+    if (method == "POST") {
+        json::error_code ec;
+        body = json::parse(request.body, ec);
+        if (ec) {
+            return controlError(400, "the body must be JSON");
+        }
+    }
+    if (path == "/_dev/requests") {
+        if (method == "GET") {
+            json::array out;
+            for (const auto& r : state.requests) {
+                out.emplace_back(recordedJson(r));
+            }
+            return jsonReply(200, json::object{{"requests", std::move(out)}});
+        }
+        if (method == "DELETE") {
+            const std::size_t n = state.requests.size();
+            state.requests.clear();
+            return jsonReply(200, json::object{{"cleared", n}});
+        }
+    } else if (path == "/_dev/faults") {
+        if (method == "GET") {
+            return jsonReply(200, faultList(state));
+        }
+        if (method == "POST") {
+            std::vector<Fault> added;
+            std::string why;
+            const json::array single{body};
+            for (const auto& item : body.is_array() ? body.as_array() : single) {
+                auto fault = faultFrom(item, why);
+                if (!fault) {
+                    return controlError(400, why);
+                }
+                added.push_back(std::move(*fault));
+            }
+            state.faults.insert(state.faults.end(), added.begin(), added.end());
+            return jsonReply(201, faultList(state));
+        }
+        if (method == "DELETE") {
+            const std::size_t n = state.faults.size();
+            state.faults.clear();
+            return jsonReply(200, json::object{{"cleared", n}});
+        }
+    } else if (path == "/_dev/state") {
+        if (method == "GET") {
+            return jsonReply(200, stateJson(state));
+        }
+    } else if (path == "/_dev/apps") {
+        if (method == "POST") {
+            return body.is_object() ? addApp(state, body.as_object())
+                                    : controlError(400, "the body must be an object");
+        }
+    } else if (path == "/_dev/operator/reply") {
+        if (method == "POST") {
+            return body.is_object() ? operatorReply(state, body.as_object())
+                                    : controlError(400, "the body must be an object");
+        }
+    } else {
+        return controlError(404, "unknown control path: " + path);
+    }
+    return controlError(405, "method " + method + " not allowed on " + path);
+}
+
+}  // namespace vesk::dev

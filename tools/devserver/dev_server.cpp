@@ -1,0 +1,140 @@
+#include "dev_server.hpp"
+
+#include "http_server.hpp"
+#include "seed.hpp"
+#include "service.hpp"
+
+namespace vesk::dev {
+
+namespace {
+
+const std::string* findPair(const std::vector<std::pair<std::string, std::string>>& pairs,
+                            const std::string& key) {
+    for (const auto& [k, v] : pairs) {
+        if (k == key) {
+            return &v;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::string RecordedRequest::queryItem(const std::string& key) const {
+    const std::string* v = findPair(queryItems, key);
+    return v != nullptr ? *v : std::string{};
+}
+
+std::string RecordedRequest::formField(const std::string& key) const {
+    const std::string* v = findPair(formFields, key);
+    return v != nullptr ? *v : std::string{};
+}
+
+bool RecordedRequest::hasQueryItem(const std::string& key) const {
+    return findPair(queryItems, key) != nullptr;
+}
+
+bool RecordedRequest::hasFormField(const std::string& key) const {
+    return findPair(formFields, key) != nullptr;
+}
+
+const RecordedRequest::Part* RecordedRequest::part(const std::string& name) const {
+    for (const auto& p : parts) {
+        if (p.name == name) {
+            return &p;
+        }
+    }
+    return nullptr;
+}
+
+struct DevServer::Impl {
+    bool tls = false;
+    std::string host;
+    Service service;
+    // Last: destroyed first, so the I/O thread is joined before the service goes away.
+    std::unique_ptr<HttpServer> http;
+};
+
+std::unique_ptr<DevServer> DevServer::start(DevServerOptions options, std::string* error) {
+    auto impl = std::make_unique<Impl>();
+    impl->tls = options.tls.has_value();
+    impl->host = options.host;
+    if (options.seedFile && !impl->service.loadSeed(*options.seedFile, error)) {
+        return nullptr;
+    }
+    for (const auto& app : options.apps) {
+        if (!impl->service.addApp(app)) {
+            if (error != nullptr) {
+                *error = "app " + app.appId + ": api key or app id empty or already taken";
+            }
+            return nullptr;
+        }
+    }
+    HttpServer::Options http;
+    http.host = options.host;
+    http.port = options.port;
+    http.tls = options.tls;
+    Service* service = &impl->service;
+    impl->http = HttpServer::start(
+        http, [service](HttpRequest&& request) { return service->handle(std::move(request)); },
+        error);
+    if (!impl->http) {
+        return nullptr;
+    }
+    std::unique_ptr<DevServer> server(new DevServer(std::move(impl)));
+    server->impl_->service.setBaseUrl(server->baseUrl());
+    return server;
+}
+
+DevServer::DevServer(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+DevServer::~DevServer() = default;
+
+std::uint16_t DevServer::port() const {
+    return impl_->http->port();
+}
+
+std::string DevServer::baseUrl() const {
+    const bool v6 = impl_->host.find(':') != std::string::npos;
+    const std::string host = v6 ? "[" + impl_->host + "]" : impl_->host;
+    return std::string(impl_->tls ? "https" : "http") + "://" + host + ":" +
+           std::to_string(port()) + "/";
+}
+
+std::string DevServer::apiBaseUrl() const {
+    return baseUrl() + "v1/";
+}
+
+std::string DevServer::realtimeBaseUrl() const {
+    const std::string base = baseUrl();
+    return (impl_->tls ? "wss" : "ws") + base.substr(base.find(':'));
+}
+
+std::string DevServer::demoApiKey() const {
+    return kDemoApiKey;
+}
+std::string DevServer::demoAppId() const {
+    return kDemoAppId;
+}
+std::string DevServer::demoUserAuthKey() const {
+    return kDemoUserAuthKey;
+}
+
+bool DevServer::addApp(const AppKeys& app) {
+    return impl_->service.addApp(app);
+}
+
+std::vector<RecordedRequest> DevServer::requests() const {
+    return impl_->service.requests();
+}
+void DevServer::clearRequests() {
+    impl_->service.clearRequests();
+}
+void DevServer::addFault(Fault fault) {
+    impl_->service.addFault(std::move(fault));
+}
+void DevServer::clearFaults() {
+    impl_->service.clearFaults();
+}
+
+}  // namespace vesk::dev

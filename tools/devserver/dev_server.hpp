@@ -1,0 +1,111 @@
+// The development server: the service's HTTP API on loopback, with in-memory state, a record of
+// every request and fault injection. Used by tests, benchmarks and the demo host; not part of
+// the library.
+//
+// Threading: the server runs its own I/O thread. Every member function may be called from any
+// thread; state, records and faults sit behind one mutex.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vesk::dev {
+
+struct TlsFiles {
+    std::string certificateChainPem;  // path of a PEM file: leaf first, then intermediates
+    std::string privateKeyPem;        // path of a PEM file
+};
+
+// An application the server knows, in addition to the ready demo app.
+struct AppKeys {
+    std::string apiKey;
+    std::string appId;
+    std::string userAuthKey;
+    std::string name;  // empty: "App " + appId
+};
+
+struct DevServerOptions {
+    std::string host = "127.0.0.1";
+    std::uint16_t port = 0;  // 0: ephemeral
+    std::optional<TlsFiles> tls;
+    std::optional<std::string> seedFile;  // JSON seed (apps, users, conversations, ...)
+    std::vector<AppKeys> apps;
+};
+
+struct RecordedRequest {
+    std::string method, path, query;  // path percent-decoded, query as sent
+    std::vector<std::pair<std::string, std::string>> queryItems, headers, formFields;
+    struct Part {
+        std::string name, filename, contentType, body;
+    };
+    std::vector<Part> parts;
+    std::string body;
+    std::uint64_t connectionId = 0;  // the same for requests that shared one connection
+
+    // First value of a query item or form field; empty when absent.
+    [[nodiscard]] std::string queryItem(const std::string& key) const;
+    [[nodiscard]] std::string formField(const std::string& key) const;
+    [[nodiscard]] bool hasQueryItem(const std::string& key) const;
+    [[nodiscard]] bool hasFormField(const std::string& key) const;
+    [[nodiscard]] const Part* part(const std::string& name) const;  // null when absent
+};
+
+// A fault applied to requests whose path starts with pathPrefix. "*" matches every /v1/ path; a
+// prefix without a leading "/" is taken relative to "/v1/". The control API under /_dev/ (apart
+// from /_dev/blob and /_dev/echo) is never faulted.
+struct Fault {
+    enum class Action {
+        delay,     // wait `delay`, then answer normally
+        drop,      // close the connection without any reply
+        truncate,  // announce the full body length, send part of it, close
+        reply,     // answer `status` with `body` instead of the real handler
+        hang,      // never answer; keep the connection until the client or the server ends it
+    };
+    std::string pathPrefix = "*";
+    Action action = Action::drop;
+    int count = 1;  // matching requests it applies to; -1: until cleared
+    std::chrono::milliseconds delay{0};
+    int status = 500;
+    std::string body;
+    std::string contentType = "application/json";
+};
+
+class DevServer {
+  public:
+    // Null on failure (bad seed, unusable TLS files, port taken), with the reason in *error.
+    static std::unique_ptr<DevServer> start(DevServerOptions options, std::string* error = nullptr);
+    ~DevServer();  // stops and joins
+    DevServer(const DevServer&) = delete;
+    DevServer& operator=(const DevServer&) = delete;
+
+    [[nodiscard]] std::uint16_t port() const;
+    [[nodiscard]] std::string apiBaseUrl() const;       // "http(s)://127.0.0.1:PORT/v1/"
+    [[nodiscard]] std::string realtimeBaseUrl() const;  // "ws(s)://127.0.0.1:PORT/"
+    [[nodiscard]] std::string baseUrl() const;          // "http(s)://127.0.0.1:PORT/"
+
+    // The ready demo app.
+    [[nodiscard]] std::string demoApiKey() const;
+    [[nodiscard]] std::string demoAppId() const;
+    [[nodiscard]] std::string demoUserAuthKey() const;
+
+    bool addApp(const AppKeys& app);  // false when the api key or app id is taken
+
+    [[nodiscard]] std::vector<RecordedRequest> requests() const;  // in arrival order
+    void clearRequests();
+
+    void addFault(Fault fault);
+    void clearFaults();
+
+    struct Impl;
+
+  private:
+    explicit DevServer(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace vesk::dev

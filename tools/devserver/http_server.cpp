@@ -1,0 +1,307 @@
+#include "http_server.hpp"
+
+#include <array>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/ssl.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
+#include <boost/asio/write.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/ssl.hpp>
+#include <exception>
+#include <thread>
+#include <type_traits>
+
+namespace vesk::dev {
+namespace {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace net = boost::asio;
+namespace ssl = net::ssl;
+using tcp = net::ip::tcp;
+using beast::error_code;
+
+constexpr auto kIdleTimeout = std::chrono::minutes(5);
+constexpr auto kHandshakeTimeout = std::chrono::seconds(30);
+constexpr std::size_t kHeaderLimit = 64 * 1024;
+
+using PlainStream = beast::tcp_stream;
+using TlsStream = beast::ssl_stream<beast::tcp_stream>;
+
+HttpReply transportError(int status, std::string_view error, std::string_view message) {
+    HttpReply reply;
+    reply.status = status;
+    reply.body = R"({"meta":{"status":)" + std::to_string(status) + R"(,"error":")" +
+                 std::string(error) + R"(","error_message":")" + std::string(message) +
+                 R"("},"data":null})";
+    return reply;
+}
+
+}  // namespace
+
+struct HttpServer::Impl {
+    std::optional<ssl::context> tls;  // outlives every stream built on it
+    net::io_context io{1};
+    tcp::acceptor acceptor{io};
+    Handler handler;
+    std::size_t bodyLimit = 0;
+    std::uint64_t connections = 0;
+    std::uint16_t port = 0;
+    std::thread thread;
+
+    void accept();
+};
+
+namespace {
+
+// One connection. It owns itself through the shared pointers held by its pending operations,
+// so it ends when its last operation completes or when the io_context is destroyed.
+template <class Stream>
+class Session : public std::enable_shared_from_this<Session<Stream>> {
+  public:
+    template <class... Args>
+    Session(HttpServer::Impl& server, std::uint64_t id, tcp::socket socket, Args&&... args)
+        : server_(server),
+          id_(id),
+          stream_(std::move(socket), std::forward<Args>(args)...),
+          timer_(stream_.get_executor()) {}
+
+    void run() {
+        if constexpr (std::is_same_v<Stream, TlsStream>) {
+            lowest().expires_after(kHandshakeTimeout);
+            stream_.async_handshake(ssl::stream_base::server,
+                                    [self = this->shared_from_this()](error_code ec) {
+                                        if (ec) {
+                                            self->close();
+                                            return;
+                                        }
+                                        self->read();
+                                    });
+        } else {
+            read();
+        }
+    }
+
+  private:
+    beast::tcp_stream& lowest() { return beast::get_lowest_layer(stream_); }
+
+    void read() {
+        parser_.emplace();
+        parser_->body_limit(server_.bodyLimit);
+        parser_->header_limit(kHeaderLimit);
+        lowest().expires_after(kIdleTimeout);
+        http::async_read(
+            stream_, buffer_, *parser_,
+            [self = this->shared_from_this()](error_code ec, std::size_t) { self->onRead(ec); });
+    }
+
+    void onRead(error_code ec) {
+        if (ec == http::error::body_limit) {
+            keepAlive_ = false;
+            deliver(transportError(413, "payload_too_large", "Request body exceeds the limit"));
+            return;
+        }
+        if (ec && ec.category() == http::make_error_code(http::error::bad_target).category() &&
+            ec != http::error::end_of_stream && ec != http::error::partial_message) {
+            keepAlive_ = false;  // a malformed request: answer it, then hang up
+            deliver(transportError(400, "bad_request", "Malformed HTTP request"));
+            return;
+        }
+        if (ec) {
+            close();
+            return;
+        }
+        auto& message = parser_->get();
+        keepAlive_ = message.keep_alive();
+        version_ = message.version();
+        HttpRequest request;
+        request.method = std::string(message.method_string());
+        request.target = std::string(message.target());
+        request.connectionId = id_;
+        for (const auto& field : message) {
+            request.headers.emplace_back(std::string(field.name_string()),
+                                         std::string(field.value()));
+        }
+        request.body = std::move(message.body());
+        parser_.reset();
+
+        // A WebSocket upgrade of the real-time channel will branch off here.
+        HttpOutcome outcome;
+        try {
+            outcome = server_.handler(std::move(request));
+        } catch (const std::exception&) {
+            outcome.reply = transportError(500, "internal_error", "Handler failed");
+        }
+        switch (outcome.delivery) {
+            case Delivery::drop:
+                close();
+                return;
+            case Delivery::hang:
+                hang();
+                return;
+            case Delivery::normal:
+            case Delivery::truncate:
+                break;
+        }
+        truncate_ = outcome.delivery == Delivery::truncate;
+        if (outcome.delay.count() > 0) {
+            pending_ = std::move(outcome.reply);
+            timer_.expires_after(outcome.delay);
+            timer_.async_wait([self = this->shared_from_this()](error_code waitError) {
+                if (waitError) {
+                    return;
+                }
+                self->deliver(std::move(self->pending_));
+            });
+            return;
+        }
+        deliver(std::move(outcome.reply));
+    }
+
+    void deliver(HttpReply reply) {
+        if (truncate_) {
+            writeTruncated(reply);
+            return;
+        }
+        response_ = {};
+        response_.version(version_);
+        response_.result(static_cast<unsigned>(reply.status));
+        response_.set(http::field::server, "vesk-devserver");
+        response_.set(http::field::content_type, reply.contentType);
+        for (const auto& [name, value] : reply.headers) {
+            response_.set(name, value);
+        }
+        response_.body() = std::move(reply.body);
+        response_.keep_alive(keepAlive_);
+        response_.prepare_payload();
+        http::async_write(stream_, response_,
+                          [self = this->shared_from_this()](error_code ec, std::size_t) {
+                              if (ec || !self->keepAlive_) {
+                                  self->close();
+                                  return;
+                              }
+                              self->read();
+                          });
+    }
+
+    // Headers announce the whole body; half of it is sent before the connection closes.
+    void writeTruncated(const HttpReply& reply) {
+        const std::size_t announced = reply.body.size() >= 2 ? reply.body.size() : 1024;
+        const std::size_t sent = reply.body.size() >= 2 ? reply.body.size() / 2 : reply.body.size();
+        raw_ = "HTTP/1.1 " + std::to_string(reply.status) + " " +
+               std::string(http::obsolete_reason(
+                   http::int_to_status(static_cast<unsigned>(reply.status)))) +
+               "\r\nContent-Type: " + reply.contentType +
+               "\r\nContent-Length: " + std::to_string(announced) +
+               "\r\nConnection: close\r\n\r\n" + reply.body.substr(0, sent);
+        net::async_write(
+            stream_, net::buffer(raw_),
+            [self = this->shared_from_this()](error_code, std::size_t) { self->close(); });
+    }
+
+    // Never answer; keep reading so that the session ends when the client hangs up.
+    void hang() {
+        lowest().expires_never();
+        stream_.async_read_some(net::buffer(sink_),
+                                [self = this->shared_from_this()](error_code ec, std::size_t) {
+                                    if (ec) {
+                                        self->close();
+                                        return;
+                                    }
+                                    self->hang();
+                                });
+    }
+
+    void close() {
+        error_code ignored;
+        lowest().socket().shutdown(tcp::socket::shutdown_both, ignored);
+        lowest().close();
+    }
+
+    HttpServer::Impl& server_;
+    std::uint64_t id_;
+    Stream stream_;
+    net::steady_timer timer_;
+    beast::flat_buffer buffer_;
+    std::optional<http::request_parser<http::string_body>> parser_;
+    http::response<http::string_body> response_;
+    HttpReply pending_;
+    std::string raw_;
+    std::array<char, 512> sink_{};
+    bool keepAlive_ = true;
+    bool truncate_ = false;
+    unsigned version_ = 11;
+};
+
+}  // namespace
+
+void HttpServer::Impl::accept() {
+    acceptor.async_accept(net::make_strand(io), [this](error_code ec, tcp::socket socket) {
+        if (ec == net::error::operation_aborted || !acceptor.is_open()) {
+            return;
+        }
+        if (!ec) {
+            socket.set_option(tcp::no_delay(true), ec);
+            const std::uint64_t id = ++connections;
+            if (tls) {
+                std::make_shared<Session<TlsStream>>(*this, id, std::move(socket), *tls)->run();
+            } else {
+                std::make_shared<Session<PlainStream>>(*this, id, std::move(socket))->run();
+            }
+        }
+        accept();
+    });
+}
+
+std::unique_ptr<HttpServer> HttpServer::start(const Options& options, Handler handler,
+                                              std::string* error) {
+    auto impl = std::make_unique<Impl>();
+    impl->handler = std::move(handler);
+    impl->bodyLimit = options.bodyLimit;
+    try {
+        if (options.tls) {
+            impl->tls.emplace(ssl::context::tls_server);
+            impl->tls->set_options(ssl::context::default_workarounds | ssl::context::no_sslv2 |
+                                   ssl::context::no_sslv3 | ssl::context::no_tlsv1 |
+                                   ssl::context::no_tlsv1_1);
+            impl->tls->use_certificate_chain_file(options.tls->certificateChainPem);
+            impl->tls->use_private_key_file(options.tls->privateKeyPem, ssl::context::pem);
+        }
+        const tcp::endpoint endpoint(net::ip::make_address(options.host), options.port);
+        impl->acceptor.open(endpoint.protocol());
+        impl->acceptor.set_option(net::socket_base::reuse_address(true));
+        impl->acceptor.bind(endpoint);
+        impl->acceptor.listen(net::socket_base::max_listen_connections);
+        impl->port = impl->acceptor.local_endpoint().port();
+    } catch (const std::exception& e) {
+        if (error != nullptr) {
+            *error = e.what();
+        }
+        return nullptr;
+    }
+    impl->accept();
+    Impl* raw = impl.get();
+    impl->thread = std::thread([raw] { raw->io.run(); });
+    return std::unique_ptr<HttpServer>(new HttpServer(std::move(impl)));
+}
+
+HttpServer::HttpServer(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+
+HttpServer::~HttpServer() {
+    net::post(impl_->io, [impl = impl_.get()] {
+        error_code ignored;
+        impl->acceptor.close(ignored);
+        impl->io.stop();
+    });
+    if (impl_->thread.joinable()) {
+        impl_->thread.join();
+    }
+}
+
+std::uint16_t HttpServer::port() const {
+    return impl_->port;
+}
+
+}  // namespace vesk::dev

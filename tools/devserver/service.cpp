@@ -1,0 +1,196 @@
+#include "service.hpp"
+
+#include "envelope.hpp"
+#include "seed.hpp"
+#include "wire.hpp"
+
+namespace vesk::dev {
+namespace {
+
+constexpr std::size_t kBlobLimit = std::size_t{256} << 20;
+
+bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+bool faultMatches(const Fault& fault, std::string_view path) {
+    if (fault.pathPrefix == "*") {
+        return startsWith(path, "/v1/");
+    }
+    if (!fault.pathPrefix.empty() && fault.pathPrefix.front() == '/') {
+        return startsWith(path, fault.pathPrefix);
+    }
+    return startsWith(path, "/v1/") && startsWith(path.substr(4), fault.pathPrefix);
+}
+
+// The first fault that applies to `path`, used up by one; empty when none does.
+std::optional<Fault> takeFault(std::vector<Fault>& faults, std::string_view path) {
+    for (auto it = faults.begin(); it != faults.end(); ++it) {
+        if (it->count == 0 || !faultMatches(*it, path)) {
+            continue;
+        }
+        Fault taken = *it;
+        if (it->count > 0 && --it->count == 0) {
+            faults.erase(it);
+        }
+        return taken;
+    }
+    return std::nullopt;
+}
+
+HttpReply blob(const RecordedRequest& request) {
+    const std::string size = request.queryItem("size");
+    char* end = nullptr;
+    const unsigned long long n = std::strtoull(size.c_str(), &end, 10);
+    if (size.empty() || end != size.c_str() + size.size() || n > kBlobLimit) {
+        return jsonReply(400, boost::json::object{{"error", "size must be 0 to 268435456"}});
+    }
+    HttpReply reply;
+    reply.contentType = "application/octet-stream";
+    reply.body.resize(static_cast<std::size_t>(n));
+    static constexpr char kPattern[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    for (std::size_t i = 0; i < reply.body.size(); ++i) {
+        reply.body[i] = kPattern[i % (sizeof kPattern - 1)];
+    }
+    return reply;
+}
+
+// A 1x1 PNG for operator avatars.
+constexpr unsigned char kAvatarPng[] = {
+    0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48,
+    0x44, 0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00,
+    0x00, 0x1f, 0x15, 0xc4, 0x89, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x44, 0x41, 0x54, 0x78,
+    0xda, 0x63, 0xd0, 0xc9, 0xfb, 0xf4, 0x1f, 0x00, 0x04, 0xe2, 0x02, 0x8c, 0xa5, 0x44,
+    0x6e, 0x75, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
+
+HttpReply file(Store& store, const RecordedRequest& request) {
+    const auto segments = splitPath(request.path);  // "files", id or "avatars", name
+    if (segments.size() == 3 && segments[1] == "avatars") {
+        HttpReply reply;
+        reply.contentType = "image/png";
+        reply.body.assign(reinterpret_cast<const char*>(kAvatarPng), sizeof kAvatarPng);
+        return reply;
+    }
+    const Attachment* a =
+        segments.size() == 3 ? store.attachment(std::string(segments[1])) : nullptr;
+    if (a == nullptr || a->filename != segments[2]) {
+        return errorReply(404, "not_found", "File not found: " + request.path);
+    }
+    HttpReply reply;
+    reply.contentType = a->mimeType;
+    reply.body = a->bytes;
+    return reply;
+}
+
+}  // namespace
+
+Service::Service() {
+    addDemoData(state_.store);
+}
+
+bool Service::loadSeed(const std::string& path, std::string* error) {
+    std::lock_guard lock(mutex_);
+    return vesk::dev::loadSeed(state_.store, path, error);
+}
+
+void Service::setBaseUrl(std::string baseUrl) {
+    std::lock_guard lock(mutex_);
+    state_.store.baseUrl = std::move(baseUrl);
+}
+
+HttpOutcome Service::handle(HttpRequest&& request) {
+    RecordedRequest recorded = recordRequest(std::move(request));
+    HttpOutcome outcome;
+    std::vector<Publication> published;
+    Publisher publisher;
+    {
+        std::lock_guard lock(mutex_);
+        if (isControlPath(recorded.path)) {
+            outcome.reply = controlApi(state_, recorded);
+            published.swap(state_.store.outbox);
+        } else {
+            state_.requests.push_back(std::move(recorded));
+            const RecordedRequest& r = state_.requests.back();
+            const std::optional<Fault> fault = takeFault(state_.faults, r.path);
+            if (fault) {
+                switch (fault->action) {
+                    case Fault::Action::drop:
+                        outcome.delivery = Delivery::drop;
+                        return outcome;
+                    case Fault::Action::hang:
+                        outcome.delivery = Delivery::hang;
+                        return outcome;
+                    case Fault::Action::reply:
+                        outcome.reply.status = fault->status;
+                        outcome.reply.contentType = fault->contentType;
+                        outcome.reply.body = fault->body;
+                        return outcome;
+                    case Fault::Action::delay:
+                        outcome.delay = fault->delay;
+                        break;
+                    case Fault::Action::truncate:
+                        outcome.delivery = Delivery::truncate;
+                        break;
+                }
+            }
+            outcome.reply = serve(r);
+            published.swap(state_.store.outbox);
+        }
+        if (!published.empty()) {
+            publisher = publisher_;
+        }
+    }
+    if (publisher) {
+        publisher(published);
+    }
+    return outcome;
+}
+
+HttpReply Service::serve(const RecordedRequest& request) {
+    const std::string_view path = request.path;
+    if (startsWith(path, "/v1/")) {
+        return router_.handle(request, state_.store);
+    }
+    if (path == "/_dev/echo") {
+        return jsonReply(200, recordedJson(request));
+    }
+    if (path == "/_dev/blob" && request.method == "GET") {
+        return blob(request);
+    }
+    if (startsWith(path, "/files/") && request.method == "GET") {
+        return file(state_.store, request);
+    }
+    return errorReply(404, "not_found", "Unknown path: " + request.path);
+}
+
+bool Service::addApp(const AppKeys& keys) {
+    std::lock_guard lock(mutex_);
+    return state_.store.addApp(makeApp(state_.store, keys));
+}
+
+std::vector<RecordedRequest> Service::requests() const {
+    std::lock_guard lock(mutex_);
+    return state_.requests;
+}
+
+void Service::clearRequests() {
+    std::lock_guard lock(mutex_);
+    state_.requests.clear();
+}
+
+void Service::addFault(Fault fault) {
+    std::lock_guard lock(mutex_);
+    state_.faults.push_back(std::move(fault));
+}
+
+void Service::clearFaults() {
+    std::lock_guard lock(mutex_);
+    state_.faults.clear();
+}
+
+void Service::setPublisher(Publisher publisher) {
+    std::lock_guard lock(mutex_);
+    publisher_ = std::move(publisher);
+}
+
+}  // namespace vesk::dev
