@@ -95,7 +95,9 @@ bool Transfer::configure(EasyHandle easy, const TransferSettings& settings, std:
     set(CURLOPT_SSL_VERIFYPEER, 1L);
     set(CURLOPT_SSL_VERIFYHOST, 2L);
     if (!settings.caFile.empty()) {
+        // Only this file: the system's certificate directory is not consulted either.
         set(CURLOPT_CAINFO, settings.caFile.c_str());
+        set(CURLOPT_CAPATH, static_cast<const char*>(nullptr));
     }
     set(CURLOPT_USERAGENT, settings.userAgent.c_str());
     // Every decoder curl was built with; the size cap applies to decoded bytes.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -221,7 +222,13 @@ void HttpClient::Impl::run() {
             break;
         }
         for (Outgoing& outgoing : starting) {
-            start(std::move(outgoing));
+            const std::uint64_t id = outgoing.id;
+            auto completion = outgoing.completion;
+            try {
+                start(std::move(outgoing));
+            } catch (const std::exception& e) {
+                post(id, completion, unexpected(Error::make(Error::Kind::transport, e.what())));
+            }
         }
         for (const std::uint64_t id : cancelling) {
             abort(id);
@@ -264,13 +271,13 @@ void HttpClient::Impl::start(Outgoing outgoing) {
         post(outgoing.id, outgoing.completion, unexpected(std::move(transfer).error()));
         return;
     }
-    const CURLMcode added = curl_multi_add_handle(multi_.get(), (*transfer)->easy());
+    const auto it = active_.emplace(outgoing.id, Active{std::move(transfer).value(), outgoing.completion}).first;
+    const CURLMcode added = curl_multi_add_handle(multi_.get(), it->second.transfer->easy());
     if (added != CURLM_OK) {
+        active_.erase(it);
         post(outgoing.id, outgoing.completion,
              unexpected(Error::make(Error::Kind::transport, curl_multi_strerror(added))));
-        return;
     }
-    active_.emplace(outgoing.id, Active{std::move(transfer).value(), std::move(outgoing.completion)});
 }
 
 void HttpClient::Impl::abort(std::uint64_t id) {

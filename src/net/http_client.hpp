@@ -62,7 +62,8 @@ public:
     // finished ids are ignored.
     void cancel(RequestId id);
 
-    // New connections opened so far (stays flat while connections are reused).
+    // New connections opened by the requests finished so far; stays flat while
+    // connections are reused. Any thread.
     [[nodiscard]] std::uint64_t connectionsOpened() const noexcept;
 
 private:
