@@ -23,6 +23,8 @@ struct Error {
     Kind kind = Kind::other;
     // The error's localized description, as shown to a host's error handler.
     std::string description;
+    // What went wrong in detail, for the console; never shown to users.
+    std::string detail;
     // For `api`: which ApiError case (its index) and its string payload.
     int apiCase = -1;
     std::string apiPayload;
@@ -33,6 +35,8 @@ struct Error {
         e.description = std::move(description);
         return e;
     }
+
+    friend bool operator==(const Error&, const Error&) = default;
 };
 
 }  // namespace vesk

@@ -1,0 +1,20 @@
+// What the core asks of the platform layer. Each platform directory defines these
+// once; the core never includes platform headers.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+
+#include "vesk/console.hpp"
+#include "vesk/key_value_store.hpp"
+
+namespace vesk::platform {
+
+// The console sink used until the host installs its own.
+std::shared_ptr<ConsoleSink> makeDefaultConsoleSink();
+
+// The directory of the file stores when the host sets none; empty when there is no
+// usable home (the stores then live in memory).
+std::filesystem::path defaultDataDirectory();
+
+}  // namespace vesk::platform

@@ -1,0 +1,233 @@
+#include "services/network/vesk_provider.hpp"
+
+#include "core/config/info_plist.hpp"
+#include "core/config/library_bundles.hpp"
+#include "core/system_console.hpp"
+#include "core/url_encode.hpp"
+#include "net/url_encoding.hpp"
+#include "services/network/parameter_encoding.hpp"
+
+namespace vesk {
+
+namespace {
+
+constexpr std::string_view kUrlQueryAllowed = "!$&'()*+,-./:;=?@_~";
+constexpr std::string_view kCategory = "VeskNetwork";
+
+void replaceAll(std::string& text, std::string_view from, std::string_view to) {
+    for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+}
+
+// Joins like appending a path component: exactly one "/" between the parts.
+std::string appendPathComponent(std::string base, std::string_view path) {
+    if (path.empty()) {
+        return base;
+    }
+    while (!base.empty() && base.back() == '/') {
+        base.pop_back();
+    }
+    while (!path.empty() && path.front() == '/') {
+        path.remove_prefix(1);
+    }
+    return base + "/" + std::string(path);
+}
+
+bool queryDestination(ParameterEncoding encoding, net::HttpMethod method) {
+    switch (encoding) {
+        case ParameterEncoding::queryString:
+            return true;
+        case ParameterEncoding::httpBody:
+            return false;
+        case ParameterEncoding::methodDependent:
+            break;
+    }
+    return method == net::HttpMethod::get || method == net::HttpMethod::head ||
+           method == net::HttpMethod::del;
+}
+
+net::Parameters masked(net::Parameters parameters) {
+    for (auto& [name, value] : parameters) {
+        if (name == "auth_token") {
+            value = "***";
+        }
+    }
+    return parameters;
+}
+
+}  // namespace
+
+VeskProvider::VeskProvider(NetworkSettingsPtr settings, bool logging)
+    : settings_(std::move(settings)), logging_(logging) {}
+
+bool VeskProvider::loggingConfigured() {
+    return InfoPlist::shared().getValue(InfoPlist::Keys::moyaLog, AppType::lib) == "1";
+}
+
+Expected<std::string> VeskProvider::baseUrl() {
+    auto configured = InfoPlist::shared().getValue(InfoPlist::Keys::apiUrl, AppType::lib);
+    std::string base = configured ? *configured : std::string(config::kDefaultApiUrl);
+    const bool http = base.rfind("http://", 0) == 0 || base.rfind("https://", 0) == 0;
+    if (!http || !isWellFormedUrl(base)) {
+        Error e = Error::make(Error::Kind::other, "The API base URL is not a valid URL.");
+        e.detail = "apiUrl: " + base;
+        return unexpected(std::move(e));
+    }
+    return base;
+}
+
+std::string VeskProvider::fillPlaceholders(std::string text) const {
+    replaceAll(text, "{app_id}", settings_->appId);
+    replaceAll(text, "{user_id}", settings_->userId);
+    return text;
+}
+
+std::string VeskProvider::url(const std::string& base, const TargetRequest& target) const {
+    const std::string joined = appendPathComponent(base, target.path);
+    std::string text = net::percentDecode(joined).value_or(joined);
+    if (settings_) {
+        if (target.conversationTarget) {
+            replaceAll(text, "{path_root}",
+                       settings_->connection == NetworkSettings::ConnectionType::app
+                           ? "apps/{app_id}"
+                           : "users/{user_id}");
+        }
+        text = fillPlaceholders(std::move(text));
+    }
+    return net::percentEncode(text, kUrlQueryAllowed);
+}
+
+Parameters VeskProvider::connectionParams(const Parameters& parameters) const {
+    if (!settings_) {
+        return parameters;
+    }
+    Parameters out;
+    out.reserve(parameters.size());
+    for (const auto& [key, value] : parameters) {
+        if (value && value->isString()) {
+            out.appendDistinct(key, JsonValue(fillPlaceholders(*value->string())));
+        } else {
+            out.appendDistinct(key, value);
+        }
+    }
+    return out;
+}
+
+Parameters VeskProvider::tokenize(const Parameters& parameters, const TargetRequest& target) const {
+    if (!settings_) {
+        Parameters out = parameters;
+        out.set("id_as_string", JsonValue("1"));
+        return out;
+    }
+    Parameters out = connectionParams(parameters);
+    out.set("auth_token", JsonValue(settings_->getToken()));
+    if (target.conversationTarget && target.path == "{path_root}/conversations") {
+        out.set("recipient_type", JsonValue("sdk"));
+    }
+    out.set("id_as_string", JsonValue("1"));
+    return out;
+}
+
+Task VeskProvider::tokenizeTask(const TargetRequest& target) const {
+    Task task = target.task;
+    switch (task.kind) {
+        case Task::Kind::requestParameters:
+        case Task::Kind::downloadParameters:
+            task.parameters = tokenize(task.parameters, target);
+            break;
+        case Task::Kind::requestData:
+        case Task::Kind::uploadMultipart:
+            task.urlParameters = tokenize(task.urlParameters, target);
+            break;
+        case Task::Kind::requestCompositeParameters:
+            task.parameters = connectionParams(task.parameters);
+            task.urlParameters = tokenize(task.urlParameters, target);
+            break;
+        case Task::Kind::requestPlain:
+            task = Task::withParameters(tokenize({}, target), ParameterEncoding::queryString);
+            break;
+    }
+    return task;
+}
+
+Expected<net::HttpRequest> VeskProvider::request(const TargetRequest& target) const {
+    auto base = baseUrl();
+    if (!base) {
+        return unexpected(std::move(base).error());
+    }
+    net::HttpRequest request;
+    request.method = target.method;
+    request.url = url(*base, target);
+    Task task = tokenizeTask(target);
+    switch (task.kind) {
+        case Task::Kind::requestPlain:  // tokenizeTask never leaves a plain task
+            break;
+        case Task::Kind::requestParameters:
+        case Task::Kind::downloadParameters:
+            if (queryDestination(task.encoding, target.method)) {
+                request.query = flattenParameters(task.parameters);
+            } else {
+                request.body = net::FormBody{flattenParameters(task.parameters)};
+            }
+            break;
+        case Task::Kind::requestData:
+            request.body = net::RawBody{std::move(task.data)};
+            request.query = flattenParameters(task.urlParameters);
+            break;
+        case Task::Kind::requestCompositeParameters:
+            request.body = net::FormBody{flattenParameters(task.parameters)};
+            request.query = flattenParameters(task.urlParameters);
+            break;
+        case Task::Kind::uploadMultipart: {
+            net::MultipartBody body;
+            for (auto& part : task.parts) {
+                net::MultipartPart out;
+                out.name = part.name;
+                out.value = std::move(part.bytes);
+                out.file = part.file;
+                out.filename = part.filename;
+                out.contentType = part.mimeType;
+                body.parts.push_back(std::move(out));
+            }
+            request.body = std::move(body);
+            request.query = flattenParameters(task.urlParameters);
+            break;
+        }
+    }
+    return request;
+}
+
+void VeskProvider::logRequest(const net::HttpRequest& request) const {
+    if (!logging_) {
+        return;
+    }
+    std::string line = "Request: " + std::string(net::methodName(request.method)) + " " +
+                       net::appendQuery(request.url, masked(request.query));
+    if (const auto* form = std::get_if<net::FormBody>(&request.body)) {
+        line += "\nBody: " + net::encodeForm(masked(form->fields));
+    } else if (const auto* multipart = std::get_if<net::MultipartBody>(&request.body)) {
+        line += "\nBody: multipart, " + std::to_string(multipart->parts.size()) + " part(s)";
+    }
+    SystemConsole::shared().write(line, kCategory);
+}
+
+void VeskProvider::logReply(const net::HttpRequest& request, const net::HttpReply* reply,
+                            const Error* error) const {
+    if (!logging_) {
+        return;
+    }
+    std::string line = "Response: " + std::string(net::methodName(request.method)) + " " +
+                       net::appendQuery(request.url, masked(request.query));
+    if (reply != nullptr) {
+        line += "\nStatus: " + std::to_string(reply->status) + "\nBody: " + reply->body;
+    } else if (error != nullptr) {
+        line += "\nFailed: " + error->description;
+    }
+    if (settings_ && !settings_->token.empty()) {
+        replaceAll(line, settings_->token, "***");
+    }
+    SystemConsole::shared().write(line, kCategory);
+}
+
+}  // namespace vesk

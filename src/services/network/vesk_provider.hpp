@@ -1,0 +1,57 @@
+// Turns API targets into HTTP requests for one connection.
+//
+// The provider fills the path placeholders from its settings, adds the
+// authentication token and the fixed "id_as_string" parameter, and encodes
+// parameters as each target's task says. Immutable once built except through
+// `set`. Threading: main executor.
+#pragma once
+
+#include <string>
+
+#include "core/expected.hpp"
+#include "core/network_settings.hpp"
+#include "net/http_reply.hpp"
+#include "net/http_request.hpp"
+#include "services/network/vesk_target.hpp"
+
+namespace vesk {
+
+class VeskProvider {
+public:
+    // `logging` is normally `loggingConfigured()`.
+    VeskProvider(NetworkSettingsPtr settings, bool logging);
+
+    [[nodiscard]] const NetworkSettingsPtr& settings() const noexcept { return settings_; }
+    void set(NetworkSettingsPtr settings) { settings_ = std::move(settings); }
+    [[nodiscard]] bool logging() const noexcept { return logging_; }
+
+    // Whether the configuration value "moyaLog" is exactly "1".
+    static bool loggingConfigured();
+
+    // The API base URL: the configured "apiUrl" or the default; an error when
+    // it is not an http(s) URL.
+    static Expected<std::string> baseUrl();
+
+    // The request for `target`, ready to send.
+    [[nodiscard]] Expected<net::HttpRequest> request(const TargetRequest& target) const;
+
+    // The steps of building a request, exposed for tests.
+    [[nodiscard]] std::string url(const std::string& base, const TargetRequest& target) const;
+    [[nodiscard]] Parameters tokenize(const Parameters& parameters,
+                                      const TargetRequest& target) const;
+    [[nodiscard]] Parameters connectionParams(const Parameters& parameters) const;
+    [[nodiscard]] Task tokenizeTask(const TargetRequest& target) const;
+
+    // Console lines of the network logger; the token never appears in them.
+    void logRequest(const net::HttpRequest& request) const;
+    void logReply(const net::HttpRequest& request, const net::HttpReply* reply,
+                  const Error* error) const;
+
+private:
+    [[nodiscard]] std::string fillPlaceholders(std::string text) const;
+
+    NetworkSettingsPtr settings_;
+    bool logging_;
+};
+
+}  // namespace vesk

@@ -1,0 +1,84 @@
+// The base of every API service: one provider built from one settings object.
+//
+// A service never changes its settings; when they change, its owner builds a
+// new one. Requests are cold streams: each subscription sends one request,
+// and disposing it cancels the request. Replies arrive on the main executor.
+// Threading: main executor.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "core/reply_mapping.hpp"
+#include "core/rx/rx.hpp"
+#include "net/http_client.hpp"
+#include "services/network/vesk_provider.hpp"
+
+namespace vesk {
+
+// The HTTP client every service uses unless given another; the runtime
+// installs it once, bound to the main executor.
+void installHttpClient(std::shared_ptr<net::HttpClient> client);
+std::shared_ptr<net::HttpClient> defaultHttpClient();
+
+// One request through `provider` and `client`: the reply whatever its status,
+// or a failed stream for a transport failure or a request that cannot be built.
+rx::Observable<net::HttpReply> sendRequest(std::shared_ptr<net::HttpClient> client,
+                                           VeskProvider provider, TargetRequest target);
+
+template <class Target>
+class VeskService {
+public:
+    explicit VeskService(NetworkSettingsPtr networkSettings,
+                         std::shared_ptr<net::HttpClient> client = defaultHttpClient())
+        : networkSettings_(std::move(networkSettings)),
+          provider_(networkSettings_, VeskProvider::loggingConfigured()),
+          client_(std::move(client)) {}
+    virtual ~VeskService() = default;
+
+    [[nodiscard]] const NetworkSettingsPtr& networkSettings() const noexcept {
+        return networkSettings_;
+    }
+    [[nodiscard]] const VeskProvider& provider() const noexcept { return provider_; }
+
+    // The raw reply, for services that map it themselves.
+    [[nodiscard]] rx::Observable<net::HttpReply> requestRaw(const Target& target) const {
+        return sendRequest(client_, provider_, target);
+    }
+
+    // One Result of the envelope, or a failed stream (see mapReply).
+    template <class T>
+    [[nodiscard]] rx::Observable<Result<Response<T>>> request(const Target& target) const {
+        return requestRaw(target) | rx::flatMap([](const net::HttpReply& reply) {
+                   auto mapped = mapReply<T>(reply.status, reply.body);
+                   if (!mapped) {
+                       return rx::error<Result<Response<T>>>(std::move(mapped).error());
+                   }
+                   return rx::just(std::move(mapped).value());
+               });
+    }
+
+    // The envelope's data itself, or a failed stream carrying an ApiError.
+    template <class T>
+    [[nodiscard]] rx::Observable<T> requestValue(const Target& target) const {
+        return requestRaw(target) | rx::flatMap([](const net::HttpReply& reply) {
+                   auto mapped = mapSingleValue<T>(reply.status, reply.body);
+                   if (!mapped) {
+                       return rx::error<T>(std::move(mapped).error());
+                   }
+                   return rx::just(std::move(mapped).value());
+               });
+    }
+
+protected:
+    [[nodiscard]] const std::shared_ptr<net::HttpClient>& client() const noexcept {
+        return client_;
+    }
+
+private:
+    NetworkSettingsPtr networkSettings_;
+    VeskProvider provider_;
+    std::shared_ptr<net::HttpClient> client_;
+};
+
+}  // namespace vesk
