@@ -59,7 +59,7 @@ Stats summarize(std::vector<double> samples) {
 }
 
 class Ours {
-public:
+  public:
     explicit Ours(std::string url) : url_(std::move(url)), client_(loop_) {}
 
     // Returns false when a request failed.
@@ -84,16 +84,18 @@ public:
 
     [[nodiscard]] std::uint64_t connections() const { return client_.connectionsOpened(); }
 
-private:
+  private:
     std::string url_;
     vesk::RunLoop loop_;
     vesk::net::HttpClient client_;
 };
 
 class BareCurl {
-public:
+  public:
     explicit BareCurl(const std::string& url)
-        : url_(vesk::net::appendQuery(url, kQuery)), body_(vesk::net::encodeForm(kFields)), easy_(curl_easy_init()) {
+        : url_(vesk::net::appendQuery(url, kQuery)),
+          body_(vesk::net::encodeForm(kFields)),
+          easy_(curl_easy_init()) {
         curl_easy_setopt(easy_, CURLOPT_URL, url_.c_str());
         curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, body_.c_str());
@@ -125,7 +127,7 @@ public:
 
     [[nodiscard]] long connections() const { return connections_; }
 
-private:
+  private:
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* out) {
         static_cast<std::string*>(out)->append(data, size * count);
         return size * count;
@@ -191,12 +193,12 @@ int main(int argc, char** argv) {
     std::printf("sequential form POSTs to %s, %zu per side, %d alternating rounds\n", url.c_str(),
                 ourSamples.size(), rounds);
     const double n = static_cast<double>(ourSamples.size());
-    std::printf("%-18s %10s %10s %10s %12s %12s\n", "client", "median us", "p90 us", "mean us", "cpu us/req",
-                "connections");
-    std::printf("%-18s %10.1f %10.1f %10.1f %12.1f %12llu\n", "vesk HttpClient", a.median, a.p90, a.mean, ourCpu / n,
-                static_cast<unsigned long long>(ours.connections()));
-    std::printf("%-18s %10.1f %10.1f %10.1f %12.1f %12ld\n", "bare libcurl easy", b.median, b.p90, b.mean,
-                bareCpu / n, bare.connections());
+    std::printf("%-18s %10s %10s %10s %12s %12s\n", "client", "median us", "p90 us", "mean us",
+                "cpu us/req", "connections");
+    std::printf("%-18s %10.1f %10.1f %10.1f %12.1f %12llu\n", "vesk HttpClient", a.median, a.p90,
+                a.mean, ourCpu / n, static_cast<unsigned long long>(ours.connections()));
+    std::printf("%-18s %10.1f %10.1f %10.1f %12.1f %12ld\n", "bare libcurl easy", b.median, b.p90,
+                b.mean, bareCpu / n, bare.connections());
     std::printf("median ratio (vesk / bare): %.2f\n", b.median > 0 ? a.median / b.median : 0.0);
     return 0;
 }

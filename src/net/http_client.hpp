@@ -41,7 +41,7 @@ struct HttpClientOptions {
 };
 
 class HttpClient {
-public:
+  public:
     using Callback = std::function<void(Expected<HttpReply>)>;
 
     // Starts the network thread.
@@ -66,7 +66,7 @@ public:
     // connections are reused. Any thread.
     [[nodiscard]] std::uint64_t connectionsOpened() const noexcept;
 
-private:
+  private:
     class Impl;
     std::unique_ptr<Impl> impl_;
 };

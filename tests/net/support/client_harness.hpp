@@ -3,9 +3,9 @@
 
 #include <chrono>
 #include <functional>
-#include <thread>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "net/http_client.hpp"
@@ -45,11 +45,12 @@ struct Outcome {
 inline std::shared_ptr<Outcome> track(HttpClient& client, RunLoop& loop, HttpRequest request,
                                       RequestId* id = nullptr) {
     auto outcome = std::make_shared<Outcome>();
-    const RequestId sent = client.send(std::move(request), [outcome, &loop](Expected<HttpReply> result) {
-        ++outcome->calls;
-        outcome->onLoop = outcome->onLoop && loop.isCurrent();
-        outcome->result.emplace(std::move(result));
-    });
+    const RequestId sent =
+        client.send(std::move(request), [outcome, &loop](Expected<HttpReply> result) {
+            ++outcome->calls;
+            outcome->onLoop = outcome->onLoop && loop.isCurrent();
+            outcome->result.emplace(std::move(result));
+        });
     if (id != nullptr) {
         *id = sent;
     }
@@ -78,9 +79,9 @@ inline Expected<HttpReply> fetch(HttpClient& client, RunLoop& loop, HttpRequest 
     auto outcome = track(client, loop, std::move(request));
     settle(loop, {outcome});
     if (outcome->calls != 1 || !outcome->onLoop || !outcome->result) {
-        return unexpected(Error::make(Error::Kind::other, "callback ran " + std::to_string(outcome->calls) +
-                                                              " times, on loop: " +
-                                                              std::to_string(outcome->onLoop)));
+        return unexpected(Error::make(Error::Kind::other,
+                                      "callback ran " + std::to_string(outcome->calls) +
+                                          " times, on loop: " + std::to_string(outcome->onLoop)));
     }
     return std::move(*outcome->result);
 }

@@ -11,7 +11,7 @@
 namespace vesk::net::test {
 
 class QueueExecutor final : public Executor {
-public:
+  public:
     void post(Task task) override {
         std::lock_guard lock(mutex_);
         tasks_.push_back(std::move(task));
@@ -41,7 +41,7 @@ public:
         running_ = {};
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::deque<Task> tasks_;
     std::thread::id running_{};
