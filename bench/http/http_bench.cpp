@@ -6,6 +6,7 @@
 //
 // Usage: vesk_http_bench [requests per side, default 1000] [rounds, default 4]
 #include <curl/curl.h>
+#include <time.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,6 +27,14 @@ using Micros = std::chrono::duration<double, std::micro>;
 
 const vesk::net::Parameters kFields{{"presence", "online"}, {"note", "bench"}};
 const vesk::net::Parameters kQuery{{"auth_token", "T"}, {"id_as_string", "1"}};
+
+// CPU time of the whole process (client, network and server threads): less
+// sensitive to other processes than wall-clock latency on a shared machine.
+double processCpuMicros() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e6 + static_cast<double>(t.tv_nsec) / 1e3;
+}
 
 struct Stats {
     double median = 0;
@@ -50,7 +59,7 @@ Stats summarize(std::vector<double> samples) {
 }
 
 class Ours {
-public:
+  public:
     explicit Ours(std::string url) : url_(std::move(url)), client_(loop_) {}
 
     // Returns false when a request failed.
@@ -75,16 +84,18 @@ public:
 
     [[nodiscard]] std::uint64_t connections() const { return client_.connectionsOpened(); }
 
-private:
+  private:
     std::string url_;
     vesk::RunLoop loop_;
     vesk::net::HttpClient client_;
 };
 
 class BareCurl {
-public:
+  public:
     explicit BareCurl(const std::string& url)
-        : url_(vesk::net::appendQuery(url, kQuery)), body_(vesk::net::encodeForm(kFields)), easy_(curl_easy_init()) {
+        : url_(vesk::net::appendQuery(url, kQuery)),
+          body_(vesk::net::encodeForm(kFields)),
+          easy_(curl_easy_init()) {
         curl_easy_setopt(easy_, CURLOPT_URL, url_.c_str());
         curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, body_.c_str());
@@ -116,7 +127,7 @@ public:
 
     [[nodiscard]] long connections() const { return connections_; }
 
-private:
+  private:
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* out) {
         static_cast<std::string*>(out)->append(data, size * count);
         return size * count;
@@ -154,9 +165,22 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "warm-up request failed\n");
         return 1;
     }
+    double ourCpu = 0;
+    double bareCpu = 0;
+    auto runOurs = [&] {
+        const double start = processCpuMicros();
+        const bool ok = ours.run(perRound, ourSamples);
+        ourCpu += processCpuMicros() - start;
+        return ok;
+    };
+    auto runBare = [&] {
+        const double start = processCpuMicros();
+        const bool ok = bare.run(perRound, bareSamples);
+        bareCpu += processCpuMicros() - start;
+        return ok;
+    };
     for (int round = 0; round < rounds; ++round) {
-        const bool ok = round % 2 == 0 ? ours.run(perRound, ourSamples) && bare.run(perRound, bareSamples)
-                                       : bare.run(perRound, bareSamples) && ours.run(perRound, ourSamples);
+        const bool ok = round % 2 == 0 ? runOurs() && runBare() : runBare() && runOurs();
         if (!ok) {
             std::fprintf(stderr, "request failed in round %d\n", round);
             return 1;
@@ -168,10 +192,13 @@ int main(int argc, char** argv) {
     const Stats b = summarize(bareSamples);
     std::printf("sequential form POSTs to %s, %zu per side, %d alternating rounds\n", url.c_str(),
                 ourSamples.size(), rounds);
-    std::printf("%-18s %10s %10s %10s %12s\n", "client", "median us", "p90 us", "mean us", "connections");
-    std::printf("%-18s %10.1f %10.1f %10.1f %12llu\n", "vesk HttpClient", a.median, a.p90, a.mean,
-                static_cast<unsigned long long>(ours.connections()));
-    std::printf("%-18s %10.1f %10.1f %10.1f %12ld\n", "bare libcurl easy", b.median, b.p90, b.mean, bare.connections());
+    const double n = static_cast<double>(ourSamples.size());
+    std::printf("%-18s %10s %10s %10s %12s %12s\n", "client", "median us", "p90 us", "mean us",
+                "cpu us/req", "connections");
+    std::printf("%-18s %10.1f %10.1f %10.1f %12.1f %12llu\n", "vesk HttpClient", a.median, a.p90,
+                a.mean, ourCpu / n, static_cast<unsigned long long>(ours.connections()));
+    std::printf("%-18s %10.1f %10.1f %10.1f %12.1f %12ld\n", "bare libcurl easy", b.median, b.p90,
+                b.mean, bareCpu / n, bare.connections());
     std::printf("median ratio (vesk / bare): %.2f\n", b.median > 0 ? a.median / b.median : 0.0);
     return 0;
 }

@@ -13,25 +13,28 @@ constexpr long kMaxRedirects = 5;
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [&](char x, char y) { return lower(x) == lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 std::string_view trim(std::string_view s) {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) {
         s.remove_prefix(1);
     }
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
+    while (!s.empty() &&
+           (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' || s.back() == '\n')) {
         s.remove_suffix(1);
     }
     return s;
 }
 
-bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+bool hasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos;
+}
 
 // Applies options in sequence and remembers the first one curl refused.
 class OptionSetter {
-public:
+  public:
     explicit OptionSetter(CURL* easy) : easy_(easy) {}
 
     template <class T>
@@ -47,7 +50,7 @@ public:
         return std::string("The request could not be prepared: ") + curl_easy_strerror(result_);
     }
 
-private:
+  private:
     CURL* easy_;
     CURLcode result_ = CURLE_OK;
 };
@@ -72,8 +75,10 @@ bool Transfer::configure(EasyHandle easy, const TransferSettings& settings, std:
     CURL* handle = easy_.get();
     OptionSetter set(handle);
     url_ = request_.fullUrl();
-    const auto connectMs = static_cast<long>(std::max<std::int64_t>(1, request_.connectTimeout.count()));
-    const auto totalMs = static_cast<long>(std::max<std::int64_t>(0, request_.totalTimeout.count()));
+    const auto connectMs =
+        static_cast<long>(std::max<std::int64_t>(1, request_.connectTimeout.count()));
+    const auto totalMs =
+        static_cast<long>(std::max<std::int64_t>(0, request_.totalTimeout.count()));
 
     set(CURLOPT_URL, url_.c_str());
 #if LIBCURL_VERSION_NUM >= 0x075500
@@ -95,7 +100,9 @@ bool Transfer::configure(EasyHandle easy, const TransferSettings& settings, std:
     set(CURLOPT_SSL_VERIFYPEER, 1L);
     set(CURLOPT_SSL_VERIFYHOST, 2L);
     if (!settings.caFile.empty()) {
+        // Only this file: the system's certificate directory is not consulted either.
         set(CURLOPT_CAINFO, settings.caFile.c_str());
+        set(CURLOPT_CAPATH, static_cast<const char*>(nullptr));
     }
     set(CURLOPT_USERAGENT, settings.userAgent.c_str());
     // Every decoder curl was built with; the size cap applies to decoded bytes.
@@ -153,7 +160,8 @@ bool Transfer::configureBody(std::string& failure) {
             return false;
         }
         set(CURLOPT_MIMEPOST, mime_.get());
-    } else if (method == HttpMethod::post || method == HttpMethod::put || method == HttpMethod::patch) {
+    } else if (method == HttpMethod::post || method == HttpMethod::put ||
+               method == HttpMethod::patch) {
         // An empty body, sent with Content-Length: 0; never read from stdin.
         set(CURLOPT_POSTFIELDS, "");
         set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(0));
@@ -232,7 +240,8 @@ bool Transfer::buildMime(const MultipartBody& body, std::string& failure) {
             result = curl_mime_type(p, part.contentType.c_str());
         }
         if (result != CURLE_OK) {
-            failure = std::string("The request could not be prepared: ") + curl_easy_strerror(result);
+            failure =
+                std::string("The request could not be prepared: ") + curl_easy_strerror(result);
             return false;
         }
     }
@@ -243,7 +252,8 @@ std::size_t Transfer::onBody(char* data, std::size_t size, std::size_t count, vo
     auto* transfer = static_cast<Transfer*>(self);
     const std::size_t bytes = size * count;
     std::string& body = transfer->reply_.body;
-    if (bytes > transfer->request_.maxReplyBytes - std::min(body.size(), transfer->request_.maxReplyBytes)) {
+    if (bytes > transfer->request_.maxReplyBytes -
+                    std::min(body.size(), transfer->request_.maxReplyBytes)) {
         transfer->overCap_ = true;
         return 0;
     }
@@ -255,7 +265,8 @@ std::size_t Transfer::onBody(char* data, std::size_t size, std::size_t count, vo
     return bytes;
 }
 
-std::size_t Transfer::onHeader(char* data, std::size_t size, std::size_t count, void* self) noexcept {
+std::size_t Transfer::onHeader(char* data, std::size_t size, std::size_t count,
+                               void* self) noexcept {
     auto* transfer = static_cast<Transfer*>(self);
     const std::size_t bytes = size * count;
     transfer->headerBytes_ += bytes;
@@ -288,7 +299,8 @@ bool Transfer::takeHeaderLine(std::string_view line) {
     if (colon == std::string_view::npos) {
         return true;  // the blank line that ends the headers
     }
-    headers.emplace_back(std::string(trim(line.substr(0, colon))), std::string(trim(line.substr(colon + 1))));
+    headers.emplace_back(std::string(trim(line.substr(0, colon))),
+                         std::string(trim(line.substr(colon + 1))));
     return true;
 }
 
@@ -303,8 +315,10 @@ Expected<HttpReply> Transfer::finish(CURLcode code) {
         return unexpected(Error::make(Error::Kind::transport, "The reply's header is too large"));
     }
     if (code != CURLE_OK) {
-        std::string text = errorBuffer_[0] != '\0' ? std::string(errorBuffer_) : curl_easy_strerror(code);
-        const auto kind = code == CURLE_OPERATION_TIMEDOUT ? Error::Kind::timeout : Error::Kind::transport;
+        std::string text =
+            errorBuffer_[0] != '\0' ? std::string(errorBuffer_) : curl_easy_strerror(code);
+        const auto kind =
+            code == CURLE_OPERATION_TIMEDOUT ? Error::Kind::timeout : Error::Kind::transport;
         return unexpected(Error::make(kind, std::move(text)));
     }
     long status = 0;
@@ -325,6 +339,8 @@ long Transfer::newConnections() const noexcept {
     return count;
 }
 
-EasyHandle Transfer::releaseEasy() noexcept { return std::move(easy_); }
+EasyHandle Transfer::releaseEasy() noexcept {
+    return std::move(easy_);
+}
 
 }  // namespace vesk::net::detail

@@ -23,12 +23,11 @@ struct TransferSettings {
 };
 
 class Transfer {
-public:
+  public:
     // Configures `easy` for `request`. Fails when the request cannot be sent
     // at all (an unreadable file part, a curl option refused).
-    [[nodiscard]] static Expected<std::unique_ptr<Transfer>> create(std::uint64_t id, EasyHandle easy,
-                                                                    HttpRequest request,
-                                                                    const TransferSettings& settings);
+    [[nodiscard]] static Expected<std::unique_ptr<Transfer>> create(
+        std::uint64_t id, EasyHandle easy, HttpRequest request, const TransferSettings& settings);
 
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
@@ -46,15 +45,17 @@ public:
     // Hands the easy handle back for reuse; the transfer is spent afterwards.
     [[nodiscard]] EasyHandle releaseEasy() noexcept;
 
-private:
+  private:
     Transfer(std::uint64_t id, HttpRequest request);
 
-    [[nodiscard]] bool configure(EasyHandle easy, const TransferSettings& settings, std::string& failure);
+    [[nodiscard]] bool configure(EasyHandle easy, const TransferSettings& settings,
+                                 std::string& failure);
     [[nodiscard]] bool configureBody(std::string& failure);
     [[nodiscard]] bool buildMime(const MultipartBody& body, std::string& failure);
 
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self) noexcept;
-    static std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* self) noexcept;
+    static std::size_t onHeader(char* data, std::size_t size, std::size_t count,
+                                void* self) noexcept;
     bool takeHeaderLine(std::string_view line);
 
     std::uint64_t id_;

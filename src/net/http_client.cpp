@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -24,7 +25,9 @@ constexpr std::size_t kMaxIdleHandles = 8;
 // Upper bound on one wait; curl shortens it when its own timers are due.
 constexpr int kPollMs = 1000;
 
-Error cancelledError() { return Error::make(Error::Kind::cancelled, "cancelled"); }
+Error cancelledError() {
+    return Error::make(Error::Kind::cancelled, "cancelled");
+}
 
 // One request's callback and how it must end. `fired` and `callback` are
 // touched only by tasks on the executor, so the first of them wins.
@@ -66,7 +69,7 @@ void deliver(const std::weak_ptr<Registry>& registry, std::uint64_t id,
 }  // namespace
 
 class HttpClient::Impl {
-public:
+  public:
     Impl(Executor& executor, HttpClientOptions options);
     ~Impl();
 
@@ -74,7 +77,7 @@ public:
     void cancel(RequestId id);
     [[nodiscard]] std::uint64_t connectionsOpened() const noexcept { return connections_.load(); }
 
-private:
+  private:
     struct Outgoing {
         std::uint64_t id;
         HttpRequest request;
@@ -85,7 +88,8 @@ private:
         std::shared_ptr<Completion> completion;
     };
 
-    void post(std::uint64_t id, const std::shared_ptr<Completion>& completion, Expected<HttpReply> outcome);
+    void post(std::uint64_t id, const std::shared_ptr<Completion>& completion,
+              Expected<HttpReply> outcome);
 
     // Network thread only.
     void run();
@@ -169,7 +173,8 @@ RequestId HttpClient::Impl::send(HttpRequest request, Callback callback) {
         curl_multi_wakeup(multi_.get());
     } else if (!multi_) {
         post(id, completion,
-             unexpected(Error::make(Error::Kind::transport, "The HTTP client could not be started")));
+             unexpected(
+                 Error::make(Error::Kind::transport, "The HTTP client could not be started")));
     } else {
         completion->cancelled = true;
         post(id, completion, unexpected(cancelledError()));
@@ -221,7 +226,13 @@ void HttpClient::Impl::run() {
             break;
         }
         for (Outgoing& outgoing : starting) {
-            start(std::move(outgoing));
+            const std::uint64_t id = outgoing.id;
+            auto completion = outgoing.completion;
+            try {
+                start(std::move(outgoing));
+            } catch (const std::exception& e) {
+                post(id, completion, unexpected(Error::make(Error::Kind::transport, e.what())));
+            }
         }
         for (const std::uint64_t id : cancelling) {
             abort(id);
@@ -256,21 +267,25 @@ void HttpClient::Impl::start(Outgoing outgoing) {
     EasyHandle easy = takeEasy();
     if (!easy) {
         post(outgoing.id, outgoing.completion,
-             unexpected(Error::make(Error::Kind::transport, "The request could not be prepared: out of memory")));
+             unexpected(Error::make(Error::Kind::transport,
+                                    "The request could not be prepared: out of memory")));
         return;
     }
-    auto transfer = Transfer::create(outgoing.id, std::move(easy), std::move(outgoing.request), settings_);
+    auto transfer =
+        Transfer::create(outgoing.id, std::move(easy), std::move(outgoing.request), settings_);
     if (!transfer) {
         post(outgoing.id, outgoing.completion, unexpected(std::move(transfer).error()));
         return;
     }
-    const CURLMcode added = curl_multi_add_handle(multi_.get(), (*transfer)->easy());
+    const auto it =
+        active_.emplace(outgoing.id, Active{std::move(transfer).value(), outgoing.completion})
+            .first;
+    const CURLMcode added = curl_multi_add_handle(multi_.get(), it->second.transfer->easy());
     if (added != CURLM_OK) {
+        active_.erase(it);
         post(outgoing.id, outgoing.completion,
              unexpected(Error::make(Error::Kind::transport, curl_multi_strerror(added))));
-        return;
     }
-    active_.emplace(outgoing.id, Active{std::move(transfer).value(), std::move(outgoing.completion)});
 }
 
 void HttpClient::Impl::abort(std::uint64_t id) {
@@ -307,7 +322,8 @@ void HttpClient::Impl::collectFinished() {
         Active active = std::move(it->second);
         active_.erase(it);
         Expected<HttpReply> outcome = active.transfer->finish(code);
-        connections_.fetch_add(static_cast<std::uint64_t>(std::max(0L, active.transfer->newConnections())));
+        connections_.fetch_add(
+            static_cast<std::uint64_t>(std::max(0L, active.transfer->newConnections())));
         // Reset before the transfer frees the lists and mime tree the handle points at.
         EasyHandle spent = active.transfer->releaseEasy();
         curl_easy_reset(spent.get());
@@ -328,8 +344,12 @@ RequestId HttpClient::send(HttpRequest request, Callback callback) {
     return impl_->send(std::move(request), std::move(callback));
 }
 
-void HttpClient::cancel(RequestId id) { impl_->cancel(id); }
+void HttpClient::cancel(RequestId id) {
+    impl_->cancel(id);
+}
 
-std::uint64_t HttpClient::connectionsOpened() const noexcept { return impl_->connectionsOpened(); }
+std::uint64_t HttpClient::connectionsOpened() const noexcept {
+    return impl_->connectionsOpened();
+}
 
 }  // namespace vesk::net

@@ -41,7 +41,7 @@ struct HttpClientOptions {
 };
 
 class HttpClient {
-public:
+  public:
     using Callback = std::function<void(Expected<HttpReply>)>;
 
     // Starts the network thread.
@@ -62,10 +62,11 @@ public:
     // finished ids are ignored.
     void cancel(RequestId id);
 
-    // New connections opened so far (stays flat while connections are reused).
+    // New connections opened by the requests finished so far; stays flat while
+    // connections are reused. Any thread.
     [[nodiscard]] std::uint64_t connectionsOpened() const noexcept;
 
-private:
+  private:
     class Impl;
     std::unique_ptr<Impl> impl_;
 };

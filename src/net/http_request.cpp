@@ -65,6 +65,8 @@ HttpRequest HttpRequest::post(std::string url, HttpBody body, Parameters query) 
     return request;
 }
 
-std::string HttpRequest::fullUrl() const { return appendQuery(url, query); }
+std::string HttpRequest::fullUrl() const {
+    return appendQuery(url, query);
+}
 
 }  // namespace vesk::net

@@ -49,8 +49,8 @@ struct MultipartPart {
     // A plain form field.
     [[nodiscard]] static MultipartPart field(std::string name, std::string value);
     // A file uploaded from memory.
-    [[nodiscard]] static MultipartPart data(std::string name, std::string bytes, std::string filename,
-                                            std::string contentType);
+    [[nodiscard]] static MultipartPart data(std::string name, std::string bytes,
+                                            std::string filename, std::string contentType);
     // A file streamed from disk.
     [[nodiscard]] static MultipartPart fromFile(std::string name, std::filesystem::path path,
                                                 std::string filename, std::string contentType);
@@ -86,7 +86,8 @@ struct HttpRequest {
     bool followRedirects = true;
 
     [[nodiscard]] static HttpRequest get(std::string url, Parameters query = {});
-    [[nodiscard]] static HttpRequest post(std::string url, HttpBody body = {}, Parameters query = {});
+    [[nodiscard]] static HttpRequest post(std::string url, HttpBody body = {},
+                                          Parameters query = {});
 
     // `url` with `query` appended: what is put on the wire.
     [[nodiscard]] std::string fullUrl() const;

@@ -6,8 +6,8 @@ namespace {
 constexpr std::string_view kHexDigits = "0123456789ABCDEF";
 
 bool isUnreserved(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-           c == '-' || c == '.' || c == '_' || c == '~';
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_' || c == '~';
 }
 
 int hexValue(char c) {
@@ -126,7 +126,8 @@ std::string appendQuery(std::string_view url, const Parameters& parameters) {
     }
     const std::size_t hash = url.find('#');
     const std::string_view base = url.substr(0, hash);
-    const std::string_view fragment = hash == std::string_view::npos ? std::string_view{} : url.substr(hash);
+    const std::string_view fragment =
+        hash == std::string_view::npos ? std::string_view{} : url.substr(hash);
     std::string out(base);
     const std::size_t question = base.find('?');
     if (question == std::string_view::npos) {

@@ -8,8 +8,9 @@
 #include <random>
 
 #include "support/client_harness.hpp"
+#include "support/queue_executor.hpp"
 #include "support/raw_server.hpp"
-#include "support/temp_dir.hpp"
+#include "tests/support/temp_dir.hpp"
 #include "tools/devserver/dev_server.hpp"
 
 namespace vesk::net {
@@ -19,10 +20,10 @@ using test::fetch;
 using test::Outcome;
 using test::RawServer;
 using test::settle;
-using test::TempDir;
 using test::track;
 using ::testing::ElementsAre;
 using ::testing::Pair;
+using vesk::testing::TempDir;
 
 std::string writeFile(const std::filesystem::path& path, std::size_t size, unsigned seed) {
     std::string bytes(size, '\0');
@@ -30,20 +31,25 @@ std::string writeFile(const std::filesystem::path& path, std::size_t size, unsig
     for (char& c : bytes) {
         c = static_cast<char>(random() & 0xFFU);
     }
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return bytes;
 }
 
 class HttpClientTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string error;
         server_ = dev::DevServer::start({}, &error);
         ASSERT_TRUE(server_) << error;
     }
 
-    [[nodiscard]] std::string url(const std::string& path) const { return server_->baseUrl() + path; }
-    Expected<HttpReply> fetch(HttpRequest request) { return test::fetch(*client_, loop_, std::move(request)); }
+    [[nodiscard]] std::string url(const std::string& path) const {
+        return server_->baseUrl() + path;
+    }
+    Expected<HttpReply> fetch(HttpRequest request) {
+        return test::fetch(*client_, loop_, std::move(request));
+    }
     std::shared_ptr<Outcome> track(HttpRequest request, RequestId* id = nullptr) {
         return test::track(*client_, loop_, std::move(request), id);
     }
@@ -54,7 +60,8 @@ protected:
 };
 
 TEST_F(HttpClientTest, GetCarriesTheOrderedQueryPercentEncoded) {
-    auto reply = fetch(HttpRequest::get(url("_dev/echo"), {{"b", "2"}, {"a", "x y/\xC3\xA9"}, {"ids[]", "1"}}));
+    auto reply = fetch(
+        HttpRequest::get(url("_dev/echo"), {{"b", "2"}, {"a", "x y/\xC3\xA9"}, {"ids[]", "1"}}));
     ASSERT_TRUE(reply) << reply.error().description;
     EXPECT_EQ(reply->status, 200);
     const auto recorded = server_->requests();
@@ -67,9 +74,10 @@ TEST_F(HttpClientTest, GetCarriesTheOrderedQueryPercentEncoded) {
 }
 
 TEST_F(HttpClientTest, PostFormArrivesAsTheRecordedFieldsInOrder) {
-    HttpRequest request = HttpRequest::post(url("v1/users/U/setpresence"),
-                                            FormBody{{{"presence", "online"}, {"note", "a&b=c +\xD0\xAF"}}},
-                                            {{"auth_token", "T"}, {"id_as_string", "1"}});
+    HttpRequest request =
+        HttpRequest::post(url("v1/users/U/setpresence"),
+                          FormBody{{{"presence", "online"}, {"note", "a&b=c +\xD0\xAF"}}},
+                          {{"auth_token", "T"}, {"id_as_string", "1"}});
     auto reply = fetch(std::move(request));
     ASSERT_TRUE(reply) << reply.error().description;
     const auto recorded = server_->requests();
@@ -78,11 +86,13 @@ TEST_F(HttpClientTest, PostFormArrivesAsTheRecordedFieldsInOrder) {
     EXPECT_EQ(recorded[0].path, "/v1/users/U/setpresence");
     EXPECT_EQ(recorded[0].query, "auth_token=T&id_as_string=1");
     EXPECT_EQ(recorded[0].body, "presence=online&note=a%26b%3Dc%20%2B%D0%AF");
-    EXPECT_THAT(recorded[0].formFields, ElementsAre(Pair("presence", "online"), Pair("note", "a&b=c +\xD0\xAF")));
+    EXPECT_THAT(recorded[0].formFields,
+                ElementsAre(Pair("presence", "online"), Pair("note", "a&b=c +\xD0\xAF")));
 }
 
 TEST_F(HttpClientTest, RawBodyKeepsItsBytesAndContentType) {
-    HttpRequest request = HttpRequest::post(url("_dev/echo"), RawBody{std::string("{\"a\":\0}", 7), "application/json"});
+    HttpRequest request = HttpRequest::post(
+        url("_dev/echo"), RawBody{std::string("{\"a\":\0}", 7), "application/json"});
     request.headers = {{"X-Trace", "42"}};
     ASSERT_TRUE(fetch(std::move(request)));
     const auto recorded = server_->requests();
@@ -114,8 +124,8 @@ TEST_P(HttpMethods, ReachTheServerAsSent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(All, HttpMethods,
-                         ::testing::Values(HttpMethod::get, HttpMethod::post, HttpMethod::put, HttpMethod::patch,
-                                           HttpMethod::del, HttpMethod::head),
+                         ::testing::Values(HttpMethod::get, HttpMethod::post, HttpMethod::put,
+                                           HttpMethod::patch, HttpMethod::del, HttpMethod::head),
                          [](const auto& p) { return std::string(methodName(p.param)); });
 
 TEST_F(HttpClientTest, MultipartCarriesFieldsMemoryFilesAndDiskFilesIntact) {
@@ -125,9 +135,11 @@ TEST_F(HttpClientTest, MultipartCarriesFieldsMemoryFilesAndDiskFilesIntact) {
     for (std::size_t i = 0; i < memory.size(); ++i) {
         memory[i] = static_cast<char>(i);
     }
-    MultipartBody body{{MultipartPart::field("body", "Привет"),
-                        MultipartPart::data("blob", memory, "all-bytes.dat", "application/octet-stream"),
-                        MultipartPart::fromFile("attachment", dir.path() / "photo.bin", "фото 1.jpg", "image/jpeg")}};
+    MultipartBody body{
+        {MultipartPart::field("body", "Привет"),
+         MultipartPart::data("blob", memory, "all-bytes.dat", "application/octet-stream"),
+         MultipartPart::fromFile("attachment", dir.path() / "photo.bin", "фото 1.jpg",
+                                 "image/jpeg")}};
     auto reply = fetch(HttpRequest::post(url("_dev/echo"), std::move(body)));
     ASSERT_TRUE(reply) << reply.error().description;
     const auto recorded = server_->requests();
@@ -142,15 +154,16 @@ TEST_F(HttpClientTest, MultipartCarriesFieldsMemoryFilesAndDiskFilesIntact) {
     ASSERT_NE(r.part("attachment"), nullptr);
     EXPECT_EQ(r.part("attachment")->filename, "фото 1.jpg");
     EXPECT_EQ(r.part("attachment")->contentType, "image/jpeg");
-    EXPECT_TRUE(r.part("attachment")->body == disk) << "file part differs; got " << r.part("attachment")->body.size()
-                                                    << " bytes";
+    EXPECT_TRUE(r.part("attachment")->body == disk)
+        << "file part differs; got " << r.part("attachment")->body.size() << " bytes";
 }
 
 TEST_F(HttpClientTest, LargeFileStreamsFromDiskIntact) {
     TempDir dir;
     const std::string disk = writeFile(dir.path() / "big.bin", 20U * 1000U * 1000U, 11);
     auto reply = fetch(HttpRequest::post(
-        url("_dev/echo"), MultipartBody{{MultipartPart::fromFile("file", dir.path() / "big.bin", "big.bin", "")}}));
+        url("_dev/echo"),
+        MultipartBody{{MultipartPart::fromFile("file", dir.path() / "big.bin", "big.bin", "")}}));
     ASSERT_TRUE(reply) << reply.error().description;
     const auto recorded = server_->requests();
     ASSERT_EQ(recorded.size(), 1U);
@@ -161,8 +174,9 @@ TEST_F(HttpClientTest, LargeFileStreamsFromDiskIntact) {
 
 TEST_F(HttpClientTest, SequentialRequestsReuseOneConnection) {
     for (int i = 0; i < 6; ++i) {
-        HttpRequest request = i % 2 == 0 ? HttpRequest::get(url("_dev/echo"))
-                                         : HttpRequest::post(url("_dev/echo"), FormBody{{{"i", std::to_string(i)}}});
+        HttpRequest request =
+            i % 2 == 0 ? HttpRequest::get(url("_dev/echo"))
+                       : HttpRequest::post(url("_dev/echo"), FormBody{{{"i", std::to_string(i)}}});
         auto reply = fetch(std::move(request));
         ASSERT_TRUE(reply) << reply.error().description;
     }
@@ -211,12 +225,14 @@ TEST_P(HttpFaults, EndInAnErrorNeverAHang) {
     EXPECT_FALSE(reply.error().description.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Faults, HttpFaults,
-    ::testing::Values(FaultCase{"Drop", dev::Fault::Action::drop, "v1/drop", Error::Kind::transport},
-                      FaultCase{"Truncate", dev::Fault::Action::truncate, "_dev/blob", Error::Kind::transport},
-                      FaultCase{"Hang", dev::Fault::Action::hang, "v1/hang", Error::Kind::timeout}),
-    [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Faults, HttpFaults,
+                         ::testing::Values(FaultCase{"Drop", dev::Fault::Action::drop, "v1/drop",
+                                                     Error::Kind::transport},
+                                           FaultCase{"Truncate", dev::Fault::Action::truncate,
+                                                     "_dev/blob", Error::Kind::transport},
+                                           FaultCase{"Hang", dev::Fault::Action::hang, "v1/hang",
+                                                     Error::Kind::timeout}),
+                         [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(HttpClientTest, ClosedPortIsATransportError) {
     std::uint16_t port = 0;
@@ -288,7 +304,7 @@ TEST_F(HttpClientTest, CancelInFlightCallsBackOnceWithCancelled) {
     server_->addFault(hang);
     RequestId id;
     auto outcome = track(HttpRequest::get(url("v1/hang")), &id);
-    ASSERT_TRUE(loop_.runUntil([&] { return !server_->requests().empty(); }, test::kWait));
+    ASSERT_TRUE(test::waitFor([&] { return !server_->requests().empty(); }));
     client_->cancel(id);
     client_->cancel(id);
     ASSERT_TRUE(settle(loop_, {outcome}));
@@ -298,17 +314,24 @@ TEST_F(HttpClientTest, CancelInFlightCallsBackOnceWithCancelled) {
 }
 
 TEST_F(HttpClientTest, CancelWinsOverAReplyNotYetDelivered) {
-    RequestId id;
-    auto outcome = track(HttpRequest::get(url("_dev/echo")), &id);
-    // Let the reply arrive without running the loop, so its delivery is still queued.
-    const auto deadline = std::chrono::steady_clock::now() + test::kWait;
-    while (server_->requests().empty() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::yield();
-    }
-    client_->cancel(id);
-    ASSERT_TRUE(settle(loop_, {outcome}));
-    EXPECT_EQ(outcome->calls, 1);
-    EXPECT_TRUE(outcome->isError(Error::Kind::cancelled));
+    test::QueueExecutor executor;
+    HttpClient client(executor);
+    int calls = 0;
+    std::optional<Expected<HttpReply>> result;
+    const RequestId id =
+        client.send(HttpRequest::get(url("_dev/echo")), [&](Expected<HttpReply> r) {
+            ++calls;
+            EXPECT_TRUE(executor.isCurrent());
+            result.emplace(std::move(r));
+        });
+    // The reply is in and its delivery queued, but the callback has not run.
+    ASSERT_TRUE(test::waitFor([&] { return executor.queued() == 1; }));
+    client.cancel(id);
+    executor.runAll();
+    EXPECT_EQ(calls, 1);
+    ASSERT_TRUE(result.has_value());
+    ASSERT_FALSE(result->hasValue());
+    EXPECT_EQ(result->error().kind, Error::Kind::cancelled);
 }
 
 TEST_F(HttpClientTest, CancelAfterCompletionOrOfUnknownIdsChangesNothing) {
@@ -334,7 +357,7 @@ TEST_F(HttpClientTest, DestroyingTheClientCancelsEveryRequestInFlightOnce) {
     for (int i = 0; i < 4; ++i) {
         outcomes.push_back(track(HttpRequest::get(url("v1/hang"))));
     }
-    ASSERT_TRUE(loop_.runUntil([&] { return server_->requests().size() == 4; }, test::kWait));
+    ASSERT_TRUE(test::waitFor([&] { return server_->requests().size() == 4; }));
     // One more that the network thread may not even have picked up yet.
     outcomes.push_back(track(HttpRequest::get(url("v1/hang"))));
     client_.reset();
@@ -351,7 +374,8 @@ TEST_F(HttpClientTest, ConcurrentRequestsWithCancelsEachCompleteOnce) {
     std::vector<bool> cancelled;
     for (int i = 0; i < 40; ++i) {
         RequestId id;
-        outcomes.push_back(track(HttpRequest::post(url("_dev/echo"), FormBody{{{"i", std::to_string(i)}}}), &id));
+        outcomes.push_back(
+            track(HttpRequest::post(url("_dev/echo"), FormBody{{{"i", std::to_string(i)}}}), &id));
         cancelled.push_back(i % 4 == 0);
         if (cancelled.back()) {
             client_->cancel(id);
@@ -375,7 +399,8 @@ struct UnsendableCase {
     HttpRequest (*make)(const std::string& base);
 };
 
-class UnsendableRequests : public HttpClientTest, public ::testing::WithParamInterface<UnsendableCase> {};
+class UnsendableRequests : public HttpClientTest,
+                           public ::testing::WithParamInterface<UnsendableCase> {};
 
 TEST_P(UnsendableRequests, FailOnceWithATransportErrorAndSendNothing) {
     auto reply = fetch(GetParam().make(server_->baseUrl()));
@@ -389,9 +414,10 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         UnsendableCase{"MissingFile",
                        [](const std::string& base) {
-                           return HttpRequest::post(base + "_dev/echo",
-                                                    MultipartBody{{MultipartPart::fromFile(
-                                                        "f", "/nonexistent/vesk/file.bin", "f.bin", "")}});
+                           return HttpRequest::post(
+                               base + "_dev/echo",
+                               MultipartBody{{MultipartPart::fromFile(
+                                   "f", "/nonexistent/vesk/file.bin", "f.bin", "")}});
                        }},
         UnsendableCase{"HeaderWithLineBreak",
                        [](const std::string& base) {
@@ -399,8 +425,10 @@ INSTANTIATE_TEST_SUITE_P(
                            r.headers = {{"X-A", "1\r\nX-Injected: 2"}};
                            return r;
                        }},
-        UnsendableCase{"FileScheme", [](const std::string&) { return HttpRequest::get("file:///etc/hostname"); }},
-        UnsendableCase{"MalformedUrl", [](const std::string&) { return HttpRequest::get("http://[::1"); }}),
+        UnsendableCase{"FileScheme",
+                       [](const std::string&) { return HttpRequest::get("file:///etc/hostname"); }},
+        UnsendableCase{"MalformedUrl",
+                       [](const std::string&) { return HttpRequest::get("http://[::1"); }}),
     [](const auto& p) { return std::string(p.param.name); });
 
 }  // namespace

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "net/http_client.hpp"
@@ -13,6 +15,19 @@ namespace vesk::net::test {
 
 // Real I/O on a loaded machine: wait long, fail rarely.
 inline constexpr std::chrono::milliseconds kWait{30'000};
+
+// Polls for a condition another thread brings about (the server seeing a
+// request), without running the loop.
+inline bool waitFor(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + kWait;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
 
 // What one request's callback saw: how often it ran, whether always on the
 // loop's thread, and the last outcome.
@@ -30,11 +45,12 @@ struct Outcome {
 inline std::shared_ptr<Outcome> track(HttpClient& client, RunLoop& loop, HttpRequest request,
                                       RequestId* id = nullptr) {
     auto outcome = std::make_shared<Outcome>();
-    const RequestId sent = client.send(std::move(request), [outcome, &loop](Expected<HttpReply> result) {
-        ++outcome->calls;
-        outcome->onLoop = outcome->onLoop && loop.isCurrent();
-        outcome->result.emplace(std::move(result));
-    });
+    const RequestId sent =
+        client.send(std::move(request), [outcome, &loop](Expected<HttpReply> result) {
+            ++outcome->calls;
+            outcome->onLoop = outcome->onLoop && loop.isCurrent();
+            outcome->result.emplace(std::move(result));
+        });
     if (id != nullptr) {
         *id = sent;
     }
@@ -63,9 +79,9 @@ inline Expected<HttpReply> fetch(HttpClient& client, RunLoop& loop, HttpRequest 
     auto outcome = track(client, loop, std::move(request));
     settle(loop, {outcome});
     if (outcome->calls != 1 || !outcome->onLoop || !outcome->result) {
-        return unexpected(Error::make(Error::Kind::other, "callback ran " + std::to_string(outcome->calls) +
-                                                              " times, on loop: " +
-                                                              std::to_string(outcome->onLoop)));
+        return unexpected(Error::make(Error::Kind::other,
+                                      "callback ran " + std::to_string(outcome->calls) +
+                                          " times, on loop: " + std::to_string(outcome->onLoop)));
     }
     return std::move(*outcome->result);
 }

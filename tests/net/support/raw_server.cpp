@@ -1,8 +1,8 @@
 #include "raw_server.hpp"
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -23,7 +23,8 @@ RawServer::RawServer(std::optional<std::string> reply) : reply_(std::move(reply)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = 0;
     socklen_t length = sizeof(address);
-    if (listenFd_ < 0 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+    if (listenFd_ < 0 ||
+        ::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
         ::listen(listenFd_, 16) != 0 ||
         ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
         ::pipe2(stopPipe_, O_CLOEXEC) != 0) {

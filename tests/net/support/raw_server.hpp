@@ -13,7 +13,7 @@
 namespace vesk::net::test {
 
 class RawServer {
-public:
+  public:
     // With `reply`: reads each request head, writes `reply`, closes.
     // Without: accepts and never writes; connections stay open until destruction.
     explicit RawServer(std::optional<std::string> reply);
@@ -25,7 +25,7 @@ public:
     [[nodiscard]] std::string url(const std::string& scheme = "http") const;
     [[nodiscard]] int connectionsAccepted() const { return accepted_.load(); }
 
-private:
+  private:
     void run();
     void answer(int fd) const;
 
