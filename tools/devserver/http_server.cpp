@@ -25,6 +25,7 @@ using beast::error_code;
 
 constexpr auto kIdleTimeout = std::chrono::minutes(5);
 constexpr auto kHandshakeTimeout = std::chrono::seconds(30);
+constexpr auto kLinger = std::chrono::seconds(5);
 constexpr std::size_t kHeaderLimit = 64 * 1024;
 
 using PlainStream = beast::tcp_stream;
@@ -178,11 +179,13 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
         response_.prepare_payload();
         http::async_write(stream_, response_,
                           [self = this->shared_from_this()](error_code ec, std::size_t) {
-                              if (ec || !self->keepAlive_) {
+                              if (ec) {
                                   self->close();
-                                  return;
+                              } else if (!self->keepAlive_) {
+                                  self->lingerThenClose();
+                              } else {
+                                  self->read();
                               }
-                              self->read();
                           });
     }
 
@@ -201,17 +204,38 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
             [self = this->shared_from_this()](error_code, std::size_t) { self->close(); });
     }
 
+    // After a last reply: stop sending but read what the client still sends, so that closing
+    // does not reset the connection before the client has read the reply (a 413 sent while the
+    // body is still arriving, for one).
+    void lingerThenClose() {
+        error_code ignored;
+        lowest().socket().shutdown(tcp::socket::shutdown_send, ignored);
+        lowest().expires_after(kLinger);
+        drain();
+    }
+
+    void drain() {
+        lowest().async_read_some(net::buffer(sink_),
+                                 [self = this->shared_from_this()](error_code ec, std::size_t) {
+                                     if (ec) {
+                                         self->close();
+                                         return;
+                                     }
+                                     self->drain();
+                                 });
+    }
+
     // Never answer; keep reading so that the session ends when the client hangs up.
     void hang() {
         lowest().expires_never();
-        stream_.async_read_some(net::buffer(sink_),
-                                [self = this->shared_from_this()](error_code ec, std::size_t) {
-                                    if (ec) {
-                                        self->close();
-                                        return;
-                                    }
-                                    self->hang();
-                                });
+        lowest().async_read_some(net::buffer(sink_),
+                                 [self = this->shared_from_this()](error_code ec, std::size_t) {
+                                     if (ec) {
+                                         self->close();
+                                         return;
+                                     }
+                                     self->hang();
+                                 });
     }
 
     void close() {
@@ -229,7 +253,7 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
     http::response<http::string_body> response_;
     HttpReply pending_;
     std::string raw_;
-    std::array<char, 512> sink_{};
+    std::array<char, 4096> sink_{};
     bool keepAlive_ = true;
     bool truncate_ = false;
     unsigned version_ = 11;
