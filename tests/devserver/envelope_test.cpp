@@ -90,7 +90,9 @@ struct Endpoint {
     const char* path;  // "{user}" and "{app}" are filled in
 };
 
-void PrintTo(const Endpoint& e, std::ostream* os) { *os << e.method << " " << e.path; }
+void PrintTo(const Endpoint& e, std::ostream* os) {
+    *os << e.method << " " << e.path;
+}
 
 class AuthToken : public Envelope, public ::testing::WithParamInterface<Endpoint> {
   protected:

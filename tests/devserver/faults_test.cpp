@@ -20,7 +20,9 @@ struct FaultCase {
     long clientTimeoutMs;
 };
 
-void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 Fault make(Fault::Action action, int count = 1) {
     Fault f;

@@ -101,12 +101,14 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
     void onRead(error_code ec) {
         if (ec == http::error::body_limit) {
             keepAlive_ = false;
+            truncate_ = false;
             deliver(transportError(413, "payload_too_large", "Request body exceeds the limit"));
             return;
         }
         if (ec && ec.category() == http::make_error_code(http::error::bad_target).category() &&
             ec != http::error::end_of_stream && ec != http::error::partial_message) {
             keepAlive_ = false;  // a malformed request: answer it, then hang up
+            truncate_ = false;
             deliver(transportError(400, "bad_request", "Malformed HTTP request"));
             return;
         }
@@ -168,7 +170,8 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
         }
         response_ = {};
         response_.version(version_);
-        response_.result(static_cast<unsigned>(reply.status));
+        const bool valid = reply.status >= 100 && reply.status <= 999;
+        response_.result(valid ? static_cast<unsigned>(reply.status) : 500U);
         response_.set(http::field::server, "vesk-devserver");
         response_.set(http::field::content_type, reply.contentType);
         for (const auto& [name, value] : reply.headers) {
@@ -307,7 +310,16 @@ std::unique_ptr<HttpServer> HttpServer::start(const Options& options, Handler ha
     }
     impl->accept();
     Impl* raw = impl.get();
-    impl->thread = std::thread([raw] { raw->io.run(); });
+    impl->thread = std::thread([raw] {
+        // A fault in one connection's handler must not stop the whole server.
+        while (true) {
+            try {
+                raw->io.run();
+                return;
+            } catch (const std::exception&) {
+            }
+        }
+    });
     return std::unique_ptr<HttpServer>(new HttpServer(std::move(impl)));
 }
 
