@@ -38,6 +38,22 @@ TEST(KeepAlive, SeparateClientsGetSeparateConnections) {
     EXPECT_NE(requests[0].connectionId, requests[1].connectionId);
 }
 
+TEST(KeepAlive, ExpectContinueIsAnsweredBeforeTheBodyIsSent) {
+    auto server = startServer();
+    ASSERT_NE(server, nullptr);
+    RawConnection connection(server->port());
+    const std::string body = "api_key=demo-api-key";
+    ASSERT_TRUE(
+        connection.send("POST /v1/connect HTTP/1.1\r\nHost: x\r\n"
+                        "Content-Type: application/x-www-form-urlencoded\r\n"
+                        "Expect: 100-continue\r\nContent-Length: " +
+                        std::to_string(body.size()) + "\r\n\r\n"));
+    EXPECT_EQ(connection.readUntil("\r\n\r\n"), "HTTP/1.1 100 Continue\r\n\r\n");
+    ASSERT_TRUE(connection.send(body));
+    const std::string reply = connection.readUntil("\"auth_token\"");
+    EXPECT_EQ(reply.rfind("HTTP/1.1 200", 0), 0u) << reply;
+}
+
 TEST(KeepAlive, ConnectionCloseIsHonoured) {
     auto server = startServer();
     ASSERT_NE(server, nullptr);

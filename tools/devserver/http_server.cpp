@@ -27,6 +27,7 @@ constexpr auto kIdleTimeout = std::chrono::minutes(5);
 constexpr auto kHandshakeTimeout = std::chrono::seconds(30);
 constexpr auto kLinger = std::chrono::seconds(5);
 constexpr std::size_t kHeaderLimit = 64 * 1024;
+constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 
 using PlainStream = beast::tcp_stream;
 using TlsStream = beast::ssl_stream<beast::tcp_stream>;
@@ -93,6 +94,34 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
         parser_->body_limit(server_.bodyLimit);
         parser_->header_limit(kHeaderLimit);
         lowest().expires_after(kIdleTimeout);
+        http::async_read_header(
+            stream_, buffer_, *parser_,
+            [self = this->shared_from_this()](error_code ec, std::size_t) { self->onHeader(ec); });
+    }
+
+    // A client that asks "Expect: 100-continue" waits for the interim reply before it sends the
+    // body; without it, curl stalls a second on every large upload.
+    void onHeader(error_code ec) {
+        if (ec) {
+            onRead(ec);
+            return;
+        }
+        const auto expect = parser_->get()[http::field::expect];
+        if (beast::iequals(expect, "100-continue") && !parser_->is_done()) {
+            net::async_write(stream_, net::buffer(kContinue),
+                             [self = this->shared_from_this()](error_code writeError, std::size_t) {
+                                 if (writeError) {
+                                     self->close();
+                                     return;
+                                 }
+                                 self->readBody();
+                             });
+            return;
+        }
+        readBody();
+    }
+
+    void readBody() {
         http::async_read(
             stream_, buffer_, *parser_,
             [self = this->shared_from_this()](error_code ec, std::size_t) { self->onRead(ec); });

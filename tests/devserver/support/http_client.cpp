@@ -152,28 +152,53 @@ Session connectDemo(HttpClient& client, const DevServer& server) {
 }
 
 std::string rawExchange(std::uint16_t port, const std::string& bytes) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) {
-        return {};
+    RawConnection connection(port);
+    return connection.send(bytes) ? connection.readAll() : std::string();
+}
+
+RawConnection::RawConnection(std::uint16_t port) : fd_(::socket(AF_INET, SOCK_STREAM, 0)) {
+    if (fd_ < 0) {
+        return;
     }
     timeval timeout{30, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::string reply;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
-            static_cast<ssize_t>(bytes.size())) {
-        char buffer[4096];
-        ssize_t n = 0;
-        while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0) {
-            reply.append(buffer, static_cast<std::size_t>(n));
-        }
+    if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd_);
+        fd_ = -1;
     }
-    ::close(fd);
-    return reply;
+}
+
+RawConnection::~RawConnection() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+bool RawConnection::send(const std::string& bytes) {
+    return fd_ >= 0 && ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) ==
+                           static_cast<ssize_t>(bytes.size());
+}
+
+std::string RawConnection::readAll() {
+    return readUntil({});
+}
+
+std::string RawConnection::readUntil(const std::string& marker) {
+    char buffer[4096];
+    while (fd_ >= 0 && (marker.empty() || pending_.find(marker) == std::string::npos)) {
+        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (n <= 0) {
+            break;
+        }
+        pending_.append(buffer, static_cast<std::size_t>(n));
+    }
+    std::string out;
+    out.swap(pending_);
+    return out;
 }
 
 std::unique_ptr<DevServer> startServer(DevServerOptions options) {

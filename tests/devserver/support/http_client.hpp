@@ -83,6 +83,24 @@ struct Session {
 // closes it (or 30 s pass).
 [[nodiscard]] std::string rawExchange(std::uint16_t port, const std::string& bytes);
 
+// A raw TCP connection to 127.0.0.1 with blocking, 30-second-bounded reads.
+class RawConnection {
+  public:
+    explicit RawConnection(std::uint16_t port);
+    ~RawConnection();
+    RawConnection(const RawConnection&) = delete;
+    RawConnection& operator=(const RawConnection&) = delete;
+
+    bool send(const std::string& bytes);
+    // Reads until `marker` has arrived (or the peer closes, or 30 s pass); returns all read.
+    std::string readUntil(const std::string& marker);
+    std::string readAll();  // until the peer closes (or 30 s pass)
+
+  private:
+    int fd_;
+    std::string pending_;
+};
+
 // A server on an ephemeral loopback port; fails the test when it cannot start.
 [[nodiscard]] std::unique_ptr<DevServer> startServer(DevServerOptions options = {});
 
