@@ -204,7 +204,9 @@ TEST_F(Seed, MalformedSeedsFailToStartWithAReason) {
     for (const char* seed : {"{", R"({"apps": {}})", R"({"apps": [{"api_key": "demo-api-key",
           "app_id": "1", "user_auth_key": "k"}]})",
                              R"({"users": [{"id": "1", "token": "t", "app_id": "nope"}]})",
-                             R"({"conversations": [{"user": "nobody"}]})"}) {
+                             R"({"conversations": [{"user": "nobody"}]})",
+                             R"({"users": [{"id": "1", "token": "t"}],
+                                 "conversations": [{"user": "1", "parts": []}]})"}) {
         std::string error;
         EXPECT_EQ(startWith(seed, &error), nullptr) << seed;
         EXPECT_FALSE(error.empty()) << seed;
