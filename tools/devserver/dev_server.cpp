@@ -74,6 +74,7 @@ std::unique_ptr<DevServer> DevServer::start(DevServerOptions options, std::strin
     http.host = options.host;
     http.port = options.port;
     http.tls = options.tls;
+    http.bodyLimit = options.bodyLimit;
     Service* service = &impl->service;
     impl->http = HttpServer::start(
         http, [service](HttpRequest&& request) { return service->handle(std::move(request)); },

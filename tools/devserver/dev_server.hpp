@@ -7,6 +7,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -35,6 +36,7 @@ struct DevServerOptions {
     std::optional<TlsFiles> tls;
     std::optional<std::string> seedFile;  // JSON seed (apps, users, conversations, ...)
     std::vector<AppKeys> apps;
+    std::size_t bodyLimit = std::size_t{32} << 20;  // larger request bodies get 413
 };
 
 struct RecordedRequest {

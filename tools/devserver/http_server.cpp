@@ -25,7 +25,9 @@ using beast::error_code;
 
 constexpr auto kIdleTimeout = std::chrono::minutes(5);
 constexpr auto kHandshakeTimeout = std::chrono::seconds(30);
+constexpr auto kLinger = std::chrono::seconds(5);
 constexpr std::size_t kHeaderLimit = 64 * 1024;
+constexpr std::string_view kContinue = "HTTP/1.1 100 Continue\r\n\r\n";
 
 using PlainStream = beast::tcp_stream;
 using TlsStream = beast::ssl_stream<beast::tcp_stream>;
@@ -92,6 +94,34 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
         parser_->body_limit(server_.bodyLimit);
         parser_->header_limit(kHeaderLimit);
         lowest().expires_after(kIdleTimeout);
+        http::async_read_header(
+            stream_, buffer_, *parser_,
+            [self = this->shared_from_this()](error_code ec, std::size_t) { self->onHeader(ec); });
+    }
+
+    // A client that asks "Expect: 100-continue" waits for the interim reply before it sends the
+    // body; without it, curl stalls a second on every large upload.
+    void onHeader(error_code ec) {
+        if (ec) {
+            onRead(ec);
+            return;
+        }
+        const auto expect = parser_->get()[http::field::expect];
+        if (beast::iequals(expect, "100-continue") && !parser_->is_done()) {
+            net::async_write(stream_, net::buffer(kContinue),
+                             [self = this->shared_from_this()](error_code writeError, std::size_t) {
+                                 if (writeError) {
+                                     self->close();
+                                     return;
+                                 }
+                                 self->readBody();
+                             });
+            return;
+        }
+        readBody();
+    }
+
+    void readBody() {
         http::async_read(
             stream_, buffer_, *parser_,
             [self = this->shared_from_this()](error_code ec, std::size_t) { self->onRead(ec); });
@@ -100,12 +130,14 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
     void onRead(error_code ec) {
         if (ec == http::error::body_limit) {
             keepAlive_ = false;
+            truncate_ = false;
             deliver(transportError(413, "payload_too_large", "Request body exceeds the limit"));
             return;
         }
         if (ec && ec.category() == http::make_error_code(http::error::bad_target).category() &&
             ec != http::error::end_of_stream && ec != http::error::partial_message) {
             keepAlive_ = false;  // a malformed request: answer it, then hang up
+            truncate_ = false;
             deliver(transportError(400, "bad_request", "Malformed HTTP request"));
             return;
         }
@@ -167,7 +199,8 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
         }
         response_ = {};
         response_.version(version_);
-        response_.result(static_cast<unsigned>(reply.status));
+        const bool valid = reply.status >= 100 && reply.status <= 999;
+        response_.result(valid ? static_cast<unsigned>(reply.status) : 500U);
         response_.set(http::field::server, "vesk-devserver");
         response_.set(http::field::content_type, reply.contentType);
         for (const auto& [name, value] : reply.headers) {
@@ -178,11 +211,13 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
         response_.prepare_payload();
         http::async_write(stream_, response_,
                           [self = this->shared_from_this()](error_code ec, std::size_t) {
-                              if (ec || !self->keepAlive_) {
+                              if (ec) {
                                   self->close();
-                                  return;
+                              } else if (!self->keepAlive_) {
+                                  self->lingerThenClose();
+                              } else {
+                                  self->read();
                               }
-                              self->read();
                           });
     }
 
@@ -201,17 +236,38 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
             [self = this->shared_from_this()](error_code, std::size_t) { self->close(); });
     }
 
+    // After a last reply: stop sending but read what the client still sends, so that closing
+    // does not reset the connection before the client has read the reply (a 413 sent while the
+    // body is still arriving, for one).
+    void lingerThenClose() {
+        error_code ignored;
+        lowest().socket().shutdown(tcp::socket::shutdown_send, ignored);
+        lowest().expires_after(kLinger);
+        drain();
+    }
+
+    void drain() {
+        lowest().async_read_some(net::buffer(sink_),
+                                 [self = this->shared_from_this()](error_code ec, std::size_t) {
+                                     if (ec) {
+                                         self->close();
+                                         return;
+                                     }
+                                     self->drain();
+                                 });
+    }
+
     // Never answer; keep reading so that the session ends when the client hangs up.
     void hang() {
         lowest().expires_never();
-        stream_.async_read_some(net::buffer(sink_),
-                                [self = this->shared_from_this()](error_code ec, std::size_t) {
-                                    if (ec) {
-                                        self->close();
-                                        return;
-                                    }
-                                    self->hang();
-                                });
+        lowest().async_read_some(net::buffer(sink_),
+                                 [self = this->shared_from_this()](error_code ec, std::size_t) {
+                                     if (ec) {
+                                         self->close();
+                                         return;
+                                     }
+                                     self->hang();
+                                 });
     }
 
     void close() {
@@ -229,7 +285,7 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
     http::response<http::string_body> response_;
     HttpReply pending_;
     std::string raw_;
-    std::array<char, 512> sink_{};
+    std::array<char, 4096> sink_{};
     bool keepAlive_ = true;
     bool truncate_ = false;
     unsigned version_ = 11;
@@ -283,7 +339,16 @@ std::unique_ptr<HttpServer> HttpServer::start(const Options& options, Handler ha
     }
     impl->accept();
     Impl* raw = impl.get();
-    impl->thread = std::thread([raw] { raw->io.run(); });
+    impl->thread = std::thread([raw] {
+        // A fault in one connection's handler must not stop the whole server.
+        while (true) {
+            try {
+                raw->io.run();
+                return;
+            } catch (const std::exception&) {
+            }
+        }
+    });
     return std::unique_ptr<HttpServer>(new HttpServer(std::move(impl)));
 }
 

@@ -183,6 +183,11 @@ void seedConversation(Store& store, const json::object& o, const std::string& wh
     if (user == nullptr) {
         throw std::runtime_error(where + ": unknown user " + userId);
     }
+    const json::array* parts = arrayIn(o, "parts", where);
+    if (parts == nullptr || parts->empty()) {
+        // A conversation without parts has no last part, and clients cannot read it.
+        throw std::runtime_error(where + " needs at least one part");
+    }
     const std::string id = text(o, "id", where, false);
     if (!id.empty() && store.conversation(id) != nullptr) {
         throw std::runtime_error(where + ": conversation id already taken");
@@ -191,36 +196,34 @@ void seedConversation(Store& store, const json::object& o, const std::string& wh
     Conversation& conversation =
         store.createConversation(*user, text(o, "type", where, false, "conversation"), id);
     const App* app = store.appById(user->appId);
-    if (const json::array* parts = arrayIn(o, "parts", where)) {
-        for (const auto& item : *parts) {
-            const std::string pw = where + ".parts[]";
-            const json::object& po = objectAt(item, pw);
-            const std::string from = text(po, "from", pw, false, "user");
-            Part p;
-            p.body = text(po, "body", pw);
-            if (from == "user") {
-                p.type = text(po, "type", pw, false, "reply_user");
-                p.direction = "u2a";
-                p.read = true;
-                p.sentVia = "sdk";
-                p.from = user->id;
-            } else if (from == "admin") {
-                const std::string adminId =
-                    text(po, "admin_id", pw, false, app != nullptr ? store.ownerOf(*app).id : "1");
-                const Admin* admin = store.admin(adminId);
-                if (admin == nullptr) {
-                    throw std::runtime_error(pw + ": unknown admin_id " + adminId);
-                }
-                p.type = text(po, "type", pw, false, "reply_admin");
-                p.direction = "a2u";
-                p.sentVia = "web";
-                p.read = po.contains("read") && po.at("read") == json::value(true);
-                p.from = adminJson(store, *admin);
-            } else {
-                throw std::runtime_error(pw + ".from must be \"user\" or \"admin\"");
+    for (const auto& item : *parts) {
+        const std::string pw = where + ".parts[]";
+        const json::object& po = objectAt(item, pw);
+        const std::string from = text(po, "from", pw, false, "user");
+        Part p;
+        p.body = text(po, "body", pw);
+        if (from == "user") {
+            p.type = text(po, "type", pw, false, "reply_user");
+            p.direction = "u2a";
+            p.read = true;
+            p.sentVia = "sdk";
+            p.from = user->id;
+        } else if (from == "admin") {
+            const std::string adminId =
+                text(po, "admin_id", pw, false, app != nullptr ? store.ownerOf(*app).id : "1");
+            const Admin* admin = store.admin(adminId);
+            if (admin == nullptr) {
+                throw std::runtime_error(pw + ": unknown admin_id " + adminId);
             }
-            store.appendPart(conversation, std::move(p));
+            p.type = text(po, "type", pw, false, "reply_admin");
+            p.direction = "a2u";
+            p.sentVia = "web";
+            p.read = po.contains("read") && po.at("read") == json::value(true);
+            p.from = adminJson(store, *admin);
+        } else {
+            throw std::runtime_error(pw + ".from must be \"user\" or \"admin\"");
         }
+        store.appendPart(conversation, std::move(p));
     }
 }
 

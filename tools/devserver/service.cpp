@@ -8,6 +8,8 @@ namespace vesk::dev {
 namespace {
 
 constexpr std::size_t kBlobLimit = std::size_t{256} << 20;
+// The record keeps the newest requests; a long demo session must not grow without bound.
+constexpr std::size_t kRecordLimit = 10000;
 
 bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
@@ -109,6 +111,11 @@ HttpOutcome Service::handle(HttpRequest&& request) {
             outcome.reply = controlApi(state_, recorded);
             published.swap(state_.store.outbox);
         } else {
+            if (state_.requests.size() >= kRecordLimit) {
+                state_.requests.erase(
+                    state_.requests.begin(),
+                    state_.requests.begin() + static_cast<std::ptrdiff_t>(kRecordLimit / 10));
+            }
             state_.requests.push_back(std::move(recorded));
             const RecordedRequest& r = state_.requests.back();
             const std::optional<Fault> fault = takeFault(state_.faults, r.path);
