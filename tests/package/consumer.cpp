@@ -1,10 +1,12 @@
 // A host program that uses only the installed package.
 #include <vesk/version.hpp>
+#include <vesk/vesk.hpp>
 
 #include <cstdio>
 
 int main() {
-    std::printf("vesk %.*s\n", static_cast<int>(vesk::libraryVersion().size()),
-                vesk::libraryVersion().data());
-    return vesk::libraryVersion().empty() ? 1 : 0;
+    std::printf("vesk %s (library %.*s)\n", vesk::Vesk::version().c_str(),
+                static_cast<int>(vesk::libraryVersion().size()), vesk::libraryVersion().data());
+    const vesk::UserProperty property("$name", "A", vesk::UserProperty::Operations::setOnce);
+    return vesk::libraryVersion().empty() || property.key() != "$name" ? 1 : 0;
 }

@@ -1,0 +1,181 @@
+// Median time from Vesk::setup to its success handler against the in-process
+// development server, and the median of the same connect request (same form
+// fields, same query) made with a bare libcurl easy handle in the same run.
+// Rounds alternate between the two so outside load hits both alike.
+//
+// Usage: vesk_session_bench [setups per side, default 400] [rounds, default 4]
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/reachability_service.hpp"
+#include "core/virtual_scheduler.hpp"
+#include "net/url_encoding.hpp"
+#include "services/user_service.hpp"
+#include "tools/devserver/dev_server.hpp"
+#include "vesk/configuration.hpp"
+#include "vesk/executor.hpp"
+#include "vesk/runtime.hpp"
+#include "vesk/vesk.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Micros = std::chrono::duration<double, std::micro>;
+
+double median(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    return samples.empty() ? 0 : samples[samples.size() / 2];
+}
+
+double p90(std::vector<double> samples) {
+    std::sort(samples.begin(), samples.end());
+    return samples.empty() ? 0 : samples[samples.size() * 9 / 10];
+}
+
+class AlwaysReachable final : public vesk::ReachabilitySource {
+public:
+    void start(std::function<void(bool)> report) override { report(true); }
+};
+
+class Facade {
+public:
+    Facade(std::shared_ptr<vesk::RunLoop> loop, std::string key)
+        : loop_(std::move(loop)), key_(std::move(key)) {}
+
+    bool run(int count, std::vector<double>& samples) {
+        for (int i = 0; i < count; ++i) {
+            // A fresh facade and store each time: every setup saves a new anonymous user.
+            vesk::Vesk vesk(vesk::VeskOptions{scheduler_, vesk::makeInMemoryKeyValueStore()});
+            loop_->runPending();
+            bool done = false;
+            bool ok = false;
+            const auto start = Clock::now();
+            vesk.setup(key_, [&] { ok = done = true; }, [&](const std::string&) { done = true; });
+            loop_->runUntil([&] { return done; }, std::chrono::seconds(30));
+            samples.push_back(Micros(Clock::now() - start).count());
+            if (!ok) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    std::shared_ptr<vesk::RunLoop> loop_;
+    std::string key_;
+    std::shared_ptr<vesk::VirtualScheduler> scheduler_ = std::make_shared<vesk::VirtualScheduler>();
+};
+
+class BareCurl {
+public:
+    BareCurl(const std::string& apiUrl, const std::string& key) : easy_(curl_easy_init()) {
+        const vesk::net::Parameters query{{"auth_token", ""}, {"id_as_string", "1"}};
+        url_ = vesk::net::appendQuery(apiUrl + "connect", query);
+        body_ = vesk::net::encodeForm({{"api_key", key},
+                                       {"browser", "iOS sdk 1.0.33"},
+                                       {"device", vesk::UserService::deviceName()},
+                                       {"device_type", "phone"},
+                                       {"include_auto_events", "0"},
+                                       {"include_js_scripts", "0"},
+                                       {"include_push_domain", "0"},
+                                       {"os", "iOS " + vesk::UserService::systemVersion()},
+                                       {"start_session", "1"},
+                                       {"start_session_random_id", "0123456789ABCDEF0123456789ABCDEF"},
+                                       {"token_type", "usersdkios"}});
+        curl_easy_setopt(easy_, CURLOPT_URL, url_.c_str());
+        curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, body_.c_str());
+        curl_easy_setopt(easy_, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body_.size()));
+        curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &BareCurl::onBody);
+        curl_easy_setopt(easy_, CURLOPT_WRITEDATA, &reply_);
+    }
+    ~BareCurl() { curl_easy_cleanup(easy_); }
+    BareCurl(const BareCurl&) = delete;
+    BareCurl& operator=(const BareCurl&) = delete;
+
+    bool run(int count, std::vector<double>& samples) {
+        for (int i = 0; i < count; ++i) {
+            reply_.clear();
+            const auto start = Clock::now();
+            const CURLcode code = curl_easy_perform(easy_);
+            long status = 0;
+            curl_easy_getinfo(easy_, CURLINFO_RESPONSE_CODE, &status);
+            samples.push_back(Micros(Clock::now() - start).count());
+            if (code != CURLE_OK || status != 200) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* out) {
+        static_cast<std::string*>(out)->append(data, size * count);
+        return size * count;
+    }
+
+    std::string url_;
+    std::string body_;
+    std::string reply_;
+    CURL* easy_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const int setups = argc > 1 ? std::max(1, std::atoi(argv[1])) : 400;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 4;
+    const int perRound = std::max(1, setups / rounds);
+    constexpr int kWarmup = 20;
+
+    std::string error;
+    auto server = vesk::dev::DevServer::start({}, &error);
+    if (!server) {
+        std::fprintf(stderr, "development server: %s\n", error.c_str());
+        return 1;
+    }
+    vesk::DeploymentValues values;
+    values.apiUrl = server->apiBaseUrl();
+    vesk::configure(values);
+    auto loop = std::make_shared<vesk::RunLoop>();
+    vesk::setMainExecutor(loop);
+    vesk::setReachabilitySource(std::make_shared<AlwaysReachable>());
+    vesk::mainExecutor();
+    loop->runPending();
+
+    Facade facade(loop, server->demoApiKey());
+    BareCurl bare(server->apiBaseUrl(), server->demoApiKey());
+    std::vector<double> facadeSamples;
+    std::vector<double> bareSamples;
+    std::vector<double> warmup;
+    if (!facade.run(kWarmup, warmup) || !bare.run(kWarmup, warmup)) {
+        std::fprintf(stderr, "warm-up failed\n");
+        return 1;
+    }
+    for (int round = 0; round < rounds; ++round) {
+        const bool ok = round % 2 == 0
+                            ? facade.run(perRound, facadeSamples) && bare.run(perRound, bareSamples)
+                            : bare.run(perRound, bareSamples) && facade.run(perRound, facadeSamples);
+        if (!ok) {
+            std::fprintf(stderr, "a setup or request failed in round %d\n", round);
+            return 1;
+        }
+        server->clearRequests();
+    }
+    const double a = median(facadeSamples);
+    const double b = median(bareSamples);
+    std::printf("connect against %s, %zu per side, %d alternating rounds\n",
+                server->apiBaseUrl().c_str(), facadeSamples.size(), rounds);
+    std::printf("%-28s %10s %10s\n", "", "median us", "p90 us");
+    std::printf("%-28s %10.1f %10.1f\n", "Vesk::setup to success", a, p90(facadeSamples));
+    std::printf("%-28s %10.1f %10.1f\n", "bare libcurl easy connect", b, p90(bareSamples));
+    std::printf("median ratio (setup / bare): %.2f (target <= 2)\n", b > 0 ? a / b : 0.0);
+    std::fflush(stdout);
+    std::_Exit(a <= 2 * b ? 0 : 3);
+}

@@ -1,0 +1,99 @@
+// The library's facade: the one class a host application talks to.
+//
+// The host sets the library up with its application's API key, identifies its
+// user, sends user properties and tracked events. Results come back only through
+// the handlers passed in; no call returns a value or throws.
+//
+// Threading: handlers are called on the main executor (see runtime.hpp), each
+// at most once. Call the facade from that executor's thread; a call from any
+// other thread is posted there. Requests in flight hold the facade weakly: a
+// destroyed instance never calls a handler.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "vesk/bundle.hpp"
+#include "vesk/clock.hpp"
+#include "vesk/key_value_store.hpp"
+#include "vesk/user_property.hpp"
+
+namespace vesk {
+
+// What an independent instance runs on; the shared one uses the defaults.
+struct VeskOptions {
+    // Timers (the presence heartbeat). Default: the library's real-time scheduler.
+    std::shared_ptr<Scheduler> scheduler;
+    // The standard store (user id and token, last conversation). Default: the
+    // standard suite of keyValueStoreFactory().
+    std::shared_ptr<KeyValueStore> store;
+};
+
+class Vesk {
+public:
+    using SuccessHandler = std::function<void()>;
+    using ErrorHandler = std::function<void(const std::string& message)>;
+
+    // The process-wide instance, created on first use and never destroyed.
+    static Vesk& shared();
+
+    // An independent instance (tests, tools) sharing the library's runtime
+    // context with every other instance.
+    // Requires: destroyed on the main executor.
+    explicit Vesk(VeskOptions options = {});
+    virtual ~Vesk();
+    Vesk(const Vesk&) = delete;
+    Vesk& operator=(const Vesk&) = delete;
+
+    // "1.0.33".
+    [[nodiscard]] static const std::string& version();
+    // The web page's class version; the library never sets one, so 0.
+    [[nodiscard]] static int webVersion() noexcept { return 0; }
+
+    // The host's resource bundle (its strings override the library's).
+    void setBundle(Bundle bundle);
+
+    // Connects to the service with the application's API key once the service is
+    // reachable. A user stored by an earlier run is kept; otherwise the anonymous
+    // user the service returns is stored. Then the presence heartbeat starts.
+    void setup(const std::string& apiKey, SuccessHandler successHandler,
+               ErrorHandler errorHandler);
+
+    // Identifies the host's user with the HMAC-SHA256 of `userId` under
+    // `userAuthKey`. Waits until a setup has succeeded.
+    void auth(const std::string& userId, const std::string& userAuthKey,
+              SuccessHandler successHandler, ErrorHandler errorHandler);
+
+    // Forgets the user and the chat state and sets up again with the last key.
+    void logout();
+
+    // Closes the chat window when it is open.
+    void closeChat();
+
+    // Both do nothing before a successful setup; the host hears nothing back.
+    void setUserProperty(const std::vector<UserProperty>& properties);
+    // `params` is a JSON text made by the host, sent unchanged; empty sends none.
+    void trackEvent(const std::string& name, const std::string& params);
+
+    // Not yet wired: the chat window, the launcher button and the unread counter
+    // arrive with their own parts of the library. Until then these do nothing
+    // (the counter's handler is never called).
+    void openChat();
+    void hideButton();
+    void getUreadConversations(std::function<void(int count)> handler);
+
+    struct Impl;
+
+private:
+    std::shared_ptr<Impl> impl_;
+};
+
+// The sibling brand's name for the same facade.
+class Norra final : public Vesk {
+public:
+    using Vesk::Vesk;
+};
+
+}  // namespace vesk

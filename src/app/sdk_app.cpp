@@ -1,0 +1,52 @@
+#include "app/sdk_app.hpp"
+
+#include "app/app_state_service.hpp"
+#include "core/config/info_plist.hpp"
+#include "usecases/current_state_repository.hpp"
+#include "usecases/messenger_repository.hpp"
+
+namespace vesk {
+
+std::shared_ptr<KeyValueStore> appGroupStore() {
+    const auto domain =
+        InfoPlist::shared().getValue(InfoPlist::Keys::appGroupDomain, AppType::lib);
+    return domain ? keyValueStoreFactory()->suite(*domain) : nullptr;
+}
+
+SdkApp& SdkApp::shared() {
+    static SdkApp instance(appGroupStore());
+    return instance;
+}
+
+SdkApp::SdkApp(std::shared_ptr<KeyValueStore> appGroupStore)
+    : appGroupStore_(std::move(appGroupStore)) {
+    const auto messenger = MessengerRepository::shared().messenger.asObservable();
+    isInit = messenger | rx::map([](const std::optional<Messenger>& m) { return m.has_value(); }) |
+             rx::shareReplay();
+    appId = messenger | rx::compact() | rx::map([](const Messenger& m) { return m.appId; }) |
+            rx::shareReplay();
+    // Shared with replay for the life of the process: keep one subscription each.
+    disposeBag.insert(isInit.subscribe());
+    disposeBag.insert(appId.subscribe());
+
+    disposeBag.insert(chatCloseAction.asObservable().subscribe([](rx::Unit) {
+        CurrentStateRepository::shared().isOpen.onNext(false);
+    }));
+
+    auto store = appGroupStore_;
+    const auto record = [store](bool background) {
+        return [store, background](rx::Unit) {
+            if (store) {
+                store->setBool("isBackground", background);
+            }
+        };
+    };
+    disposeBag.insert(AppStateService::shared().onBackground().subscribe(record(true)));
+    disposeBag.insert(AppStateService::shared().onForeground().subscribe(record(false)));
+}
+
+std::optional<std::string> SdkApp::getCurrentDialogId() const {
+    return keyValueStoreFactory()->standard()->string("dialogId");
+}
+
+}  // namespace vesk

@@ -1,0 +1,95 @@
+#include "vesk/vesk.hpp"
+
+#include "app/app_state_service.hpp"
+#include "app/reachability_service.hpp"
+#include "app/runtime.hpp"
+#include "app/sdk_app.hpp"
+#include "app/vesk_impl.hpp"
+
+namespace vesk {
+
+namespace {
+
+// Runs `f(impl)` on the main executor while the facade still exists.
+template <class F>
+void onMain(const std::shared_ptr<Vesk::Impl>& impl, F f) {
+    Runtime::shared().dispatch([weak = std::weak_ptr<Vesk::Impl>(impl), f = std::move(f)]() mutable {
+        if (auto self = weak.lock()) {
+            f(*self);
+        }
+    });
+}
+
+}  // namespace
+
+Vesk& Vesk::shared() {
+    static auto* instance = new Vesk();
+    return *instance;
+}
+
+Vesk::Vesk(VeskOptions options) {
+    auto& runtime = Runtime::shared();
+    auto scheduler = options.scheduler ? std::move(options.scheduler) : runtime.scheduler();
+    auto store = options.store ? std::move(options.store) : keyValueStoreFactory()->standard();
+    impl_ = std::make_shared<Impl>(std::move(scheduler), std::move(store));
+    onMain(impl_, [](Impl& impl) {
+        AppStateService::shared();
+        ReachabilityService::shared();
+        SdkApp::shared();
+        impl.start();
+    });
+}
+
+Vesk::~Vesk() = default;
+
+const std::string& Vesk::version() {
+    static const std::string kVersion = "1.0.33";
+    return kVersion;
+}
+
+void Vesk::setBundle(Bundle bundle) {
+    onMain(impl_, [bundle = std::move(bundle)](Impl& impl) {
+        SdkApp::shared().bundle = bundle;
+        impl.bundle = bundle;
+    });
+}
+
+void Vesk::setup(const std::string& apiKey, SuccessHandler successHandler,
+                 ErrorHandler errorHandler) {
+    onMain(impl_, [apiKey, successHandler = std::move(successHandler),
+                   errorHandler = std::move(errorHandler)](Impl& impl) mutable {
+        impl.setup(apiKey, std::move(successHandler), std::move(errorHandler));
+    });
+}
+
+void Vesk::auth(const std::string& userId, const std::string& userAuthKey,
+                SuccessHandler successHandler, ErrorHandler errorHandler) {
+    onMain(impl_, [userId, userAuthKey, successHandler = std::move(successHandler),
+                   errorHandler = std::move(errorHandler)](Impl& impl) mutable {
+        impl.auth(userId, userAuthKey, std::move(successHandler), std::move(errorHandler));
+    });
+}
+
+void Vesk::logout() {
+    onMain(impl_, [](Impl& impl) { impl.logout(); });
+}
+
+void Vesk::closeChat() {
+    onMain(impl_, [](Impl&) { SdkApp::shared().navigateTo(SdkStep::closeChat); });
+}
+
+void Vesk::setUserProperty(const std::vector<UserProperty>& properties) {
+    onMain(impl_, [properties](Impl& impl) { impl.setUserProperty(properties); });
+}
+
+void Vesk::trackEvent(const std::string& name, const std::string& params) {
+    onMain(impl_, [name, params](Impl& impl) { impl.trackEvent(name, params); });
+}
+
+void Vesk::openChat() {}
+
+void Vesk::hideButton() {}
+
+void Vesk::getUreadConversations(std::function<void(int)> /*handler*/) {}
+
+}  // namespace vesk

@@ -1,0 +1,205 @@
+#include "app/vesk_impl.hpp"
+
+#include <chrono>
+
+#include "app/reachability_service.hpp"
+#include "app/sdk_app.hpp"
+#include "core/config/bundle_lookup.hpp"
+#include "usecases/current_state_repository.hpp"
+#include "usecases/session_use_cases.hpp"
+
+namespace vesk {
+
+namespace {
+
+constexpr auto kHeartbeatPeriod = std::chrono::seconds(30);
+
+NetworkSettingsPtr currentSettings() { return SdkApp::shared().networkSetting.value(); }
+
+}  // namespace
+
+Vesk::Impl::Impl(std::shared_ptr<Scheduler> timerScheduler, std::shared_ptr<KeyValueStore> standard)
+    : store(std::move(standard)),
+      userRepository(store),
+      messengerRepository(MessengerRepository::shared()),
+      scheduler(std::move(timerScheduler)) {}
+
+NetworkSettingsPtr Vesk::Impl::settingsFrom(const User& user, const Messenger& messenger) {
+    return std::make_shared<const NetworkSettings>(NetworkSettings::ConnectionType::sdk,
+                                                   user.token.value_or("errorToken"),
+                                                   messenger.appId, user.id);
+}
+
+void Vesk::Impl::rebuildServices(const NetworkSettingsPtr& settings) {
+    eventPropertyService = std::make_shared<EventPropService>(settings);
+    userService = std::make_shared<UserService>(settings);
+}
+
+void Vesk::Impl::start() {
+    // The first (user, messenger) pair publishes its settings once more.
+    std::weak_ptr<Impl> weak = weak_from_this();
+    const auto users = userRepository.user.asObservable() | rx::compact();
+    const auto messengers = messengerRepository.messenger.asObservable() | rx::compact();
+    disposeBag.insert((rx::combineLatest(users, messengers) | rx::take(1))
+                          .subscribe([weak](const std::tuple<User, Messenger>& pair) {
+                              auto self = weak.lock();
+                              if (!self) {
+                                  return;
+                              }
+                              SdkApp::shared().networkSetting.accept(
+                                  settingsFrom(std::get<0>(pair), std::get<1>(pair)));
+                              self->rebuildServices(currentSettings());
+                          }));
+    userService = std::make_shared<UserService>(currentSettings());
+}
+
+void Vesk::Impl::startHeartbeat() {
+    disposeBag.insert((rx::timer(std::chrono::seconds(0), kHeartbeatPeriod, *scheduler) |
+                       setPresenceUseCase(currentSettings))
+                          .subscribe());
+}
+
+void Vesk::Impl::setup(const std::string& apiKey, SuccessHandler successHandler,
+                       ErrorHandler errorHandler) {
+    key = apiKey;
+    if (!userService) {
+        return;
+    }
+    std::weak_ptr<Impl> weak = weak_from_this();
+    const auto chain =
+        rx::just(rx::Unit{}) | rx::flatMap([](rx::Unit) {
+            return ReachabilityService::shared().isReachable.asObservable() |
+                   rx::filter([](ReachabilityService::Status s) {
+                       return s == ReachabilityService::Status::online;
+                   }) |
+                   rx::take(1);
+        }) |
+        rx::flatMap([weak, apiKey](ReachabilityService::Status) {
+            auto self = weak.lock();
+            if (!self || !self->userService) {
+                return rx::empty<Result<UserSession>>();
+            }
+            return self->userService->connect(apiKey, Vesk::version()) | rx::take(1);
+        });
+    disposeBag.insert(chain.subscribe(
+        [weak, successHandler, errorHandler](const Result<UserSession>& result) {
+            auto self = weak.lock();
+            if (!self) {
+                return;
+            }
+            if (const auto* error = result.error()) {
+                if (!errorHandler) {
+                    return;
+                }
+                const bool hasText = error->kind() == UIRepresentableError::Case::custom ||
+                                     error->kind() == UIRepresentableError::Case::debug;
+                errorHandler(hasText ? error->text() : "Unknown error");
+                return;
+            }
+            const auto& [connected, messenger] = *result.success();
+            auto kept = self->userRepository.user.value();
+            if (!kept) {
+                self->userRepository.saveUser(connected);
+                kept = connected;
+            }
+            const auto settings = settingsFrom(*kept, messenger);
+            self->rebuildServices(settings);
+            SdkApp::shared().networkSetting.accept(settings);
+            self->startHeartbeat();
+            self->messengerRepository.messenger.accept(messenger);
+            if (successHandler) {
+                successHandler();
+            }
+        },
+        [weak, errorHandler](const Error& error) {
+            if (weak.lock() && errorHandler) {
+                errorHandler(error.description);
+            }
+        }));
+}
+
+void Vesk::Impl::auth(const std::string& userId, const std::string& userAuthKey,
+                      SuccessHandler successHandler, ErrorHandler errorHandler) {
+    std::weak_ptr<Impl> weak = weak_from_this();
+    const auto messengers = messengerRepository.messenger.asObservable() | rx::compact();
+    const auto chain =
+        (rx::combineLatest(messengers, userRepository.user.asObservable()) | rx::take(1)) |
+        rx::flatMap([weak, userId, userAuthKey](
+                        const std::tuple<Messenger, std::optional<User>>& pair) {
+            auto self = weak.lock();
+            if (!self || !self->userService) {
+                return rx::empty<Result<std::optional<UserSession>>>();
+            }
+            return self->userService->auth(userId, std::get<0>(pair), std::get<1>(pair),
+                                           userAuthKey);
+        });
+    disposeBag.insert(chain.subscribe(
+        [weak, successHandler, errorHandler](const Result<std::optional<UserSession>>& result) {
+            auto self = weak.lock();
+            if (!self) {
+                return;
+            }
+            if (const auto* error = result.error()) {
+                if (!errorHandler) {
+                    return;
+                }
+                switch (error->kind()) {
+                    case UIRepresentableError::Case::custom:
+                    case UIRepresentableError::Case::debug: errorHandler(error->text()); break;
+                    case UIRepresentableError::Case::noInternet:
+                        errorHandler(localize("vx_lib.no_internet", AppType::lib,
+                                              self->bundle ? &*self->bundle : nullptr));
+                        break;
+                    case UIRepresentableError::Case::empty: errorHandler(""); break;
+                }
+                return;
+            }
+            const auto& session = *result.success();
+            if (!session) {
+                return;
+            }
+            const auto& [user, messenger] = *session;
+            self->userRepository.saveUser(user);
+            const auto settings = settingsFrom(user, messenger);
+            self->rebuildServices(settings);
+            SdkApp::shared().networkSetting.accept(settings);
+            self->messengerRepository.messenger.accept(messenger);
+            if (successHandler) {
+                successHandler();
+            }
+        },
+        [weak, errorHandler](const Error& error) {
+            if (weak.lock() && errorHandler) {
+                errorHandler(error.description);
+            }
+        }));
+}
+
+void Vesk::Impl::logout() {
+    userRepository.clearUser();
+    store->remove("dialogId");
+    CurrentStateRepository::shared().reset();
+    if (const auto settings = currentSettings()) {
+        auto cleared = std::make_shared<const NetworkSettings>(
+            NetworkSettings::ConnectionType::sdk, "", settings->appId, settings->userId);
+        SdkApp::shared().networkSetting.accept(cleared);
+        userService = std::make_shared<UserService>(cleared);
+    }
+    setup(key, [] {}, [](const std::string&) {});
+}
+
+void Vesk::Impl::setUserProperty(const std::vector<UserProperty>& properties) {
+    if (!currentSettings() || !eventPropertyService) {
+        return;
+    }
+    disposeBag.insert(eventPropertyService->setUserProperty(properties).subscribe());
+}
+
+void Vesk::Impl::trackEvent(const std::string& name, const std::string& params) {
+    if (!currentSettings() || !eventPropertyService) {
+        return;
+    }
+    disposeBag.insert(eventPropertyService->trackEvent(name, params).subscribe());
+}
+
+}  // namespace vesk

@@ -1,0 +1,71 @@
+// The session's user and the messenger settings of the host's application, both
+// decoded from the same connect reply body ({"meta":..., "data":{...}}).
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/json/decoding.hpp"
+
+namespace vesk {
+
+struct User {
+    std::string id;
+    std::optional<std::string> token;
+    bool isBanned = false;
+    bool hasConversations = false;
+    std::vector<std::string> conversationsUnread;
+
+    friend bool operator==(const User&, const User&) = default;
+};
+
+struct Messenger {
+    std::string appId;
+    std::string name;
+    std::string color;
+    std::string avatar;
+    std::string welcomeMessage;
+    bool isPoweredByVisible = false;
+    bool isVkVisible = false;
+    bool isViberVisible = false;
+    bool isFacebookVisible = false;
+    bool isTelegramVisible = false;
+    std::optional<std::string> vkText;
+    std::optional<std::string> viberText;
+    std::optional<std::string> facebookText;
+    std::optional<std::string> telegramText;
+    JsonValue connectData;  // the whole of "data"
+
+    friend bool operator==(const Messenger&, const Messenger&) = default;
+};
+
+// The reply of an authentication as a model; no flow reads it.
+struct Auth {
+    std::optional<User> user;
+    std::string result;
+};
+
+namespace json {
+
+// Each decodes from the whole reply body.
+template <>
+struct Codec<User> {
+    static Decoded<User> decode(const JsonValue& body);
+    static std::string typeName() { return "User"; }
+};
+
+template <>
+struct Codec<Messenger> {
+    static Decoded<Messenger> decode(const JsonValue& body);
+    static std::string typeName() { return "Messenger"; }
+};
+
+template <>
+struct Codec<Auth> {
+    static Decoded<Auth> decode(const JsonValue& body);
+    static std::string typeName() { return "Auth"; }
+};
+
+}  // namespace json
+}  // namespace vesk

@@ -1,0 +1,152 @@
+#include "services/user_service.hpp"
+
+#include <sys/utsname.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+
+#include "services/session_crypto.hpp"
+
+namespace vesk {
+
+namespace {
+
+NetworkSettingsPtr orBlank(NetworkSettingsPtr settings) {
+    if (settings) {
+        return settings;
+    }
+    return std::make_shared<const NetworkSettings>(NetworkSettings::ConnectionType::sdk, "", "",
+                                                   "");
+}
+
+std::string newSessionId() {
+    std::string id = randomUuid();
+    std::erase(id, '-');
+    return id;
+}
+
+template <class T>
+Expected<Result<T>> errorReply(std::string_view body) {
+    auto envelope = json::decodeText<Response<JsonValue>>(body);
+    if (!envelope) {
+        return unexpected(detail::decodingFailure(envelope.error()));
+    }
+    return Result<T>::failure(UIRepresentableError::custom(envelope->meta.printError()));
+}
+
+template <class T>
+rx::Observable<T> fromExpected(Expected<T> mapped) {
+    if (!mapped) {
+        return rx::error<T>(std::move(mapped).error());
+    }
+    return rx::just(std::move(mapped).value());
+}
+
+}  // namespace
+
+UserService::UserService(NetworkSettingsPtr networkSettings, std::shared_ptr<net::HttpClient> client)
+    : VeskService<UserTarget>(orBlank(std::move(networkSettings)), std::move(client)),
+      sessionId_(newSessionId()) {}
+
+std::string UserService::systemVersion() {
+    utsname names{};
+    if (::uname(&names) != 0) {
+        return "unknown";
+    }
+    return names.release;
+}
+
+std::string UserService::deviceName() {
+    std::array<char, 256> name{};
+    if (::gethostname(name.data(), name.size() - 1) != 0) {
+        return "unknown";
+    }
+    return name.data();
+}
+
+Expected<Result<UserSession>> UserService::mapConnectReply(long status, std::string_view body) {
+    if (status >= 400) {
+        return errorReply<UserSession>(body);
+    }
+    const auto value = JsonValue::parse(body);
+    const JsonValue parsed = value.value_or(JsonValue());
+    auto user = json::Codec<User>::decode(parsed);
+    if (!user) {
+        return Result<UserSession>::failure(UIRepresentableError::custom(
+            "connect(withKey: withVersion:) Ошибка десериализации модели User"));
+    }
+    auto messenger = json::Codec<Messenger>::decode(parsed);
+    if (!messenger) {
+        return Result<UserSession>::failure(UIRepresentableError::custom(
+            "connect(withKey: withVersion:) Ошибка десериализации модели Messenger"));
+    }
+    return Result<UserSession>::success({std::move(user).value(), std::move(messenger).value()});
+}
+
+Expected<Result<std::optional<UserSession>>> UserService::mapAuthReply(
+    long status, std::string_view body, const Messenger& messenger,
+    const std::optional<User>& oldUser) {
+    using Out = Result<std::optional<UserSession>>;
+    if (status >= 400) {
+        return errorReply<std::optional<UserSession>>(body);
+    }
+    const auto userError = [] {
+        return Out::failure(UIRepresentableError::custom(
+            "auth(withUserId: withUserAuthKey:) Ошибка десериализации модели User"));
+    };
+    const auto body_ = JsonValue::parse(body);
+    if (!body_) {
+        return userError();
+    }
+    const auto dataText = body_->getString("data");
+    if (!dataText) {
+        return userError();
+    }
+    const auto data = JsonValue::parse(*dataText);
+    if (!data) {
+        return userError();
+    }
+    const auto token = data->getString("auth_token");
+    if (!token) {
+        return Out::failure(UIRepresentableError::custom("Wrong user serializator"));
+    }
+    auto user = json::Codec<User>::decode(*body_);
+    if (user) {
+        User out = std::move(user).value();
+        out.token = *token;
+        return Out::success(UserSession{std::move(out), messenger});
+    }
+    if (oldUser) {
+        User out = *oldUser;
+        out.token = *token;
+        return Out::success(UserSession{std::move(out), messenger});
+    }
+    return Out::failure(UIRepresentableError::custom("Wrong old user"));
+}
+
+rx::Observable<Result<UserSession>> UserService::connect(const std::string& apiKey,
+                                                         const std::string& version) const {
+    const auto target = UserTarget::connect(sessionId_, apiKey, true, false, false, false,
+                                            "iOS sdk " + version, "iOS " + systemVersion(),
+                                            deviceName(), "phone");
+    return requestRaw(target) | rx::flatMap([](const net::HttpReply& reply) {
+               return fromExpected(mapConnectReply(reply.status, reply.body));
+           });
+}
+
+rx::Observable<Result<std::optional<UserSession>>> UserService::auth(
+    const std::string& userId, const Messenger& messenger, const std::optional<User>& oldUser,
+    const std::string& userAuthKey) const {
+    const auto target = UserTarget::auth(userId, hmacSha256Hex(userAuthKey, userId));
+    return requestRaw(target) |
+           rx::flatMap([messenger, oldUser](const net::HttpReply& reply) {
+               return fromExpected(mapAuthReply(reply.status, reply.body, messenger, oldUser));
+           });
+}
+
+rx::Observable<Result<Response<JsonValue>>> UserService::setPresence() const {
+    return request<JsonValue>(UserTarget::setPresence());
+}
+
+}  // namespace vesk

@@ -1,0 +1,19 @@
+// The messenger settings of the last successful setup or authentication.
+// Threading: main executor.
+#pragma once
+
+#include <optional>
+
+#include "core/rx/rx.hpp"
+#include "services/models/user.hpp"
+
+namespace vesk {
+
+class MessengerRepository {
+public:
+    static MessengerRepository& shared();
+
+    rx::BehaviorRelay<std::optional<Messenger>> messenger{std::nullopt};
+};
+
+}  // namespace vesk

@@ -1,0 +1,53 @@
+// Stream operators over the session services.
+// Threading: main executor.
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "core/network_settings.hpp"
+#include "core/rx/rx.hpp"
+#include "services/event_prop_service.hpp"
+#include "services/user_service.hpp"
+
+namespace vesk {
+
+// For each tick, sends presence through one UserService built from `settings` at
+// subscription and emits an empty event per reply. No settings: an empty stream.
+// `settings` is read when the result is subscribed.
+template <class SettingsFn>
+auto setPresenceUseCase(SettingsFn currentSettings) {
+    return [currentSettings](const rx::Observable<std::int64_t>& ticks) {
+        return rx::deferred([ticks, currentSettings]() -> rx::Observable<rx::Unit> {
+            NetworkSettingsPtr settings = currentSettings();
+            if (!settings) {
+                return rx::empty<rx::Unit>();
+            }
+            auto service = std::make_shared<UserService>(settings);
+            return ticks | rx::flatMap([service](std::int64_t) {
+                       return service->setPresence() |
+                              rx::map([](const Result<Response<JsonValue>>&) { return rx::Unit{}; }) |
+                              rx::catchErrorJustReturn(rx::Unit{});
+                   });
+        });
+    };
+}
+
+// Each (key, value) becomes one update_or_create property sent through one
+// EventPropService built at subscription; pairs that arrive while a request is in
+// flight are dropped.
+template <class SettingsFn>
+auto sendUserPropertyUseCase(SettingsFn currentSettings) {
+    return [currentSettings](const rx::Observable<std::pair<std::string, std::string>>& pairs) {
+        return rx::deferred([pairs, currentSettings] {
+            auto service = std::make_shared<EventPropService>(currentSettings());
+            return pairs |
+                   rx::flatMapFirst([service](const std::pair<std::string, std::string>& pair) {
+                       return service->setUserProperty({UserProperty(
+                           pair.first, pair.second, UserProperty::Operations::updateOrCreate)});
+                   });
+        });
+    };
+}
+
+}  // namespace vesk

@@ -1,0 +1,285 @@
+#include <gtest/gtest.h>
+
+#include "app/reachability_service.hpp"
+#include "app/sdk_app.hpp"
+#include "core/virtual_scheduler.hpp"
+#include "tests/app/support/session_fixture.hpp"
+#include "usecases/messenger_repository.hpp"
+#include "vesk/configuration.hpp"
+#include "vesk/vesk.hpp"
+
+namespace vesk {
+namespace {
+
+using namespace std::chrono_literals;
+
+// What one call's handlers saw.
+struct Outcome {
+    int successes = 0;
+    std::vector<std::string> errors;
+    [[nodiscard]] int calls() const { return successes + static_cast<int>(errors.size()); }
+    Vesk::SuccessHandler onSuccess() {
+        return [this] { ++successes; };
+    }
+    Vesk::ErrorHandler onError() {
+        return [this](const std::string& text) { errors.push_back(text); };
+    }
+};
+
+class FacadeTest : public testing::DevServerTest {
+protected:
+    std::unique_ptr<Vesk> makeFacade() {
+        return std::make_unique<Vesk>(VeskOptions{scheduler, openStore()});
+    }
+    bool finished(const Outcome& outcome) {
+        return runUntil([&] { return outcome.calls() > 0; });
+    }
+    [[nodiscard]] NetworkSettingsPtr settings() const { return SdkApp::shared().networkSetting.value(); }
+    [[nodiscard]] std::optional<std::string> stored(const char* key) const {
+        return openStore()->string(key);
+    }
+
+    std::shared_ptr<VirtualScheduler> scheduler = std::make_shared<VirtualScheduler>();
+};
+
+TEST_F(FacadeTest, SetupSavesTheAnonymousUserAndARestartKeepsIt) {
+    std::string firstId;
+    {
+        auto vesk = makeFacade();
+        Outcome setup;
+        vesk->setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
+        ASSERT_TRUE(finished(setup));
+        ASSERT_EQ(setup.successes, 1) << (setup.errors.empty() ? "" : setup.errors[0]);
+        ASSERT_TRUE(stored("VeskUserId"));
+        firstId = *stored("VeskUserId");
+        ASSERT_TRUE(settings());
+        EXPECT_EQ(settings()->userId, firstId);
+        EXPECT_EQ(settings()->token, stored("VeskToken"));
+        EXPECT_EQ(settings()->appId, server->demoAppId());
+        EXPECT_TRUE(MessengerRepository::shared().messenger.value().has_value());
+    }
+    // A new facade on the same file: the connect reply's new anonymous user is ignored.
+    MessengerRepository::shared().messenger.accept(std::nullopt);
+    SdkApp::shared().networkSetting.accept(nullptr);
+    server->clearRequests();
+    auto vesk = makeFacade();
+    Outcome setup;
+    vesk->setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
+    ASSERT_TRUE(finished(setup));
+    ASSERT_EQ(setup.successes, 1);
+    EXPECT_EQ(stored("VeskUserId"), firstId);
+    EXPECT_EQ(settings()->userId, firstId);
+    // Connect was made without a token, so the service answered with a new anonymous user.
+    EXPECT_EQ(requestsTo("/v1/connect").at(0).queryItem("auth_token"), "");
+    // The heartbeat fires at once, then every 30 seconds, as the kept user.
+    scheduler->advance(0s);
+    ASSERT_TRUE(waitForRequests("/v1/users/" + firstId + "/setpresence", 1));
+    scheduler->advance(30s);
+    ASSERT_TRUE(waitForRequests("/v1/users/" + firstId + "/setpresence", 2));
+    EXPECT_EQ(requestsTo("/v1/users/" + firstId + "/setpresence")[0].queryItem("auth_token"),
+              *stored("VeskToken"));
+}
+
+TEST_F(FacadeTest, RejectedKeyReachesTheErrorHandlerOnceWithTheEnvelopeText) {
+    auto vesk = makeFacade();
+    Outcome setup;
+    vesk->setup("not-a-key", setup.onSuccess(), setup.onError());
+    ASSERT_TRUE(finished(setup));
+    runUntil([] { return false; }, 50ms);
+    ASSERT_EQ(setup.calls(), 1);
+    EXPECT_EQ(setup.errors.at(0).rfind("Error (status: 400) ", 0), 0U) << setup.errors[0];
+    EXPECT_FALSE(settings());
+}
+
+struct FaultCase {
+    const char* name;
+    dev::Fault fault;
+    std::string text;  // empty: any non-empty text
+};
+
+class FacadeFaults : public FacadeTest, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(FacadeFaults, SetupReportsEachFaultOnce) {
+    server->addFault(GetParam().fault);
+    auto vesk = makeFacade();
+    Outcome setup;
+    vesk->setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
+    ASSERT_TRUE(finished(setup));
+    ASSERT_EQ(setup.calls(), 1);
+    ASSERT_EQ(setup.errors.size(), 1U);
+    if (GetParam().text.empty()) {
+        EXPECT_FALSE(setup.errors[0].empty());
+    } else {
+        EXPECT_EQ(setup.errors[0], GetParam().text);
+    }
+}
+
+dev::Fault replyFault(const char* path, int status, std::string body) {
+    dev::Fault f;
+    f.pathPrefix = path;
+    f.action = dev::Fault::Action::reply;
+    f.status = status;
+    f.body = std::move(body);
+    return f;
+}
+
+dev::Fault dropFault(const char* path) {
+    dev::Fault f;
+    f.pathPrefix = path;
+    f.action = dev::Fault::Action::drop;
+    return f;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, FacadeFaults,
+    ::testing::Values(
+        FaultCase{"UserDoesNotDecode", replyFault("connect", 200, R"({"meta":{"status":200},"data":{}})"),
+                  "connect(withKey: withVersion:) Ошибка десериализации модели User"},
+        FaultCase{"ServerErrorEnvelope",
+                  replyFault("connect", 503, R"({"meta":{"status":503,"error":"down"},"data":null})"),
+                  "Error (status: 503) down: "},
+        FaultCase{"ErrorWithoutEnvelope", replyFault("connect", 500, "oops"), ""},
+        FaultCase{"ConnectionDropped", dropFault("connect"), ""}),
+    [](const auto& tested) { return std::string(tested.param.name); });
+
+TEST_F(FacadeTest, LogoutEmptiesTheTokenThenSavesTheNewAnonymousUser) {
+    auto vesk = makeFacade();
+    Outcome setup;
+    vesk->setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
+    ASSERT_TRUE(finished(setup));
+    const auto before = settings();
+    openStore()->setString("dialogId", "d1");
+    vesk->logout();
+    runUntil([&] { return settings() != before; });
+    ASSERT_TRUE(settings());
+    EXPECT_EQ(settings()->token, "");
+    EXPECT_EQ(settings()->userId, before->userId);
+    EXPECT_EQ(settings()->appId, before->appId);
+    EXPECT_FALSE(stored("dialogId"));
+    EXPECT_FALSE(stored("VeskUserId"));
+    ASSERT_TRUE(runUntil([&] { return stored("VeskUserId").has_value(); }));
+    EXPECT_NE(*stored("VeskUserId"), before->userId);
+    EXPECT_EQ(requestsTo("/v1/connect").size(), 2U);
+    ASSERT_TRUE(runUntil([&] { return settings()->userId == *stored("VeskUserId"); }));
+    EXPECT_EQ(settings()->token, stored("VeskToken"));
+}
+
+TEST_F(FacadeTest, AuthBeforeSetupWaitsForTheMessengerThenIdentifiesTheUser) {
+    auto vesk = makeFacade();
+    Outcome auth;
+    Outcome setup;
+    vesk->auth("customer-7", server->demoUserAuthKey(), auth.onSuccess(), auth.onError());
+    runUntil([] { return false; }, 20ms);
+    EXPECT_EQ(auth.calls(), 0);
+    EXPECT_TRUE(requestsTo("/v1/auth/userappauth").empty());
+    vesk->setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
+    ASSERT_TRUE(finished(auth));
+    EXPECT_EQ(setup.successes, 1);
+    ASSERT_EQ(auth.successes, 1) << (auth.errors.empty() ? "" : auth.errors[0]);
+    const auto sent = requestsTo("/v1/auth/userappauth");
+    ASSERT_EQ(sent.size(), 1U);
+    EXPECT_EQ(sent[0].formField("user_id"), "customer-7");
+    EXPECT_EQ(settings()->userId, stored("VeskUserId"));
+    EXPECT_EQ(settings()->token, stored("VeskToken"));
+    EXPECT_NE(sent[0].queryItem("auth_token"), settings()->token);  // sent as the anonymous user
+}
+
+TEST_F(FacadeTest, AuthWithAWrongKeyReportsTheRejection) {
+    auto vesk = makeFacade();
+    Outcome setup;
+    Outcome auth;
+    vesk->setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
+    vesk->auth("customer-7", "wrong", auth.onSuccess(), auth.onError());
+    ASSERT_TRUE(finished(auth));
+    ASSERT_EQ(auth.errors.size(), 1U);
+    EXPECT_EQ(auth.errors[0].rfind("Error (status: 403) ", 0), 0U) << auth.errors[0];
+}
+
+TEST_F(FacadeTest, SecondSetupWhileTheFirstIsPendingRunsTwoConnectsAndTwoHeartbeats) {
+    auto vesk = makeFacade();
+    Outcome first;
+    Outcome second;
+    vesk->setup(server->demoApiKey(), first.onSuccess(), first.onError());
+    vesk->setup(server->demoApiKey(), second.onSuccess(), second.onError());
+    ASSERT_TRUE(runUntil([&] { return first.calls() > 0 && second.calls() > 0; }));
+    EXPECT_EQ(first.successes, 1);
+    EXPECT_EQ(second.successes, 1);
+    EXPECT_EQ(requestsTo("/v1/connect").size(), 2U);
+    scheduler->advance(0s);
+    ASSERT_TRUE(waitForRequests("/v1/users/" + settings()->userId + "/setpresence", 2));
+}
+
+TEST_F(FacadeTest, SetupWaitsUntilTheServiceIsReachable) {
+    // Find a free port, then let the server come up on it only later.
+    const std::uint16_t port = server->port();
+    const std::string key = server->demoApiKey();
+    server.reset();
+    auto source = makeApiHostReachability(testing::testLoop(), *scheduler, 10s);
+    DeploymentValues values;
+    values.apiUrl = "http://127.0.0.1:" + std::to_string(port) + "/v1/";
+    configure(values);
+    setReachabilitySource(source);
+    reportReachability(false);
+    auto vesk = makeFacade();
+    Outcome setup;
+    vesk->setup(key, setup.onSuccess(), setup.onError());
+    scheduler->advance(0s);  // first probe: refused
+    runUntil([] { return false; }, 100ms);
+    EXPECT_EQ(setup.calls(), 0);
+    dev::DevServerOptions options;
+    options.port = port;
+    std::string error;
+    server = dev::DevServer::start(options, &error);
+    ASSERT_TRUE(server) << error;
+    scheduler->advance(10s);  // next probe finds it
+    ASSERT_TRUE(finished(setup));
+    EXPECT_EQ(setup.successes, 1);
+    EXPECT_EQ(requestsTo("/v1/connect").size(), 1U);
+}
+
+TEST_F(FacadeTest, AReleasedFacadeNeverCallsItsHandlers) {
+    dev::Fault slow;
+    slow.pathPrefix = "connect";
+    slow.action = dev::Fault::Action::delay;
+    slow.delay = 200ms;
+    server->addFault(slow);
+    auto released = makeFacade();
+    Outcome late;
+    released->setup(server->demoApiKey(), late.onSuccess(), late.onError());
+    ASSERT_TRUE(waitForRequests("/v1/connect", 1));
+    released.reset();
+    auto vesk = makeFacade();
+    Outcome setup;
+    vesk->setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
+    ASSERT_TRUE(finished(setup));
+    runUntil([] { return false; }, 300ms);
+    EXPECT_EQ(late.calls(), 0);
+}
+
+TEST_F(FacadeTest, PropertiesAndEventsAreSentOnlyAfterSetup) {
+    auto vesk = makeFacade();
+    vesk->trackEvent("too-early", "");
+    vesk->setUserProperty({UserProperty("k", "v", UserProperty::Operations::add)});
+    Outcome setup;
+    vesk->setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
+    ASSERT_TRUE(finished(setup));
+    const std::string user = "/v1/users/" + settings()->userId;
+    vesk->trackEvent("opened", "");
+    vesk->setUserProperty({UserProperty("$name", "A", UserProperty::Operations::setOnce)});
+    ASSERT_TRUE(waitForRequests(user + "/events", 1));
+    ASSERT_TRUE(waitForRequests(user + "/props", 1));
+    const auto events = requestsTo(user + "/events");
+    ASSERT_EQ(events.size(), 1U);
+    EXPECT_EQ(events[0].formField("event"), "opened");
+    EXPECT_FALSE(events[0].hasFormField("params"));
+    EXPECT_EQ(requestsTo(user + "/props")[0].formField("operations"),
+              R"([{"op":"set_once","key":"$name","value":"A"}])");
+}
+
+TEST(FacadeValues, VersionAndWebVersion) {
+    EXPECT_EQ(Vesk::version(), "1.0.33");
+    EXPECT_EQ(Norra::webVersion(), 0);
+}
+
+}  // namespace
+}  // namespace vesk

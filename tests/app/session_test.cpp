@@ -1,0 +1,373 @@
+#include <gtest/gtest.h>
+
+#include "services/app_service.hpp"
+#include "services/event_prop_service.hpp"
+#include "services/session_crypto.hpp"
+#include "services/user_service.hpp"
+#include "tests/app/support/session_fixture.hpp"
+#include "usecases/current_state_repository.hpp"
+#include "usecases/session_use_cases.hpp"
+#include "usecases/user_repository.hpp"
+
+namespace vesk {
+namespace {
+
+// ---- crypto -------------------------------------------------------------------
+
+struct HmacVector {
+    std::string key, message, hex;
+};
+
+class HmacRfc4231 : public ::testing::TestWithParam<HmacVector> {};
+
+TEST_P(HmacRfc4231, MatchesTheVector) {
+    EXPECT_EQ(hmacSha256Hex(GetParam().key, GetParam().message), GetParam().hex);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Vectors, HmacRfc4231,
+    ::testing::Values(
+        HmacVector{std::string(20, '\x0b'), "Hi There",
+                   "b0344c61d8db38535ca8afceaf0bf12b881dc200c9833da726e9376c2e32cff7"},
+        HmacVector{"Jefe", "what do ya want for nothing?",
+                   "5bdcc146bf60754e6a042426089575c75a003f089d2739839dec58b964ec3843"},
+        HmacVector{std::string(20, '\xaa'), std::string(50, '\xdd'),
+                   "773ea91e36800e46854db8ebd09181a72959098b3ef8c122d9635514ced565fe"},
+        // A key longer than the block size is hashed first.
+        HmacVector{std::string(131, '\xaa'), "Test Using Larger Than Block-Size Key - Hash Key First",
+                   "60e431591ee0b67f0d8a26aacbf5b77f8e0bc6213728c5140546040f0ee37f54"},
+        HmacVector{"", "", "b613679a0814d9ec772f95d778c35fc5ff1697c493715653c6c712144292c5ad"}));
+
+TEST(SessionId, IsThirtyTwoUpperCaseHexDigitsAndNewPerService) {
+    const UserService first(nullptr);
+    const UserService second(nullptr);
+    EXPECT_EQ(first.sessionId().size(), 32U);
+    EXPECT_EQ(first.sessionId().find_first_not_of("0123456789ABCDEF"), std::string::npos);
+    EXPECT_NE(first.sessionId(), second.sessionId());
+    EXPECT_EQ(first.networkSettings()->token, "");  // blank settings without any given
+}
+
+// ---- models -------------------------------------------------------------------
+
+std::string connectBody(const std::string& settingsExtra, const std::string& userExtra = "") {
+    return R"({"meta":{"status":200},"data":{"auth_token":"tok","user":{"id":"u1",)"
+           R"("is_banned":false,"has_conversations":true,"conversations_unread":["c1"])" +
+           userExtra +
+           R"(},"app":{"id":"a1","name":"Shop","settings":{"messenger_collapsed_color":"#fff",)"
+           R"("messenger_avatar":"av","messenger_welcome_message":"hi",)"
+           R"("messenger_icon_vk_show":true,"messenger_icon_viber_show":false,)"
+           R"("messenger_icon_facebook_show":false,"messenger_icon_telegram_show":true)" +
+           settingsExtra + "}}}}";
+}
+
+TEST(ConnectReply, DecodesUserAndMessengerWithoutOptionalTexts) {
+    const auto mapped =
+        UserService::mapConnectReply(200, connectBody(R"(,"messenger_show_powered_by":true)"));
+    ASSERT_TRUE(mapped);
+    ASSERT_TRUE(mapped->succeed());
+    const auto& [user, messenger] = *mapped->success();
+    EXPECT_EQ(user.id, "u1");
+    EXPECT_EQ(user.token, "tok");
+    EXPECT_TRUE(user.hasConversations);
+    EXPECT_EQ(user.conversationsUnread, std::vector<std::string>{"c1"});
+    EXPECT_EQ(messenger.appId, "a1");
+    EXPECT_TRUE(messenger.isPoweredByVisible);
+    EXPECT_TRUE(messenger.isTelegramVisible);
+    EXPECT_FALSE(messenger.vkText.has_value());
+    EXPECT_TRUE(messenger.connectData.object()->contains("app"));
+}
+
+TEST(ConnectReply, OptionalTextOfAnotherTypeIsAbsent) {
+    const auto mapped = UserService::mapConnectReply(
+        200, connectBody(R"(,"messenger_show_powered_by":true,"messenger_icon_vk_text":5,)"
+                         R"("messenger_icon_viber_text":"v")"));
+    ASSERT_TRUE(mapped && mapped->succeed());
+    EXPECT_FALSE(mapped->success()->second.vkText.has_value());
+    EXPECT_EQ(mapped->success()->second.viberText, "v");
+}
+
+struct BadConnect {
+    std::string body;
+    std::string text;
+};
+
+class ConnectReplyErrors : public ::testing::TestWithParam<BadConnect> {};
+
+TEST_P(ConnectReplyErrors, GiveTheRussianText) {
+    const auto mapped = UserService::mapConnectReply(200, GetParam().body);
+    ASSERT_TRUE(mapped);
+    ASSERT_FALSE(mapped->succeed());
+    EXPECT_EQ(mapped->error()->text(), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bodies, ConnectReplyErrors,
+    ::testing::Values(
+        BadConnect{connectBody(""),  // no "messenger_show_powered_by"
+                   "connect(withKey: withVersion:) Ошибка десериализации модели Messenger"},
+        BadConnect{connectBody(R"(,"messenger_show_powered_by":true)", R"(,"is_banned":"no")"),
+                   "connect(withKey: withVersion:) Ошибка десериализации модели User"},
+        BadConnect{"not json", "connect(withKey: withVersion:) Ошибка десериализации модели User"}));
+
+TEST(ConnectReply, RejectionCarriesTheEnvelopeText) {
+    const auto mapped = UserService::mapConnectReply(
+        400, R"({"meta":{"status":400,"error":"invalid_api_key","error_message":"Unknown"},"data":{}})");
+    ASSERT_TRUE(mapped);
+    EXPECT_EQ(mapped->error()->text(), "Error (status: 400) invalid_api_key: Unknown");
+    EXPECT_FALSE(UserService::mapConnectReply(502, "<html>"));  // a failed stream
+}
+
+Messenger someMessenger() {
+    Messenger m;
+    m.appId = "a1";
+    return m;
+}
+
+const char* kAuthUser =
+    R"("user":{"id":"ext","is_banned":false,"has_conversations":false,"conversations_unread":[]})";
+
+TEST(AuthReply, NumericTokenBecomesItsDecimalText) {
+    const auto mapped = UserService::mapAuthReply(
+        200, std::string(R"({"meta":{"status":200},"data":{"auth_token":12345,)") + kAuthUser + "}}",
+        someMessenger(), std::nullopt);
+    ASSERT_TRUE(mapped && mapped->succeed());
+    const auto& session = **mapped->success();
+    EXPECT_EQ(session.first.id, "ext");
+    EXPECT_EQ(session.first.token, "12345");
+    EXPECT_EQ(session.second.appId, "a1");
+}
+
+TEST(AuthReply, UndecodableUserFallsBackToTheOldUserWithTheNewToken) {
+    User old;
+    old.id = "old";
+    old.token = "stale";
+    const std::string body = R"({"meta":{"status":200},"data":{"auth_token":"fresh"}})";
+    const auto withOld = UserService::mapAuthReply(200, body, someMessenger(), old);
+    ASSERT_TRUE(withOld && withOld->succeed());
+    EXPECT_EQ((*withOld->success())->first.id, "old");
+    EXPECT_EQ((*withOld->success())->first.token, "fresh");
+    const auto withoutOld = UserService::mapAuthReply(200, body, someMessenger(), std::nullopt);
+    ASSERT_TRUE(withoutOld);
+    EXPECT_EQ(withoutOld->error()->text(), "Wrong old user");
+}
+
+TEST(AuthReply, MissingTokenOrDataGiveTheirTexts) {
+    const auto noToken = UserService::mapAuthReply(
+        200, std::string(R"({"meta":{"status":200},"data":{)") + kAuthUser + "}}", someMessenger(),
+        std::nullopt);
+    EXPECT_EQ(noToken->error()->text(), "Wrong user serializator");
+    for (const char* body : {"garbage", R"({"meta":{"status":200}})", R"({"data":[1]})"}) {
+        const auto mapped = UserService::mapAuthReply(200, body, someMessenger(), std::nullopt);
+        ASSERT_TRUE(mapped) << body;
+        EXPECT_EQ(mapped->error()->text(),
+                  "auth(withUserId: withUserAuthKey:) Ошибка десериализации модели User")
+            << body;
+    }
+}
+
+// ---- properties ---------------------------------------------------------------
+
+TEST(UserProperties, EncodeAsOpKeyValueObjectsWithEscapedQuotes) {
+    EXPECT_EQ(encodeUserProperties({}), "[]");
+    EXPECT_EQ(encodeUserProperties(
+                  {UserProperty("$name", "A \"q\"", UserProperty::Operations::setOnce),
+                   EcommerceUserProperty(EcommerceUserProperty::Property::lastOrderStatus, "paid",
+                                         UserProperty::Operations::delete_)}),
+              R"([{"op":"set_once","key":"$name","value":"A \"q\""},)"
+              R"({"op":"delete","key":"$last_order_status","value":"paid"}])");
+}
+
+TEST(UserProperties, OperationRawValuesRoundTrip) {
+    for (int i = 0; i <= static_cast<int>(UserProperty::Operations::exclude); ++i) {
+        const auto op = static_cast<UserProperty::Operations>(i);
+        EXPECT_EQ(UserProperty::operation(UserProperty::rawValue(op)), op);
+    }
+    EXPECT_EQ(UserProperty::rawValue(UserProperty::Operations::union_), "union");
+    EXPECT_FALSE(UserProperty::operation("update").has_value());
+    EXPECT_EQ(EcommerceUserProperty::rawValue(EcommerceUserProperty::Property::viewedCategories),
+              "$viewed_categories");
+}
+
+// ---- repositories (real SQLite files) -------------------------------------------
+
+TEST(UserRepositoryStore, SurvivesReopeningAndForgetsAUserWithoutToken) {
+    testing::TempDir dir;
+    {
+        UserRepository repository(makeFileKeyValueStoreFactory(dir.path())->standard());
+        EXPECT_FALSE(repository.user.value());
+        User user;
+        user.id = "u1";
+        user.token = "t1";
+        user.isBanned = true;
+        repository.saveUser(user);
+        EXPECT_EQ(repository.user.value(), user);
+    }
+    {
+        auto store = makeFileKeyValueStoreFactory(dir.path())->standard();
+        UserRepository repository(store);
+        ASSERT_TRUE(repository.user.value());
+        EXPECT_EQ(repository.user.value()->id, "u1");
+        EXPECT_EQ(repository.user.value()->token, "t1");
+        EXPECT_FALSE(repository.user.value()->isBanned);  // only id and token are kept
+        User tokenless;
+        tokenless.id = "u2";
+        repository.saveUser(tokenless);
+        EXPECT_FALSE(store->string(UserRepository::token).has_value());
+    }
+    UserRepository reopened(makeFileKeyValueStoreFactory(dir.path())->standard());
+    EXPECT_FALSE(reopened.user.value());
+    reopened.clearUser();
+    EXPECT_FALSE(makeFileKeyValueStoreFactory(dir.path())->standard()->string("VeskUserId"));
+}
+
+TEST(CurrentState, LoadsClosedMessagesAtCreationAndAddsEachOnce) {
+    testing::TempDir dir;
+    auto store = makeFileKeyValueStoreFactory(dir.path())->standard();
+    store->setStringArray("closedMessages", {"m1"});
+    CurrentStateRepository state(store);
+    EXPECT_EQ(state.closedMessages.value(), std::vector<std::string>{"m1"});
+    state.closeMessage("m2");
+    state.closeMessage("m1");
+    EXPECT_EQ(state.closedMessages.value(), (std::vector<std::string>{"m1", "m2"}));
+    store->setString("closedMessages", "damaged");
+    EXPECT_TRUE(getClosedMessages(*store).empty());
+}
+
+// ---- services against the development server -------------------------------------
+
+class ServicesTest : public testing::DevServerTest {
+protected:
+    template <class T>
+    std::optional<T> first(const rx::Observable<T>& stream) {
+        std::optional<T> out;
+        bool done = false;
+        rx::DisposeBag bag;
+        bag.insert(stream.subscribe([&](const T& v) { out = v; done = true; },
+                                    [&](const Error&) { done = true; }, [&] { done = true; }));
+        EXPECT_TRUE(runUntil([&] { return done; }));
+        return out;
+    }
+
+    NetworkSettingsPtr connected() {
+        auto result = first(UserService(nullptr).connect(server->demoApiKey(), "1.0.33"));
+        EXPECT_TRUE(result && result->succeed());
+        const auto& [user, messenger] = *result->success();
+        return std::make_shared<const NetworkSettings>(NetworkSettings::ConnectionType::sdk,
+                                                       *user.token, messenger.appId, user.id);
+    }
+};
+
+TEST_F(ServicesTest, ConnectSendsTheSessionFieldsAndDecodesTheDemoApp) {
+    const UserService service(nullptr);
+    const auto result = first(service.connect(server->demoApiKey(), "1.0.33"));
+    ASSERT_TRUE(result && result->succeed());
+    EXPECT_EQ(result->success()->second.appId, server->demoAppId());
+    const auto sent = requestsTo("/v1/connect");
+    ASSERT_EQ(sent.size(), 1U);
+    const auto& r = sent[0];
+    EXPECT_EQ(r.method, "POST");
+    EXPECT_EQ(r.formField("start_session_random_id"), service.sessionId());
+    EXPECT_EQ(r.formField("api_key"), server->demoApiKey());
+    EXPECT_EQ(r.formField("start_session"), "1");
+    EXPECT_EQ(r.formField("include_auto_events"), "0");
+    EXPECT_EQ(r.formField("include_js_scripts"), "0");
+    EXPECT_EQ(r.formField("include_push_domain"), "0");
+    EXPECT_EQ(r.formField("browser"), "iOS sdk 1.0.33");
+    EXPECT_EQ(r.formField("os").rfind("iOS ", 0), 0U);
+    EXPECT_EQ(r.formField("device_type"), "phone");
+    EXPECT_EQ(r.formField("token_type"), "usersdkios");
+    EXPECT_TRUE(r.hasQueryItem("auth_token"));
+    EXPECT_EQ(r.queryItem("id_as_string"), "1");
+}
+
+TEST_F(ServicesTest, ConnectWithAnUnknownKeyGivesTheEnvelopeText) {
+    const auto result = first(UserService(nullptr).connect("nope", "1.0.33"));
+    ASSERT_TRUE(result);
+    ASSERT_FALSE(result->succeed());
+    EXPECT_EQ(result->error()->text().rfind("Error (status: 400) ", 0), 0U) << result->error()->text();
+}
+
+TEST_F(ServicesTest, AuthWithTheRightHashIdentifiesTheUserAndAWrongKeyIsRejected) {
+    const auto settings = connected();
+    const UserService service(settings);
+    Messenger messenger;
+    messenger.appId = settings->appId;
+    const auto ok = first(service.auth("ext-1", messenger, std::nullopt, server->demoUserAuthKey()));
+    ASSERT_TRUE(ok && ok->succeed());
+    EXPECT_EQ((*ok->success())->first.id.empty(), false);
+    EXPECT_TRUE((*ok->success())->first.token.has_value());
+    const auto sent = requestsTo("/v1/auth/userappauth");
+    ASSERT_EQ(sent.size(), 1U);
+    EXPECT_EQ(sent[0].formField("hash"), hmacSha256Hex(server->demoUserAuthKey(), "ext-1"));
+    const auto bad = first(service.auth("ext-1", messenger, std::nullopt, "wrong key"));
+    ASSERT_TRUE(bad);
+    EXPECT_EQ(bad->error()->text().rfind("Error (status: 403) ", 0), 0U);
+}
+
+TEST_F(ServicesTest, EmptyPropertyListAndParameterlessEventSendTheMinimum) {
+    const EventPropService service(connected());
+    ASSERT_TRUE(first(service.setUserProperty({}))->succeed());
+    ASSERT_TRUE(first(service.trackEvent("opened", ""))->succeed());
+    ASSERT_TRUE(first(service.trackEvent("bought", R"({"sum":5})"))->succeed());
+    const auto props = requestsTo("/v1/users/" + service.networkSettings()->userId + "/props");
+    ASSERT_EQ(props.size(), 1U);
+    EXPECT_EQ(props[0].formFields, (decltype(props[0].formFields){{"operations", "[]"}}));
+    const auto events = requestsTo("/v1/users/" + service.networkSettings()->userId + "/events");
+    ASSERT_EQ(events.size(), 2U);
+    EXPECT_EQ(events[0].formFields, (decltype(events[0].formFields){{"event", "opened"}}));
+    EXPECT_EQ(events[1].formField("params"), R"({"sum":5})");
+}
+
+TEST_F(ServicesTest, ServiceEventWritesRolesAsAQuotedList) {
+    const EventPropService service(connected());
+    ASSERT_TRUE(first(service.trackServiceEvent("rated", "", {"admin", "owner"})));
+    const auto sent =
+        requestsTo("/v1/apps/" + service.networkSettings()->appId + "/service_events");
+    ASSERT_EQ(sent.size(), 1U);
+    EXPECT_EQ(sent[0].formField("admin_roles"), R"(["admin","owner"])");
+    EXPECT_FALSE(sent[0].hasFormField("event_props"));
+}
+
+TEST_F(ServicesTest, PresenceUseCaseSendsOncePerTickAndNothingWithoutSettings) {
+    const auto settings = connected();
+    rx::PublishSubject<std::int64_t> ticks;
+    int replies = 0;
+    rx::DisposeBag bag;
+    bag.insert((ticks.asObservable() | setPresenceUseCase([settings] { return settings; }))
+                   .subscribe([&](rx::Unit) { ++replies; }));
+    bool completed = false;
+    bag.insert((ticks.asObservable() | setPresenceUseCase([] { return NetworkSettingsPtr{}; }))
+                   .subscribe([](rx::Unit) {}, [](const Error&) {}, [&] { completed = true; }));
+    EXPECT_TRUE(completed);
+    ticks.onNext(0);
+    ticks.onNext(1);
+    EXPECT_TRUE(runUntil([&] { return replies == 2; }));
+    EXPECT_EQ(requestsTo("/v1/users/" + settings->userId + "/setpresence").size(), 2U);
+}
+
+TEST_F(ServicesTest, PropertyUseCaseDropsPairsWhileARequestIsInFlight) {
+    const auto settings = connected();
+    rx::PublishSubject<std::pair<std::string, std::string>> pairs;
+    int results = 0;
+    rx::DisposeBag bag;
+    bag.insert((pairs.asObservable() | sendUserPropertyUseCase([settings] { return settings; }))
+                   .subscribe([&](const Result<Response<JsonValue>>&) { ++results; }));
+    pairs.onNext({"email", "a@b.c"});
+    pairs.onNext({"phone", "1"});  // the first is still in flight
+    EXPECT_TRUE(runUntil([&] { return results == 1; }));
+    pairs.onNext({"name", "Ann"});
+    EXPECT_TRUE(runUntil([&] { return results == 2; }));
+    const auto sent = requestsTo("/v1/users/" + settings->userId + "/props");
+    ASSERT_EQ(sent.size(), 2U);
+    EXPECT_EQ(sent[0].formField("operations"),
+              R"([{"op":"update_or_create","key":"email","value":"a@b.c"}])");
+}
+
+TEST_F(ServicesTest, AppServiceReachesItsEndpoints) {
+    const AppService service(connected());
+    ASSERT_TRUE(first(service.getAppIntegrations()).has_value());
+    EXPECT_EQ(requestsTo("/v1/apps/" + service.networkSettings()->appId + "/integrations").size(), 1U);
+}
+
+}  // namespace
+}  // namespace vesk
