@@ -12,12 +12,14 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "vesk/bundle.hpp"
 #include "vesk/clock.hpp"
 #include "vesk/key_value_store.hpp"
+#include "vesk/platform_view.hpp"
 #include "vesk/user_property.hpp"
 
 namespace vesk {
@@ -81,7 +83,13 @@ public:
     // arrive with their own parts of the library. Until then these do nothing
     // (the counter's handler is never called).
     void openChat();
+    // Shows the launcher button in `view` once the library is initialised; the
+    // view is held weakly.
+    void showButton(std::weak_ptr<PlatformView> view);
+    // Removes the launcher button from its view; the button is kept.
     void hideButton();
+    // Sets the launcher button's icon (none: the default one).
+    void setButton(std::optional<Image> icon);
     void getUreadConversations(std::function<void(int count)> handler);
 
     struct Impl;

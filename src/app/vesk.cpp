@@ -88,7 +88,11 @@ void Vesk::trackEvent(const std::string& name, const std::string& params) {
 
 void Vesk::openChat() {}
 
+void Vesk::showButton(std::weak_ptr<PlatformView> /*view*/) {}
+
 void Vesk::hideButton() {}
+
+void Vesk::setButton(std::optional<Image> /*icon*/) {}
 
 void Vesk::getUreadConversations(std::function<void(int)> /*handler*/) {}
 

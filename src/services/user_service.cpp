@@ -46,8 +46,14 @@ rx::Observable<T> fromExpected(Expected<T> mapped) {
 }  // namespace
 
 UserService::UserService(NetworkSettingsPtr networkSettings, std::shared_ptr<net::HttpClient> client)
-    : VeskService<UserTarget>(orBlank(std::move(networkSettings)), std::move(client)),
-      sessionId_(newSessionId()) {}
+    : VeskService<UserTarget>(orBlank(std::move(networkSettings)), std::move(client)) {}
+
+const std::string& UserService::sessionId() const {
+    if (sessionId_.empty()) {
+        sessionId_ = newSessionId();
+    }
+    return sessionId_;
+}
 
 std::string UserService::systemVersion() {
     utsname names{};
@@ -127,7 +133,7 @@ Expected<Result<std::optional<UserSession>>> UserService::mapAuthReply(
 
 rx::Observable<Result<UserSession>> UserService::connect(const std::string& apiKey,
                                                          const std::string& version) const {
-    const auto target = UserTarget::connect(sessionId_, apiKey, true, false, false, false,
+    const auto target = UserTarget::connect(sessionId(), apiKey, true, false, false, false,
                                             "iOS sdk " + version, "iOS " + systemVersion(),
                                             deviceName(), "phone");
     return requestRaw(target) | rx::flatMap([](const net::HttpReply& reply) {

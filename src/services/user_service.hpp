@@ -26,7 +26,9 @@ public:
     explicit UserService(NetworkSettingsPtr networkSettings,
                          std::shared_ptr<net::HttpClient> client = defaultHttpClient());
 
-    [[nodiscard]] const std::string& sessionId() const noexcept { return sessionId_; }
+    // Made on first use: most services of a session never connect, and a random
+    // id is not free.
+    [[nodiscard]] const std::string& sessionId() const;
 
     // One Result of the connected user and messenger, or a failed stream when the
     // reply is not even an envelope or never arrives.
@@ -52,7 +54,7 @@ public:
     static std::string deviceName();
 
 private:
-    std::string sessionId_;
+    mutable std::string sessionId_;
 };
 
 }  // namespace vesk
