@@ -3,7 +3,9 @@
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 #include <openssl/rand.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -23,6 +25,32 @@ std::string hex(const unsigned char* bytes, std::size_t size, const char* digits
     return out;
 }
 
+// OpenSSL 3 spends tens of microseconds per RAND_bytes call however few bytes
+// it gives, so ids draw from a per-thread block of its output. The block is
+// dropped in a forked child, which must not repeat its parent's ids.
+void randomBytes(unsigned char* out, std::size_t size) {
+    constexpr std::size_t kBlock = 4096;
+    thread_local std::array<unsigned char, kBlock> block{};
+    thread_local std::size_t used = kBlock;
+    thread_local pid_t owner = 0;
+    const pid_t pid = ::getpid();
+    if (owner != pid || used + size > kBlock) {
+        if (RAND_bytes(block.data(), static_cast<int>(kBlock)) != 1) {
+            // The system's generator is the fallback; ids need uniqueness, not secrecy.
+            std::random_device device;
+            for (auto& b : block) {
+                b = static_cast<unsigned char>(device() & 0xFFU);
+            }
+        }
+        used = 0;
+        owner = pid;
+    }
+    std::copy_n(block.begin() + static_cast<std::ptrdiff_t>(used), size, out);
+    // Bytes handed out are wiped so they can never be handed out twice.
+    std::fill_n(block.begin() + static_cast<std::ptrdiff_t>(used), size, 0);
+    used += size;
+}
+
 }  // namespace
 
 std::string hmacSha256Hex(std::string_view key, std::string_view message) {
@@ -40,13 +68,7 @@ std::string hmacSha256Hex(std::string_view key, std::string_view message) {
 
 std::string randomUuid() {
     std::array<unsigned char, 16> bytes{};
-    if (RAND_bytes(bytes.data(), static_cast<int>(bytes.size())) != 1) {
-        // The system's generator is the fallback; a session id needs uniqueness, not secrecy.
-        std::random_device device;
-        for (auto& b : bytes) {
-            b = static_cast<unsigned char>(device() & 0xFFU);
-        }
-    }
+    randomBytes(bytes.data(), bytes.size());
     bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0FU) | 0x40U);
     bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3FU) | 0x80U);
     const std::string digits = hex(bytes.data(), bytes.size(), "0123456789ABCDEF");

@@ -1,4 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <set>
+#include <string>
 
 #include "services/app_service.hpp"
 #include "services/event_prop_service.hpp"
@@ -45,6 +50,34 @@ TEST(SessionId, IsThirtyTwoUpperCaseHexDigitsAndNewPerService) {
     EXPECT_EQ(first.sessionId().find_first_not_of("0123456789ABCDEF"), std::string::npos);
     EXPECT_NE(first.sessionId(), second.sessionId());
     EXPECT_EQ(first.networkSettings()->token, "");  // blank settings without any given
+}
+
+TEST(RandomUuid, IsVersionFourAndNeverRepeatsAcrossAForkOrManyCalls) {
+    std::set<std::string> seen;
+    for (int i = 0; i < 1000; ++i) {  // several blocks of the per-thread pool
+        const std::string id = randomUuid();
+        ASSERT_EQ(id.size(), 36U);
+        EXPECT_EQ(id[14], '4');
+        EXPECT_TRUE(seen.insert(id).second) << id;
+    }
+    // A forked child must not hand out what its parent hands out next.
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const std::string id = randomUuid();
+        const auto written = ::write(fds[1], id.data(), id.size());
+        ::_exit(written == static_cast<ssize_t>(id.size()) ? 0 : 1);
+    }
+    const std::string parentId = randomUuid();
+    std::string childId(36, '\0');
+    ASSERT_EQ(::read(fds[0], childId.data(), childId.size()), 36);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(fds[0]);
+    ::close(fds[1]);
+    EXPECT_NE(childId, parentId);
 }
 
 // ---- models -------------------------------------------------------------------
