@@ -18,6 +18,7 @@
 
 #include "command_line.hpp"
 #include "dev_server.hpp"
+#include "integration_commands.hpp"
 #include "vesk/clock.hpp"
 #include "vesk/configuration.hpp"
 #include "vesk/executor.hpp"
@@ -177,13 +178,20 @@ private:
                                "waited " + std::to_string(ms) + " ms");
                 next();
             });
+        } else if (isIntegrationCommand(c.name)) {
+            hold();
+            runIntegrationCommand(
+                c, [this](const std::string& n, JsonObject f, const std::string& r) {
+                    printer_.event(n, std::move(f), r);
+                },
+                [this] { release(); });
         } else if (c.name == "quit" || c.name == "exit") {
             lines_.clear();
             finish();
         } else {
             printer_.event("error", {{"error", JsonValue("unknown command: " + c.name)}},
                            "unknown command: " + c.name + " (setup, auth, logout, prop, event, "
-                           "background, foreground, wait, quit)");
+                           "background, foreground, wait, kb, integrations, quit)");
         }
     }
 

@@ -6,13 +6,15 @@ rx::Observable<Result<Response<JsonValue>>> AppService::getApp(const std::string
     return request<JsonValue>(AppTarget::getApps(userId));
 }
 
-rx::Observable<Result<Response<JsonValue>>> AppService::getDjangoUserIntegrations(
+rx::Observable<Integrations> AppService::getDjangoUserIntegrations(
     const std::optional<std::string>& type) const {
-    return request<JsonValue>(AppTarget::getDjangoUserIntegrations(networkSettings()->userId, type));
+    return requestValue<Integrations>(
+        AppTarget::getDjangoUserIntegrations(networkSettings()->userId, type));
 }
 
-rx::Observable<Result<Response<JsonValue>>> AppService::getAppIntegrations() const {
-    return request<JsonValue>(AppTarget::getAppIntegrations(networkSettings()->appId));
+rx::Observable<AppIntegrationsContainer> AppService::getAppIntegrations() const {
+    return requestValue<AppIntegrationsContainer>(
+        AppTarget::getAppIntegrations(networkSettings()->appId));
 }
 
 }  // namespace vesk

@@ -51,12 +51,19 @@ json::value getDjangoUserApps(ApiCall& call) {
     return apps;
 }
 
+// An operator of the caller's app gets their own integrations; a caller asking
+// with their own user id (as a client does) is no operator and has none.
 json::value getDjangoUserIntegrations(ApiCall& call) {
-    const Admin& admin = knownDjangoUser(call, call.captures[0]);
+    const std::string& djangoUserId = call.captures[0];
+    const bool self = call.user != nullptr && call.user->id == djangoUserId;
+    if (!self &&
+        (call.store.admin(djangoUserId) == nullptr || !isAdminOf(*call.app, djangoUserId))) {
+        fail(404, "not_found", "Django user not found: " + djangoUserId);
+    }
     const std::string* type = call.param("type");
     json::array own;
     for (const auto& [id, integration] : call.store.integrations()) {
-        if (integration.djangoUserId == admin.id &&
+        if (!self && integration.djangoUserId == djangoUserId &&
             (type == nullptr || integration.type == *type)) {
             own.emplace_back(integrationJson(integration));
         }
