@@ -2,6 +2,7 @@
 
 #include "app/push_wiring.hpp"
 #include "app/runtime.hpp"
+#include "core/system_console.hpp"
 
 namespace vesk {
 
@@ -92,8 +93,13 @@ void VeskNotificationService::isShownEarlier(const Notification& notification,
 void VeskNotificationService::deleteDuplicateNotification(NotificationContent& content,
                                                           const std::string& appGroudDomain) {
     // The extension's process has no runtime: only the shared store and the centre.
-    PushNotificationChecker checker{PushEnvironment{}};
-    checker.deleteDuplicateNotification(content, appGroudDomain);
+    try {
+        PushNotificationChecker checker{PushEnvironment{}};
+        checker.deleteDuplicateNotification(content, appGroudDomain);
+    } catch (const std::exception& e) {
+        SystemConsole::shared().write(std::string("deleteDuplicateNotification: ") + e.what(),
+                                      PushNotificationService::kConsoleCategory);
+    }
 }
 
 }  // namespace vesk

@@ -126,7 +126,8 @@ TEST_F(RegistrationTest, TheFacadePresentsAUserPushOnceAndLogsEachStep) {
         testing::testLoop().runPending();
     };
     const auto push = testing::payload({{"id", JsonValue("p-1")}, {"is_vesk", JsonValue("true")}});
-    const std::string domain = "group.com.example.facade";
+    // The library's stores outlive the test: a fresh suite per run.
+    const std::string domain = "group.facade." + dir.path().filename().string();
 
     show(push, domain);  // not set up: the messenger is not loaded
     EXPECT_EQ(presented, 0);
@@ -161,6 +162,33 @@ TEST_F(RegistrationTest, TheFacadePresentsAUserPushOnceAndLogsEachStep) {
     EXPECT_EQ(texts[4], bar + "Уведомление показано" + bar);
     EXPECT_EQ(texts[5], bar + "Вызван show push" + bar);
     EXPECT_EQ(texts[6], bar + "пуш будет показан: false" + bar);
+}
+
+TEST_F(RegistrationTest, TheExtensionEntryRemovesTheDuplicateThroughTheLibrarysStores) {
+    const std::string domain = "group.com.example.extension";
+    const auto store = keyValueStoreFactory()->suite(domain);
+    ASSERT_TRUE(store);
+    Notification local;
+    local.request.identifier = "local-9";
+    local.request.content.userInfo.set("id", JsonValue("m-9"));
+    center->deliver(local);
+    NotificationContent push;
+    push.userInfo.set("id", JsonValue("m-9"));
+
+    store->setBool("isBackground", true);
+    VeskNotificationService::deleteDuplicateNotification(push, domain);
+    EXPECT_TRUE(center->delivered().empty());
+    // The application, in front again, does not present the push a second time.
+    std::optional<bool> shown;
+    Notification remote;
+    remote.request.content = push;
+    VeskNotificationService::shared().isShownEarlier(remote, domain, [&](bool s) { shown = s; });
+    ASSERT_TRUE(runUntil([&] { return shown.has_value(); }));
+    EXPECT_EQ(shown, true);
+    // Unusable domain: nothing happens, nothing throws.
+    VeskNotificationService::deleteDuplicateNotification(push, std::string("bad\nname"));
+    store->remove("isBackground");
+    store->remove("notificationList");
 }
 
 TEST_F(RegistrationTest, ThePublicServiceForwardsOwnershipAndTaps) {
