@@ -1,4 +1,5 @@
 // The centre and the device information the library uses, and the in-memory centre.
+#include <algorithm>
 #include <mutex>
 
 #include "core/platform_hooks.hpp"
