@@ -7,7 +7,7 @@ packages=(
   build-essential g++ cmake ninja-build pkg-config git ca-certificates
   libboost1.81-dev libboost-json1.81-dev
   libcurl4-openssl-dev libssl-dev openssl
-  libsqlite3-dev libre2-dev libgumbo-dev libjpeg62-turbo-dev libedit-dev
+  libsqlite3-dev libsystemd-dev libre2-dev libgumbo-dev libjpeg62-turbo-dev libedit-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang
 )

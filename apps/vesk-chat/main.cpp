@@ -19,6 +19,7 @@
 #include "command_line.hpp"
 #include "dev_server.hpp"
 #include "integration_commands.hpp"
+#include "push_commands.hpp"
 #include "vesk/clock.hpp"
 #include "vesk/configuration.hpp"
 #include "vesk/executor.hpp"
@@ -68,8 +69,13 @@ private:
 
 class Session {
 public:
-    Session(std::shared_ptr<RunLoop> loop, Printer printer, std::string apiKey)
-        : loop_(std::move(loop)), timers_(*loop_), printer_(printer), apiKey_(std::move(apiKey)) {}
+    Session(std::shared_ptr<RunLoop> loop, Printer printer, std::string apiKey,
+            std::optional<std::string> appGroup)
+        : loop_(std::move(loop)),
+          timers_(*loop_),
+          printer_(printer),
+          apiKey_(std::move(apiKey)),
+          appGroup_(std::move(appGroup)) {}
 
     // From the reader thread: a line, or the end of input.
     void enqueue(std::optional<std::string> line) {
@@ -185,13 +191,16 @@ private:
                     printer_.event(n, std::move(f), r);
                 },
                 [this] { release(); });
+        } else if (runPushCommand(c.name, c.rest, appGroup_, sink(), [this] { hold(); },
+                                  [this] { release(); })) {
         } else if (c.name == "quit" || c.name == "exit") {
             lines_.clear();
             finish();
         } else {
             printer_.event("error", {{"error", JsonValue("unknown command: " + c.name)}},
                            "unknown command: " + c.name + " (setup, auth, logout, prop, event, "
-                           "background, foreground, wait, kb, integrations, quit)");
+                           "background, foreground, wait, kb, integrations, push-token, "
+                           "push-delete, show-push, click-push, quit)");
         }
     }
 
@@ -227,6 +236,13 @@ private:
                        "property sent: " + key + " = " + rest + " (" + op + ")");
     }
 
+    [[nodiscard]] EventSink sink() const {
+        return [printer = printer_](const std::string& name, JsonObject fields,
+                                    const std::string& readable) {
+            printer.event(name, std::move(fields), readable);
+        };
+    }
+
     void usage(const std::string& text) {
         printer_.event("error", {{"error", JsonValue("usage: " + text)}}, "usage: " + text);
     }
@@ -235,6 +251,7 @@ private:
     SteadyScheduler timers_;
     Printer printer_;
     std::string apiKey_;
+    std::optional<std::string> appGroup_;
     std::deque<std::optional<std::string>> lines_;
     bool busy_ = false;
     bool stopped_ = false;
@@ -308,6 +325,10 @@ int run(const Options& options) {
     auto loop = std::make_shared<RunLoop>();
     setMainExecutor(loop);
     const Printer printer(options.json);
+    installNotificationPrinter([printer](const std::string& name, JsonObject fields,
+                                         const std::string& readable) {
+        printer.event(name, std::move(fields), readable);
+    });
     JsonObject ready{{"apiUrl", JsonValue(*values.apiUrl)}, {"embedded", JsonValue(embedded)}};
     if (embedded) {
         ready.set("apiKey", JsonValue(apiKey));
@@ -318,7 +339,7 @@ int run(const Options& options) {
                       (embedded ? " (embedded development server, demo app; user auth key " +
                                       server->demoUserAuthKey() + ")"
                                 : ""));
-    Session session(loop, printer, apiKey);
+    Session session(loop, printer, apiKey, options.appGroup);
     loop->post([] { Vesk::shared(); });
     std::thread reader([&session] { readLines(session); });
     reader.detach();  // it may sit in a read when `quit` ends the loop
@@ -339,11 +360,11 @@ int main(int argc, char** argv) {
     std::string error;
     const auto options = vesk::chat::parseOptions(std::vector<std::string>(argv + 1, argv + argc), &error);
     if (!options) {
-        std::cerr << "vesk-chat: " << error << "\n" << vesk::chat::kUsage;
+        std::cerr << "vesk-chat: " << error << "\n" << vesk::chat::kUsage << vesk::chat::kPushUsage;
         return 2;
     }
     if (options->help) {
-        std::cout << vesk::chat::kUsage;
+        std::cout << vesk::chat::kUsage << vesk::chat::kPushUsage;
         return 0;
     }
     return vesk::chat::run(*options);

@@ -18,8 +18,10 @@
 
 #include "vesk/bundle.hpp"
 #include "vesk/clock.hpp"
+#include "vesk/json_value.hpp"
 #include "vesk/key_value_store.hpp"
 #include "vesk/platform_view.hpp"
+#include "vesk/notification_center.hpp"
 #include "vesk/user_property.hpp"
 
 namespace vesk {
@@ -91,6 +93,23 @@ public:
     // Sets the launcher button's icon (none: the default one).
     void setButton(std::optional<Image> icon);
     void getUreadConversations(std::function<void(int count)> handler);
+
+    // The device's push token, registered with the service once the library is
+    // set up and again after every later setup (see notification_service.hpp).
+    void setPushToken(const std::string& token);
+    // Forgets the token and unsubscribes this device.
+    void deletePushToken();
+
+    // The foreground decision for a push delivered while the application is in
+    // front: `completionHandler` is called with alert and sound when the library
+    // presents it, and not at all otherwise (not the library's, for the
+    // conversation on screen, or already shown). `appGroudDomain` names the store
+    // shared with the notification extension.
+    void show(const Notification& notification, const std::optional<std::string>& appGroudDomain,
+              std::function<void(PresentationOptions)> completionHandler);
+    // The same for a push payload as received.
+    void show(const JsonValue& payload, const std::optional<std::string>& appGroudDomain,
+              std::function<void(PresentationOptions)> completionHandler);
 
     struct Impl;
 

@@ -1,6 +1,7 @@
 #include "vesk/vesk.hpp"
 
 #include "app/app_state_service.hpp"
+#include "app/push_wiring.hpp"
 #include "app/reachability_service.hpp"
 #include "app/runtime.hpp"
 #include "app/sdk_app.hpp"
@@ -84,6 +85,40 @@ void Vesk::setUserProperty(const std::vector<UserProperty>& properties) {
 
 void Vesk::trackEvent(const std::string& name, const std::string& params) {
     onMain(impl_, [name, params](Impl& impl) { impl.trackEvent(name, params); });
+}
+
+void Vesk::setPushToken(const std::string& token) {
+    onMain(impl_, [token](Impl&) { pushNotificationService().setToken(token); });
+}
+
+void Vesk::deletePushToken() {
+    onMain(impl_, [](Impl&) { pushNotificationService().deleteToken(); });
+}
+
+void Vesk::show(const Notification& notification, const std::optional<std::string>& appGroudDomain,
+                std::function<void(PresentationOptions)> completionHandler) {
+    show(JsonValue(notification.request.content.userInfo), appGroudDomain,
+         std::move(completionHandler));
+}
+
+void Vesk::show(const JsonValue& payload, const std::optional<std::string>& appGroudDomain,
+                std::function<void(PresentationOptions)> completionHandler) {
+    onMain(impl_, [payload, appGroudDomain,
+                   completionHandler = std::move(completionHandler)](Impl& impl) {
+        std::weak_ptr<Impl> weak = impl.weak_from_this();
+        pushNotificationService().show(
+            payload, appGroudDomain,
+            [weak, completionHandler] {
+                // The centre may answer on its own thread.
+                Runtime::shared().dispatch([weak, completionHandler] {
+                    if (weak.lock() && completionHandler) {
+                        completionHandler(
+                            {PresentationOptions::kAlert | PresentationOptions::kSound});
+                    }
+                });
+            },
+            true);
+    });
 }
 
 void Vesk::openChat() {}

@@ -1,0 +1,64 @@
+#include "tests/push/support/push_fixture.hpp"
+
+#include "services/models/user.hpp"
+#include "tests/app/support/session_fixture.hpp"
+#include "usecases/current_state_repository.hpp"
+#include "usecases/messenger_repository.hpp"
+
+namespace vesk::testing {
+
+void PushTest::SetUp() {
+    testLoop();
+    MessengerRepository::shared().messenger.accept(std::nullopt);
+    showChat(std::nullopt, std::nullopt, false);
+}
+
+void PushTest::TearDown() {
+    testLoop().runPending();
+    MessengerRepository::shared().messenger.accept(std::nullopt);
+    showChat(std::nullopt, std::nullopt, false);
+}
+
+void PushTest::showChat(std::optional<ChatScreen> screen, std::optional<std::string> conversation,
+                        bool open) {
+    top = screen;
+    auto& state = CurrentStateRepository::shared();
+    state.dialogId.onNext(std::move(conversation));
+    state.isOpen.onNext(open);
+}
+
+void PushTest::loadMessenger() {
+    Messenger messenger;
+    messenger.appId = "app-1";
+    MessengerRepository::shared().messenger.accept(messenger);
+}
+
+PushEnvironment PushTest::environment() {
+    PushEnvironment env;
+    env.networkSettings = [] { return NetworkSettingsPtr(); };
+    env.isInit = rx::just(false);
+    env.topScreen = [this] { return top; };
+    env.openConversation = [this](const std::string& id) { opened.push_back(id); };
+    env.openChat = [this] { opened.emplace_back(); };
+    env.center = [c = center] { return std::static_pointer_cast<NotificationCenter>(c); };
+    env.device = [] { return std::make_shared<FixedDevice>("A1B2C3D4-0000-4000-8000-00000000000F"); };
+    env.stores = stores;
+    return env;
+}
+
+JsonValue payload(std::initializer_list<JsonObject::Member> members) {
+    return JsonValue(JsonObject(members));
+}
+
+Message reply(std::string id, std::optional<std::string> conversation, std::string body) {
+    Message m;
+    m.id = std::move(id);
+    m.body = std::move(body);
+    m.type = "reply_admin";
+    m.direction = "in";
+    m.from = JsonValue(JsonObject{{"type", JsonValue("admin")}, {"name", JsonValue("Olga")}});
+    m.conversation = std::move(conversation);
+    return m;
+}
+
+}  // namespace vesk::testing
