@@ -4,18 +4,11 @@
 
 #include "core/simple_id.hpp"
 #include "services/models/dialog.hpp"
-#include "services/network/targets/conversation_target.hpp"
-#include "services/network/vesk_service.hpp"
+#include "services/conversation_service.hpp"
+#include "services/message_service.hpp"
 #include "usecases/conversation_use_cases.hpp"
 
 namespace vesk {
-
-namespace {
-
-using Conversations = VeskService<ConversationTraget>;
-using Parts = VeskService<MessageTarget>;
-
-}  // namespace
 
 rx::Observable<rx::Unit> readDialog(ConversationContext& ctx,
                                     const rx::Observable<std::optional<std::string>>& ids) {
@@ -24,10 +17,12 @@ rx::Observable<rx::Unit> readDialog(ConversationContext& ctx,
         if (!settings) {
             return rx::empty<rx::Unit>();
         }
-        auto service = std::make_shared<Conversations>(settings);
+        auto service = std::make_shared<ConversationService>(settings);
         return ids | rx::compact() | rx::flatMap([service](const std::string& id) {
-                   return service->request<JsonValue>(ConversationTraget::markRead(id)) |
-                          rx::map([](const Result<Response<JsonValue>>&) { return rx::Unit{}; }) |
+                   return service->markRead(id) |
+                          rx::map([](const Result<Response<std::optional<JsonValue>>>&) {
+                              return rx::Unit{};
+                          }) |
                           rx::catchErrorJustReturn(rx::Unit{});
                });
     });
@@ -39,14 +34,13 @@ rx::Observable<bool> loadDialogs(ConversationContext& ctx, const rx::Observable<
         if (!settings) {
             return rx::empty<bool>();
         }
-        auto service = std::make_shared<Conversations>(settings);
+        auto service = std::make_shared<ConversationService>(settings);
         auto more = std::make_shared<bool>(true);
         return triggers | rx::filter([more](rx::Unit) { return *more; }) |
                rx::flatMapFirst([&ctx, service, more](rx::Unit) {
                    ctx.dialogs.loading.onNext(true);
                    const auto after = ctx.dialogs.paginatePosition.value_or("");
-                   return service->request<std::vector<Dialog>>(
-                              ConversationTraget::get(after, false, "before")) |
+                   return service->getDialogs(after) |
                           rx::map([&ctx, more](const Result<Response<std::vector<Dialog>>>& result) {
                               ctx.dialogs.loading.onNext(false);
                               const auto* page = result.success();
@@ -77,10 +71,10 @@ rx::Observable<MessagesPage> loadMessages(ConversationContext& ctx,
         if (!settings) {
             return rx::empty<MessagesPage>();
         }
-        auto service = std::make_shared<Parts>(settings);
+        auto service = std::make_shared<MessageService>(settings);
         return ids | rx::flatMapFirst([&ctx, service](const std::string& id) {
                    const auto position = ctx.currentState.paginatePosition;
-                   return service->request<std::vector<Message>>(MessageTarget::getMessages(id, position)) |
+                   return service->getMessages(id, position) |
                           rx::filter([&ctx](const MessagesPage& page) {
                               if (const auto* error = page.error()) {
                                   ctx.currentState.state.onNext(
@@ -105,17 +99,15 @@ rx::Observable<rx::Unit> sendMessage(ConversationContext& ctx, const rx::Observa
         if (!settings) {
             return rx::empty<rx::Unit>();
         }
-        auto service = std::make_shared<Conversations>(settings);
-        const bool fromUser = settings->connection == NetworkSettings::ConnectionType::sdk;
-        return messages | rx::flatMapFirst([&ctx, service, fromUser](const Message& m) {
+        auto service = std::make_shared<ConversationService>(settings);
+        return messages | rx::flatMapFirst([&ctx, service](const Message& m) {
                    const std::string key = std::to_string(m.randomId);
                    const std::string conversation = m.conversation.value_or("0");
                    auto mark = [&ctx, key](const std::string& status) {
                        ctx.currentState.updateMessageStatus.onNext({key, status});
                    };
                    if (conversation != "0") {
-                       return service->request<SimpleId>(ConversationTraget::reply(
-                                  fromUser, conversation, m.body, key, "", std::nullopt)) |
+                       return service->reply(conversation, m.body, key, "", std::nullopt) |
                               rx::map([mark](const Result<Response<SimpleId>>& result) {
                                   if (!result.succeed()) {
                                       mark("warning");
@@ -127,7 +119,7 @@ rx::Observable<rx::Unit> sendMessage(ConversationContext& ctx, const rx::Observa
                                   return rx::just(rx::Unit{});
                               });
                    }
-                   return service->request<SimpleId>(ConversationTraget::start(m.body)) |
+                   return service->start(m.body) |
                           rx::map([&ctx, mark](const Result<Response<SimpleId>>& result) {
                               if (const auto* reply = result.success()) {
                                   mark("");
