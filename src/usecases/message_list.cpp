@@ -25,7 +25,7 @@ MessageLog::Slot& MessageLog::at(std::size_t index) {
     return segments_[segment][offset];
 }
 
-void MessageLog::push(Message message) {
+void MessageLog::push(std::shared_ptr<const Message> message) {
     const auto [segment, offset] = locate(size_);
     if (segment == segments_.size()) {
         // Reserved in full: pushes never reallocate, so slots never move.
@@ -41,7 +41,7 @@ const Message* MessageList::back() const {
     for (std::size_t i = length_; i > 0; --i) {
         const auto& slot = log_->at(i - 1);
         if (slot.removedAt > version_) {
-            return &slot.message;
+            return slot.message.get();
         }
     }
     return nullptr;
@@ -78,7 +78,7 @@ MessageList MessageStore::snapshot() const { return {log_, log_->size(), version
 
 const Message* MessageStore::findById(const std::string& id) const {
     const auto it = byId_.find(id);
-    return it == byId_.end() ? nullptr : &log_->at(it->second).message;
+    return it == byId_.end() ? nullptr : log_->at(it->second).message.get();
 }
 
 std::optional<std::size_t> MessageStore::firstMatchSlot(const Message& m) const {
@@ -97,7 +97,7 @@ std::optional<std::size_t> MessageStore::firstMatchSlot(const Message& m) const 
 
 const Message* MessageStore::firstMatch(const Message& m) const {
     const auto slot = firstMatchSlot(m);
-    return slot ? &log_->at(*slot).message : nullptr;
+    return slot ? log_->at(*slot).message.get() : nullptr;
 }
 
 std::vector<Message> MessageStore::unread() const {
@@ -116,7 +116,7 @@ void MessageStore::append(Message m) {
     if (m.randomId != 0) {
         byRandom_[RandomKey{m.randomId, m.type}].push_back(slot);
     }
-    log_->push(std::move(m));
+    log_->push(std::make_shared<const Message>(std::move(m)));
     ++live_;
 }
 
@@ -138,11 +138,26 @@ bool MessageStore::removeFirstMatch(const Message& m) {
     return true;
 }
 
+void MessageStore::replace(Message m) {
+    if (const auto it = byId_.find(m.id); it != byId_.end()) {
+        removeSlot(it);
+    } else if (const auto slot = firstMatchSlot(m)) {
+        removeSlot(*slot);
+    }
+    append(std::move(m));
+}
+
 void MessageStore::removeSlot(std::size_t slot) {
+    removeSlot(byId_.find(log_->at(slot).message->id));
+}
+
+void MessageStore::removeSlot(std::unordered_map<std::string, std::size_t>::iterator byId) {
+    const std::size_t slot = byId->second;
     auto& entry = log_->at(slot);
-    byId_.erase(entry.message.id);
-    if (entry.message.randomId != 0) {
-        const auto it = byRandom_.find(RandomKey{entry.message.randomId, entry.message.type});
+    const Message& message = *entry.message;
+    byId_.erase(byId);
+    if (message.randomId != 0) {
+        const auto it = byRandom_.find(RandomKey{message.randomId, message.type});
         if (it != byRandom_.end()) {
             std::erase(it->second, slot);
             if (it->second.empty()) {
@@ -157,18 +172,27 @@ void MessageStore::removeSlot(std::size_t slot) {
 
 void MessageStore::compactIfSparse() {
     const std::size_t removed = log_->size() - live_;
-    if (removed <= 64 || removed <= live_) {
+    if (removed <= 64 || removed <= 2 * live_) {
         return;
     }
-    // Amortized O(1): this follows at least as many removals as it copies messages.
+    // Amortized O(1): this follows at least twice as many removals as it moves
+    // messages. Messages are shared, not copied; the indexes are renumbered in
+    // place (positions keep their order), not rebuilt.
     auto old = std::exchange(log_, std::make_shared<detail::MessageLog>());
-    byId_.clear();
-    byRandom_.clear();
-    live_ = 0;
+    std::vector<std::size_t> moved(old->size());
     for (std::size_t i = 0; i < old->size(); ++i) {
         const auto& slot = old->at(i);
         if (slot.removedAt == detail::MessageLog::kAlive) {
-            append(slot.message);
+            moved[i] = log_->size();
+            log_->push(slot.message);
+        }
+    }
+    for (auto& [id, slot] : byId_) {
+        slot = moved[slot];
+    }
+    for (auto& [key, slots] : byRandom_) {
+        for (auto& slot : slots) {
+            slot = moved[slot];
         }
     }
 }

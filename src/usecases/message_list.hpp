@@ -8,8 +8,8 @@
 // and a version: it sees the slots below its length not removed at or before
 // its version. So taking a snapshot costs O(1), a change costs O(1) amortized,
 // and a snapshot never changes once taken. The log is rebuilt from the live
-// messages when removed slots outnumber them, which old snapshots never notice
-// (they keep the old log).
+// messages when removed slots outnumber them twice over, which old snapshots
+// never notice (they keep the old log).
 //
 // Threading: main executor, snapshots included (reading a snapshot reads the
 // removal stamps the store writes).
@@ -37,8 +37,9 @@ class MessageLog {
 public:
     static constexpr std::uint64_t kAlive = ~std::uint64_t{0};
 
+    // Messages are shared with the rebuilt log, so a rebuild copies pointers.
     struct Slot {
-        Message message;
+        std::shared_ptr<const Message> message;
         std::uint64_t removedAt = kAlive;
     };
 
@@ -49,7 +50,7 @@ public:
     [[nodiscard]] std::size_t size() const noexcept { return size_; }
     [[nodiscard]] const Slot& at(std::size_t index) const;
     [[nodiscard]] Slot& at(std::size_t index);
-    void push(Message message);
+    void push(std::shared_ptr<const Message> message);
 
 private:
     static std::pair<std::size_t, std::size_t> locate(std::size_t index) noexcept;
@@ -72,8 +73,8 @@ public:
         using reference = const Message&;
 
         const_iterator() = default;
-        reference operator*() const { return log_->at(index_).message; }
-        pointer operator->() const { return &log_->at(index_).message; }
+        reference operator*() const { return *log_->at(index_).message; }
+        pointer operator->() const { return log_->at(index_).message.get(); }
         const_iterator& operator++() {
             ++index_;
             skipRemoved();
@@ -155,6 +156,9 @@ public:
 
     // Requires: no message with this id is held.
     void append(Message m);
+    // Removes the message with m's id, or else the one `firstMatch(m)` finds,
+    // and appends m: one pass over the indexes.
+    void replace(Message m);
     // Removes the message with `id`; false when there is none.
     bool removeId(const std::string& id);
     // Removes the message `firstMatch(m)` finds; false when there is none.
@@ -173,6 +177,7 @@ private:
 
     [[nodiscard]] std::optional<std::size_t> firstMatchSlot(const Message& m) const;
     void removeSlot(std::size_t slot);
+    void removeSlot(std::unordered_map<std::string, std::size_t>::iterator byId);
     void compactIfSparse();
 
     std::shared_ptr<detail::MessageLog> log_;

@@ -12,10 +12,7 @@ void MessagesRepository::add(const std::vector<Message>& messages) {
 }
 
 void MessagesRepository::update(const Message& m) {
-    if (!store_.removeId(m.id)) {
-        store_.removeFirstMatch(m);
-    }
-    store_.append(m);
+    store_.replace(m);
     publish();
 }
 
