@@ -199,6 +199,18 @@ TEST_F(WebSocketClientTest, UnusableTargetsReportDisconnectedWithAnError) {
     EXPECT_EQ(recorder.count(Kind::connected), 0U);
 }
 
+TEST_F(WebSocketClientTest, AServerThatNeverAnswersTheHandshakeTimesOut) {
+    auto client = makeClient();
+    test::RawServer silent(std::nullopt);
+    const ConnectionId id = client->connect({silent.url("ws"), std::chrono::milliseconds(300)});
+    ASSERT_TRUE(runUntil(loop, [&] { return recorder.count(Kind::disconnected) == 1; }));
+    const auto* failed = recorder.last(Kind::disconnected);
+    EXPECT_EQ(failed->connection, id);
+    ASSERT_TRUE(failed->error.has_value());
+    EXPECT_EQ(failed->error->kind, Error::Kind::timeout) << failed->error->detail;
+    EXPECT_EQ(silent.connectionsAccepted(), 1);
+}
+
 TEST_F(WebSocketClientTest, NoHandlerRunsAfterDestruction) {
     test::QueueExecutor queue;
     std::atomic<int> calls{0};

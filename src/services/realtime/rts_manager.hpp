@@ -44,8 +44,9 @@ public:
 
     // Connects the socket of `settings->appId`, creating it on first use
     // (absent when `channels` is empty or no URL can be built). A socket that
-    // exists takes the new settings and channels (and drops its resume point
-    // for another user) before it connects; its service stays.
+    // exists takes the new settings and channels (an empty list keeps its
+    // own) and drops its resume point for another user before it connects;
+    // its service stays.
     std::shared_ptr<VeskSocket> startRts(const NetworkSettingsPtr& settings,
                                          std::vector<Channel> channels,
                                          std::shared_ptr<RtsServiceProtocol> service);
