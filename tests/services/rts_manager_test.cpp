@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/config/library_bundles.hpp"
+#include "net/support/client_harness.hpp"
 #include "net/support/ws_server.hpp"
 #include "services/realtime/rts_manager.hpp"
 #include "services/realtime/vesk_socket.hpp"
@@ -263,6 +264,31 @@ TEST_F(RtsManagerTest, StartingForAnotherUserConnectsAsThatUserWithoutTheOldResu
     manager.startRts(settings("1", "4", "W"), {Channel::conversation}, service);
     ASSERT_TRUE(openConnections(1));
     EXPECT_EQ(server.targets().back(), "/conversation.1.4?auth_token=W");
+}
+
+TEST_F(RtsManagerTest, AFrameRecordedBeforeAStopIsDeliveredButNotOneOfThePreviousUser) {
+    const auto socket = manager.startRts(settings("1", "2", "T"), kSetupChannels, service);
+    ASSERT_TRUE(openConnections(1));
+
+    // Recorded in the resume point, still queued for the main executor.
+    server.sendText(envelope(1, "before stop", "1"));
+    ASSERT_TRUE(net::test::waitFor([&] { return socket->tag() == "before stop"; }));
+    manager.stopRtsAll();
+    ASSERT_TRUE(openConnections(0));
+    loop.runPending();
+    EXPECT_EQ(service->texts, std::vector<std::string>{envelope(1, "before stop", "1")});
+
+    manager.startRts(settings("1", "2", "T"), kSetupChannels, service);
+    ASSERT_TRUE(openConnections(1));
+    server.sendText(envelope(2, "old user", "2"));
+    ASSERT_TRUE(net::test::waitFor([&] { return socket->tag() == "old user"; }));
+    manager.startRts(settings("1", "3", "U"), kSetupChannels, service);
+    ASSERT_TRUE(runUntil(loop, [&] {
+        return server.targets().size() == 3 && server.openConnections() == 1;
+    }));
+    loop.runPending();
+    EXPECT_EQ(service->texts.size(), 1U);
+    EXPECT_FALSE(socket->tag().has_value());
 }
 
 TEST_F(RtsManagerTest, BinaryAndOversizedFramesAreNotForwardedAndTheSocketStays) {
