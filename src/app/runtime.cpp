@@ -6,6 +6,7 @@
 #include "app/reachability_service.hpp"
 #include "net/http_client.hpp"
 #include "services/network/vesk_service.hpp"
+#include "usecases/conversation_context.hpp"
 #include "vesk/runtime.hpp"
 
 namespace vesk {
@@ -57,6 +58,7 @@ Runtime::Runtime() {
         executor_ = hostExecutor();
     }
     scheduler_ = std::make_shared<SteadyScheduler>(*executor_);
+    installConversationScheduler(scheduler_);
     http_ = std::make_shared<net::HttpClient>(*executor_);
     installHttpClient(http_);
     dispatch([this] { ReachabilityService::shared().start(*executor_, *scheduler_); });

@@ -2,6 +2,7 @@
 
 #include "app/app_state_service.hpp"
 #include "core/config/info_plist.hpp"
+#include "usecases/conversation_context.hpp"
 #include "usecases/current_state_repository.hpp"
 #include "usecases/messenger_repository.hpp"
 
@@ -15,6 +16,10 @@ std::shared_ptr<KeyValueStore> appGroupStore() {
 
 SdkApp& SdkApp::shared() {
     static SdkApp instance(appGroupStore());
+    [[maybe_unused]] static const bool settingsInstalled = [] {
+        installConversationSettings([] { return SdkApp::shared().networkSetting.value(); });
+        return true;
+    }();
     return instance;
 }
 

@@ -46,6 +46,7 @@ void CurrentStateRepository::reset() {
     // Fresh subjects: subscribers of the old ones keep what they saw and hear no more.
     dialogId = rx::BehaviorSubject<std::optional<std::string>>(std::nullopt);
     paginatePosition.reset();
+    admin = rx::ReplaySubject<std::optional<Admin>>();
 }
 
 }  // namespace vesk

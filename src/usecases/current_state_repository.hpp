@@ -1,8 +1,6 @@
 // The chat state the screens share: which conversation is shown, paging, the
-// messages whose bubble the user closed, whether the chat is open.
-//
-// The operator shown, the overlay state and the typing notices join this
-// repository together with their models (operator, message, overlay state).
+// operator shown, the overlay state, typing notices, the messages whose bubble
+// the user closed, whether the chat is open.
 // Threading: main executor.
 #pragma once
 
@@ -13,6 +11,9 @@
 #include <vector>
 
 #include "core/rx/rx.hpp"
+#include "services/models/message.hpp"
+#include "services/models/person.hpp"
+#include "usecases/navigation_view_state.hpp"
 #include "vesk/key_value_store.hpp"
 
 namespace vesk {
@@ -32,12 +33,17 @@ public:
     explicit CurrentStateRepository(std::shared_ptr<KeyValueStore> store);
 
     void closeMessage(const std::string& id);
-    // What logout forgets: the conversation shown and the paging position.
+    // What logout forgets: the conversation shown, the paging position and the
+    // operator shown.
     void reset();
 
     rx::DisposeBag disposeBag;
     rx::BehaviorSubject<std::optional<std::string>> dialogId{std::nullopt};
     std::optional<std::string> paginatePosition;
+    // Holds nothing until an operator is saved.
+    rx::ReplaySubject<std::optional<Admin>> admin;
+    rx::PublishSubject<NavigationViewState> state;
+    rx::PublishSubject<Message> typingIndicator;
     rx::PublishSubject<std::pair<std::string, std::string>> updateMessageStatus;
     rx::BehaviorSubject<std::optional<std::vector<std::string>>> closedMessages{std::nullopt};
     rx::BehaviorSubject<bool> isOpen{false};

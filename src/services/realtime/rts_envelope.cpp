@@ -1,0 +1,133 @@
+#include "services/realtime/rts_envelope.hpp"
+
+#include <array>
+#include <utility>
+
+namespace vesk {
+
+namespace {
+
+constexpr std::array<std::pair<Channel, std::string_view>, 11> kChannels{{
+    {Channel::conversation, "conversation"},
+    {Channel::conversationReply, "conversation_reply"},
+    {Channel::conversationReplyChanged, "conversation_reply_changed"},
+    {Channel::conversationTyping, "conversation_typing"},
+    {Channel::conversationRead, "conversation_read"},
+    {Channel::runScript, "run_script"},
+    {Channel::usersRemoved, "users_removed"},
+    {Channel::userBan, "user_ban"},
+    {Channel::ping, "ping"},
+    {Channel::conversationAssigned, "conversation_assigned"},
+    {Channel::conversationTagRemovedFromApp, "conversation_tag_removed_from_app"},
+}};
+
+// The payload may be any JSON value, null included; only a missing key fails.
+json::Decoded<JsonValue> anyMember(const JsonObject& object, std::string_view key) {
+    const auto* found = object.find(key);
+    if (found == nullptr) {
+        return unexpected(json::DecodeError::keyNotFound(key));
+    }
+    return found->has_value() ? **found : JsonValue{};
+}
+
+// "conversation_reply.12.34" -> "conversation_reply"; empty pieces do not count.
+std::string firstPiece(std::string_view channel) {
+    std::size_t start = 0;
+    while (start <= channel.size()) {
+        const auto dot = channel.find('.', start);
+        const auto end = dot == std::string_view::npos ? channel.size() : dot;
+        if (end > start) {
+            return std::string(channel.substr(start, end - start));
+        }
+        if (dot == std::string_view::npos) {
+            break;
+        }
+        start = dot + 1;
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string_view rawValue(Channel channel) {
+    for (const auto& [c, raw] : kChannels) {
+        if (c == channel) {
+            return raw;
+        }
+    }
+    return {};
+}
+
+std::optional<Channel> channelFromRaw(std::string_view raw) {
+    for (const auto& [c, name] : kChannels) {
+        if (name == raw) {
+            return c;
+        }
+    }
+    return std::nullopt;
+}
+
+namespace json {
+
+Decoded<RtsResponse> Codec<RtsResponse>::decode(const JsonValue& value) {
+    auto object = requireObject(value, typeName());
+    if (!object) {
+        return unexpected(std::move(object).error());
+    }
+    const JsonObject& o = **object;
+    auto id = reqInt(o, "id");
+    if (!id) {
+        return unexpected(std::move(id).error());
+    }
+    auto channel = reqString(o, "channel");
+    if (!channel) {
+        return unexpected(std::move(channel).error());
+    }
+    auto message = anyMember(o, "message");
+    if (!message) {
+        return unexpected(std::move(message).error());
+    }
+    auto tag = reqString(o, "tag");
+    if (!tag) {
+        return unexpected(std::move(tag).error());
+    }
+    auto time = reqString(o, "time");
+    if (!time) {
+        return unexpected(std::move(time).error());
+    }
+    RtsResponse out;
+    out.id = *id;
+    out.channel = std::move(channel).value();
+    out.message = std::move(message).value();
+    out.tag = std::move(tag).value();
+    out.time = std::move(time).value();
+    return out;
+}
+
+Decoded<RtsMessage> Codec<RtsMessage>::decode(const JsonValue& value) {
+    auto object = requireObject(value, typeName());
+    if (!object) {
+        return unexpected(std::move(object).error());
+    }
+    const JsonObject& o = **object;
+    auto id = reqInt(o, "id");
+    if (!id) {
+        return unexpected(std::move(id).error());
+    }
+    auto channel = reqString(o, "channel");
+    if (!channel) {
+        return unexpected(std::move(channel).error());
+    }
+    auto message = anyMember(o, "message");
+    if (!message) {
+        return unexpected(std::move(message).error());
+    }
+    RtsMessage out;
+    out.id = *id;
+    out.channel = firstPiece(*channel);
+    out.message = std::move(message).value();
+    return out;
+}
+
+}  // namespace json
+}  // namespace vesk

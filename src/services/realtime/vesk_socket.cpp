@@ -1,0 +1,166 @@
+#include "services/realtime/vesk_socket.hpp"
+
+#include <chrono>
+#include <cmath>
+
+#include "core/config/info_plist.hpp"
+#include "core/url_encode.hpp"
+
+namespace vesk {
+
+namespace {
+
+// Each connect waits this long for the connection and each handshake.
+constexpr std::chrono::seconds kConnectTimeout{60};
+
+// Only letters and digits stay as they are; everything else is %XX.
+std::string encodeResumeValue(std::string_view text) { return percentEncode(text, {}); }
+
+}  // namespace
+
+std::optional<std::string> VeskSocket::getUrl(const NetworkSettings& settings,
+                                              const std::vector<Channel>& channels,
+                                              const std::optional<std::string>& tag,
+                                              const std::optional<std::string>& time) {
+    std::string url =
+        InfoPlist::shared().getValue(InfoPlist::Keys::wssUrl, AppType::lib).value_or("error");
+    // The configured base usually ends in "/"; the path must not start with "//".
+    while (!url.empty() && url.back() == '/') {
+        url.pop_back();
+    }
+    for (const Channel channel : channels) {
+        url += '/';
+        url += rawValue(channel);
+        url += '.';
+        url += settings.appId;
+        if (settings.connection == NetworkSettings::ConnectionType::sdk) {
+            url += '.';
+            url += settings.userId;
+        }
+    }
+    url += "?auth_token=";
+    url += settings.getToken();
+    if (tag && time) {
+        url += "&tag=" + encodeResumeValue(*tag) + "&time=" + encodeResumeValue(*time);
+    }
+    if (!isWellFormedUrl(url)) {
+        return std::nullopt;
+    }
+    return url;
+}
+
+std::shared_ptr<VeskSocket> VeskSocket::create(Executor& executor, NetworkSettingsPtr settings,
+                                               std::vector<Channel> channels,
+                                               std::shared_ptr<RtsServiceProtocol> service) {
+    if (!settings || !getUrl(*settings, channels, std::nullopt, std::nullopt)) {
+        return nullptr;
+    }
+    return std::shared_ptr<VeskSocket>(
+        new VeskSocket(executor, std::move(settings), std::move(channels), std::move(service)));
+}
+
+VeskSocket::VeskSocket(Executor& executor, NetworkSettingsPtr settings,
+                       std::vector<Channel> channels, std::shared_ptr<RtsServiceProtocol> service)
+    : settings_(std::move(settings)),
+      channels_(std::move(channels)),
+      service_(std::move(service)),
+      client_(std::make_unique<net::WebSocketClient>(
+          executor, [this](const net::WebSocketEvent& event) { handle(event); },
+          [this](net::ConnectionId connection, const std::string& text) {
+              return acceptOnIoThread(connection, text);
+          })) {}
+
+VeskSocket::~VeskSocket() = default;
+
+void VeskSocket::connect() {
+    const auto plain = getUrl(*settings_, channels_, std::nullopt, std::nullopt);
+    if (!plain || (active_ && *plain == activeUrl_)) {
+        return;
+    }
+    // Held across the call so the I/O thread cannot see a frame of the new
+    // connection before it is the one being recorded.
+    std::lock_guard lock(mutex_);
+    const auto url = getUrl(*settings_, channels_, tag_, time_);
+    if (!url) {
+        return;
+    }
+    connection_ = client_->connect({*url, kConnectTimeout});
+    recording_ = connection_;
+    active_ = true;
+    activeUrl_ = *plain;
+}
+
+void VeskSocket::disconnect(std::optional<double> forceTimeout, std::uint16_t closeCode) {
+    std::optional<std::chrono::milliseconds> force;
+    if (forceTimeout && std::isfinite(*forceTimeout) && *forceTimeout >= 0) {
+        force = std::chrono::milliseconds(static_cast<std::int64_t>(*forceTimeout * 1000.0));
+    }
+    client_->disconnect(closeCode, force);
+    active_ = false;
+    activeUrl_.clear();
+    std::lock_guard lock(mutex_);
+    recording_ = 0;
+}
+
+void VeskSocket::update(NetworkSettingsPtr settings, std::vector<Channel> channels) {
+    if (!settings) {
+        return;
+    }
+    const bool otherUser = settings->userId != settings_->userId || settings->token != settings_->token;
+    settings_ = std::move(settings);
+    channels_ = std::move(channels);
+    if (!otherUser) {
+        return;
+    }
+    if (active_) {
+        disconnect(std::nullopt, 1000);
+    }
+    firstCurrent_ = connection_ + 1;
+    std::lock_guard lock(mutex_);
+    recording_ = 0;
+    tag_.reset();
+    time_.reset();
+}
+
+std::optional<std::string> VeskSocket::tag() const {
+    std::lock_guard lock(mutex_);
+    return tag_;
+}
+
+std::optional<std::string> VeskSocket::time() const {
+    std::lock_guard lock(mutex_);
+    return time_;
+}
+
+bool VeskSocket::acceptOnIoThread(net::ConnectionId connection, const std::string& text) {
+    std::lock_guard lock(mutex_);
+    if (connection != recording_) {
+        return false;  // sent after we stopped listening: the server resends it from the resume point
+    }
+    if (auto envelope = json::decodeText<RtsResponse>(text)) {
+        tag_ = std::move(envelope->tag);
+        time_ = std::move(envelope->time);
+    }
+    return true;
+}
+
+void VeskSocket::handle(const net::WebSocketEvent& event) {
+    using Kind = net::WebSocketEvent::Kind;
+    if (event.kind == Kind::text) {
+        if (event.connection < firstCurrent_) {
+            return;  // the previous user's
+        }
+        message.accept(event.payload);
+        if (service_) {
+            service_->onMessage(event.payload);
+        }
+        return;
+    }
+    if (event.kind == Kind::disconnected && event.connection == connection_) {
+        active_ = false;
+        activeUrl_.clear();
+    }
+    message.accept(std::string());
+}
+
+}  // namespace vesk

@@ -1,0 +1,100 @@
+// One receive-only real-time connection of an application.
+//
+// Threading: created, used and destroyed on the main executor. Each text frame
+// first updates the resume point on the client's I/O thread (so the point
+// follows the wire exactly), then reaches `service->onMessage` on the main
+// executor, once and in arrival order. A frame that moved the resume point is
+// delivered even when `disconnect` came in between; frames of a connection
+// that belonged to an earlier user (see `update`) are not.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/network_settings.hpp"
+#include "core/rx/rx.hpp"
+#include "net/websocket_client.hpp"
+#include "services/realtime/rts_envelope.hpp"
+#include "vesk/executor.hpp"
+
+namespace vesk {
+
+class VeskSocket {
+public:
+    // <wssUrl>/<channel>.<appId>[.<userId>]/...?auth_token=<token>[&tag=..&time=..];
+    // the tag and time only when both are given. Absent when it is no URL.
+    static std::optional<std::string> getUrl(const NetworkSettings& settings,
+                                             const std::vector<Channel>& channels,
+                                             const std::optional<std::string>& tag,
+                                             const std::optional<std::string>& time);
+
+    // Absent when no URL can be built from `settings`. `executor` must outlive the socket.
+    static std::shared_ptr<VeskSocket> create(Executor& executor, NetworkSettingsPtr settings,
+                                              std::vector<Channel> channels,
+                                              std::shared_ptr<RtsServiceProtocol> service);
+
+    VeskSocket(const VeskSocket&) = delete;
+    VeskSocket& operator=(const VeskSocket&) = delete;
+    ~VeskSocket();
+
+    // Connects with the current settings, channels and resume point. While a
+    // connection made with the same settings and channels is open or opening,
+    // does nothing (so a second call never adds a second delivery path); with
+    // other settings, replaces that connection. Does nothing when no URL can
+    // be built.
+    void connect();
+
+    // Closes with `closeCode`; after `forceTimeout` seconds without the
+    // server's answer, drops the connection.
+    void disconnect(std::optional<double> forceTimeout, std::uint16_t closeCode);
+
+    // New settings and channels for the next `connect`. When the user (id or
+    // token) differs, the open connection is closed and the resume point is
+    // dropped: it was handed out for the previous user.
+    void update(NetworkSettingsPtr settings, std::vector<Channel> channels);
+
+    // The resume point: the tag and time of the last complete envelope.
+    [[nodiscard]] std::optional<std::string> tag() const;
+    [[nodiscard]] std::optional<std::string> time() const;
+
+    [[nodiscard]] const NetworkSettingsPtr& settings() const { return settings_; }
+    [[nodiscard]] const std::vector<Channel>& channels() const { return channels_; }
+    [[nodiscard]] const std::shared_ptr<RtsServiceProtocol>& service() const { return service_; }
+    // Connected or connecting, as far as the main executor has heard.
+    [[nodiscard]] bool isActive() const { return active_; }
+
+    // The text of the latest frame delivered; "" after every other event.
+    rx::BehaviorRelay<std::string> message{std::string()};
+
+private:
+    VeskSocket(Executor& executor, NetworkSettingsPtr settings, std::vector<Channel> channels,
+               std::shared_ptr<RtsServiceProtocol> service);
+
+    bool acceptOnIoThread(net::ConnectionId connection, const std::string& text);
+    void handle(const net::WebSocketEvent& event);
+
+    NetworkSettingsPtr settings_;
+    std::vector<Channel> channels_;
+    std::shared_ptr<RtsServiceProtocol> service_;
+
+    // Main executor only.
+    bool active_ = false;
+    net::ConnectionId connection_ = 0;   // the latest connection asked for
+    net::ConnectionId firstCurrent_ = 1;  // connections before it were another user's
+    std::string activeUrl_;               // the URL without resume point of the open connection
+
+    // Shared with the I/O thread.
+    mutable std::mutex mutex_;
+    std::optional<std::string> tag_;
+    std::optional<std::string> time_;
+    net::ConnectionId recording_ = 0;  // the connection whose frames move the resume point
+
+    // Last, so it stops (and joins its thread) before the state above goes.
+    std::unique_ptr<net::WebSocketClient> client_;
+};
+
+}  // namespace vesk

@@ -1,0 +1,148 @@
+#include "usecases/rts_service.hpp"
+
+#include <exception>
+#include <string_view>
+
+#include "services/models/person.hpp"
+#include "usecases/conversation_requests.hpp"
+#include "usecases/conversation_use_cases.hpp"
+#include "usecases/popup_repository.hpp"
+
+namespace vesk {
+
+namespace {
+
+bool isString(const JsonObject& object, std::string_view key, std::string_view expected) {
+    const auto* value = json::member(object, key);
+    const auto* text = value ? value->string() : nullptr;
+    return text != nullptr && *text == expected;
+}
+
+}  // namespace
+
+RtsService& RtsService::shared() {
+    static RtsService instance(ConversationContext::shared());
+    return instance;
+}
+
+RtsService::RtsService(ConversationContext& ctx, ReadDialog readDialog)
+    : ctx_(ctx), readDialog_(std::move(readDialog)) {
+    if (!readDialog_) {
+        readDialog_ = [&ctx](const std::optional<std::string>& id) {
+            return rx::just(id) | readDialogUseCase(ctx);
+        };
+    }
+    disposeBag.add(newMessageSelf.asObservable().subscribe([this](const Message& m) { onReply(m); }));
+    disposeBag.add(newDialogSelf.asObservable().subscribe([this](const Dialog& dialog) {
+        AddDialogs{{dialog}}.execute(ctx_);
+        newDialog.onNext(dialog);
+    }));
+}
+
+void RtsService::onMessage(const std::string& text) {
+    try {
+        dispatch(text);
+    } catch (const std::exception&) {
+        // Dropped like any frame that does not make sense (allocation failure included).
+    }
+}
+
+void RtsService::dispatch(const std::string& text) {
+    const auto envelope = JsonValue::parse(text);
+    if (!envelope) {
+        return;
+    }
+    auto decoded = json::Codec<RtsMessage>::decode(*envelope);
+    if (!decoded) {
+        return;
+    }
+    const RtsMessage& frame = *decoded;
+    const auto channel = channelFromRaw(frame.channel);
+    if (!channel) {
+        return;
+    }
+    const JsonValue& payload = frame.message;
+    switch (*channel) {
+        case Channel::conversationReply:
+            if (auto message = json::Codec<Message>::decode(payload)) {
+                newMessageSelf.onNext(*message);
+                newMessage.onNext(*message);
+            }
+            break;
+        case Channel::conversationTyping:
+            if (const auto* object = payload.object()) {
+                onTyping(*object);
+            }
+            break;
+        case Channel::conversation:
+            if (const auto* object = payload.object()) {
+                onConversation(payload, *object);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void RtsService::onReply(const Message& message) {
+    const Message merged = addMessage(ctx_, message);
+    if (!merged.from.isObject()) {
+        return;
+    }
+    auto admin = json::Codec<Admin>::decode(merged.from);
+    if (!admin) {
+        return;
+    }
+    if (merged.conversation == ctx_.currentState.dialogId.value()) {
+        ctx_.currentState.admin.onNext(std::move(admin).value());
+    }
+}
+
+void RtsService::onTyping(const JsonObject& payload) {
+    std::string conversation = "0";
+    if (const auto* value = json::member(payload, "conversation"); value && value->isString()) {
+        conversation = *value->string();
+    }
+    const auto* adminMember = json::member(payload, "admin");
+    const JsonValue admin = adminMember ? *adminMember : JsonValue("0");
+    std::string adminId = "0";
+    if (admin.isObject()) {
+        if (auto id = admin.getString("id")) {
+            adminId = std::move(*id);
+        }
+    }
+    Message typing = createEmptyMessage();
+    typing.id = adminId;
+    typing.created = ctx_.nowSeconds();
+    typing.conversation = conversation;
+    typing.type = "typing_admin";
+    typing.from = admin;
+    ctx_.currentState.typingIndicator.onNext(typing);
+}
+
+void RtsService::onConversation(const JsonValue& payload, const JsonObject& object) {
+    if (isString(object, "type", "block_popup_small")) {
+        if (!isString(object, "recipient_type", "sdk") && !isString(object, "recipient_type", "all") &&
+            !isString(object, "recipient_type", "sdk_i")) {
+            return;
+        }
+        auto popup = json::Codec<Popup>::decode(payload);
+        auto dialog = json::Codec<Dialog>::decode(payload);
+        if (!popup || !dialog) {
+            return;
+        }
+        ctx_.popups.addNewPopup(*popup);
+        Dialog merged = std::move(dialog).value();
+        if (!ctx_.currentState.isOpen.value()) {
+            merged.userUnreadCount = 0;
+        }
+        AddDialogs{{merged}}.execute(ctx_);
+        disposeBag.add(readDialog_(merged.id).subscribe());
+    } else if (isString(object, "type", "popup_chat")) {
+        if (auto dialog = json::Codec<Dialog>::decode(payload)) {
+            newDialogSelf.onNext(*dialog);
+        }
+    }
+}
+
+}  // namespace vesk

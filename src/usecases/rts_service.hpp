@@ -1,0 +1,61 @@
+// Dispatch of real-time frames: operator replies to the conversation
+// repositories, typing notices to the current state, popups and chat popups
+// to the popup and dialog repositories. It never answers the server.
+//
+// The socket posts each text frame to the main executor, in arrival order,
+// and `onMessage` runs there: the repositories are only ever touched on the
+// main executor. Anything that does not parse or has the wrong shape is
+// dropped without a word; nothing throws.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "core/rx/rx.hpp"
+#include "services/models/dialog.hpp"
+#include "services/models/message.hpp"
+#include "services/realtime/rts_envelope.hpp"
+#include "usecases/conversation_context.hpp"
+
+namespace vesk {
+
+class RtsService final : public RtsServiceProtocol {
+public:
+    // Marks a popup conversation read on the server; the result is held in the
+    // service's dispose bag. The default uses `readDialogUseCase`.
+    using ReadDialog = std::function<rx::Observable<rx::Unit>(const std::optional<std::string>&)>;
+
+    static RtsService& shared();
+
+    explicit RtsService(ConversationContext& ctx, ReadDialog readDialog = nullptr);
+
+    void onMessage(const std::string& text) override;
+
+    rx::DisposeBag disposeBag;
+    // Every operator reply, after it was merged into its conversation: what
+    // the notification service subscribes to for its local notifications.
+    rx::PublishSubject<Message> newMessage;
+    // Every chat-popup dialog, after it was merged into the dialog list.
+    rx::PublishSubject<Dialog> newDialog;
+    // Internal pipelines: inbound replies and chat-popup dialogs.
+    rx::PublishSubject<Message> newMessageSelf;
+    rx::PublishSubject<Dialog> newDialogSelf;
+
+private:
+    void dispatch(const std::string& text);
+    void onTyping(const JsonObject& payload);
+    void onConversation(const JsonValue& payload, const JsonObject& object);
+    void onReply(const Message& message);
+
+    ConversationContext& ctx_;
+    ReadDialog readDialog_;
+};
+
+// A source: every dialog that arrived as a chat popup.
+inline rx::Observable<Dialog> newDialogUseCase(RtsService& rts = RtsService::shared()) {
+    return rts.newDialog.asObservable();
+}
+
+}  // namespace vesk
