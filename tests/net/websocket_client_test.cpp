@@ -56,7 +56,10 @@ protected:
     }
 
     bool connected(std::size_t n = 1) {
-        const bool ok = runUntil(loop, [&] { return recorder.count(Kind::connected) >= n; });
+        // The server too: a frame sent before it has the connection would go nowhere.
+        const bool ok = runUntil(loop, [&] {
+            return recorder.count(Kind::connected) >= n && server.handshakes() >= n;
+        });
         if (!ok) {
             for (const auto& e : recorder.events) {
                 ADD_FAILURE() << "event " << static_cast<int>(e.kind) << " "

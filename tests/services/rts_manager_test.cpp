@@ -207,7 +207,9 @@ TEST_F(RtsManagerTest, AppStateAndReachabilityStopAndStartEverySocket) {
     loop.runPending();
     background.accept(true);
     background.accept(false);
-    ASSERT_TRUE(openConnections(2));
+    ASSERT_TRUE(runUntil(loop, [&] {
+        return server.handshakes() == 4 && server.openConnections() == 2;
+    }));
     EXPECT_EQ(server.targets().size(), 4U);
 
     background.accept(true);
@@ -248,7 +250,7 @@ TEST_F(RtsManagerTest, StartingForAnotherUserConnectsAsThatUserWithoutTheOldResu
     // Without a stop first: the open connection is replaced.
     EXPECT_EQ(manager.startRts(settings("1", "4", "V"), {Channel::conversation}, service), socket);
     ASSERT_TRUE(runUntil(loop, [&] {
-        return server.targets().size() == 3 && server.openConnections() == 1;
+        return server.handshakes() == 3 && server.openConnections() == 1;
     }));
     EXPECT_EQ(server.targets().back(), "/conversation.1.4?auth_token=V");
     EXPECT_FALSE(socket->tag().has_value());
@@ -284,7 +286,7 @@ TEST_F(RtsManagerTest, AFrameRecordedBeforeAStopIsDeliveredButNotOneOfThePreviou
     ASSERT_TRUE(net::test::waitFor([&] { return socket->tag() == "old user"; }));
     manager.startRts(settings("1", "3", "U"), kSetupChannels, service);
     ASSERT_TRUE(runUntil(loop, [&] {
-        return server.targets().size() == 3 && server.openConnections() == 1;
+        return server.handshakes() == 3 && server.openConnections() == 1;
     }));
     loop.runPending();
     EXPECT_EQ(service->texts.size(), 1U);

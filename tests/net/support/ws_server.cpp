@@ -80,6 +80,7 @@ struct WsServer::State : std::enable_shared_from_this<WsServer::State> {
     std::vector<std::string> targets;
     std::vector<int> closeCodes;
     std::size_t openCount = 0;
+    std::size_t handshakes = 0;
     std::uint16_t port = 0;
 
     asio::awaitable<void> acceptLoop() {
@@ -115,6 +116,7 @@ struct WsServer::State : std::enable_shared_from_this<WsServer::State> {
         {
             std::lock_guard lock(mutex);
             ++openCount;
+            ++handshakes;
         }
         beast::flat_buffer incoming;
         while (!ec) {
@@ -172,6 +174,11 @@ std::string WsServer::url() const { return "ws://127.0.0.1:" + std::to_string(po
 std::vector<std::string> WsServer::targets() const {
     std::lock_guard lock(state_->mutex);
     return state_->targets;
+}
+
+std::size_t WsServer::handshakes() const {
+    std::lock_guard lock(state_->mutex);
+    return state_->handshakes;
 }
 
 std::vector<int> WsServer::closeCodes() const {

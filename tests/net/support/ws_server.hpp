@@ -44,6 +44,8 @@ class WsServer {
     [[nodiscard]] std::vector<std::string> targets() const;
     // Connections whose handshake completed and that are still open.
     [[nodiscard]] std::size_t openConnections() const;
+    // Handshakes completed so far (a connection counts once it can be sent to).
+    [[nodiscard]] std::size_t handshakes() const;
     // The code of every close frame a client sent, in order.
     [[nodiscard]] std::vector<int> closeCodes() const;
 
