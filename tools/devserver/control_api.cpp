@@ -376,10 +376,11 @@ HttpReply operatorFlood(ServerState& state, const json::object& body) {
     if (admin == nullptr) {
         return why;
     }
+    const std::int64_t first = integerMember(body, "first_number", "firstNumber").value_or(1);
     const Part model = operatorPart(store, *admin, {}, {});
     std::string firstId, lastId;
     store.outbox.reserve(store.outbox.size() + static_cast<std::size_t>(count));
-    for (std::int64_t i = 1; i <= count; ++i) {
+    for (std::int64_t i = first; i < first + count; ++i) {
         Part p = model;
         p.body = text + " " + std::to_string(i);
         Part& part = store.appendPart(*conversation, std::move(p));

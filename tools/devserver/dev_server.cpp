@@ -1,5 +1,6 @@
 #include "dev_server.hpp"
 
+#include <algorithm>
 #include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>
 
@@ -188,15 +189,29 @@ std::string DevServer::operatorReply(const std::string& conversationId, const st
 
 std::size_t DevServer::publishReplies(const std::string& userId,
                                       const std::string& conversationId, std::size_t count) {
-    json::object body{{"count", count}};
-    if (!userId.empty()) {
-        body["user_id"] = userId;
+    // In slices, so that the first frames are on their way while later parts are made.
+    constexpr std::size_t kSlice = 2000;
+    std::size_t sent = 0;
+    std::string conversation = conversationId;
+    while (sent < count) {
+        const std::size_t n = std::min(kSlice, count - sent);
+        json::object body{{"count", n}, {"first_number", sent + 1}};
+        if (!conversation.empty()) {
+            body["conversation_id"] = conversation;
+        } else {
+            body["user_id"] = userId;
+        }
+        const json::value answer = control(impl_->service, "/_dev/operator/flood", body);
+        if (!answer.is_object()) {
+            break;
+        }
+        if (const json::value* id = answer.as_object().if_contains("conversation_id");
+            id != nullptr && id->is_string()) {
+            conversation = std::string(id->as_string());
+        }
+        sent += n;
     }
-    if (!conversationId.empty()) {
-        body["conversation_id"] = conversationId;
-    }
-    const json::value answer = control(impl_->service, "/_dev/operator/flood", body);
-    return answer.is_object() ? count : 0;
+    return sent;
 }
 
 bool DevServer::sendTyping(const std::string& conversationId, const std::string& adminId) {

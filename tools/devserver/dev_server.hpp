@@ -112,7 +112,8 @@ class DevServer {
     // or operator is unknown. An empty admin id: the conversation's last operator.
     std::string operatorReply(const std::string& conversationId, const std::string& text,
                               const std::string& adminId = {});
-    // `count` operator parts in one batch (conversation_reply); the number stored and sent.
+    // `count` operator parts (conversation_reply), "Reply 1" to "Reply <count>", in batches of
+    // 2000; the number stored and sent. An empty conversation id: the user's newest one.
     std::size_t publishReplies(const std::string& userId, const std::string& conversationId,
                                std::size_t count);
     // A typing notice (conversation_typing); false when the conversation is unknown.
