@@ -136,10 +136,6 @@ Router::Router() {
     }
 }
 
-namespace {
-
-// The caller behind an auth_token: a user's own token, or "appm-<appId>-<token>" of an app
-// connection. Null when neither names a user of a known app.
 User* resolveToken(Store& store, const std::string& token, bool& appConnection) {
     appConnection = false;
     if (token.empty()) {
@@ -164,8 +160,6 @@ User* resolveToken(Store& store, const std::string& token, bool& appConnection) 
     }
     return nullptr;
 }
-
-}  // namespace
 
 HttpReply Router::handle(const RecordedRequest& request, Store& store) const {
     const auto segments = splitPath(std::string_view(request.path).substr(4));

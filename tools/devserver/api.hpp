@@ -80,6 +80,10 @@ class Router {
     std::vector<Compiled> routes_;
 };
 
+// The caller behind an auth_token: a user's own token, or "appm-<appId>-<token>" of an app
+// connection. Null when neither names a user of a known app.
+[[nodiscard]] User* resolveToken(Store& store, const std::string& token, bool& appConnection);
+
 // A parameter that carries JSON text; kept as a string when it does not parse.
 [[nodiscard]] boost::json::value jsonOrText(const std::string& text);
 

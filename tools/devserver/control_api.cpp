@@ -258,17 +258,27 @@ HttpReply addApp(ServerState& state, const json::object& body) {
     return jsonReply(201, o);
 }
 
-// Appends an operator part to a conversation, named directly or as the user's newest one
-// (created when the user has none), and queues its real-time delivery.
-HttpReply operatorReply(ServerState& state, const json::object& body) {
-    Store& store = state.store;
-    std::string text = member(body, "text", "body");
-    if (text.empty()) {
-        return controlError(400, "text is required");
+std::optional<std::int64_t> integerMember(const json::object& o, const char* snake,
+                                          const char* camel) {
+    for (const char* key : {snake, camel}) {
+        if (const json::value* v = o.if_contains(key)) {
+            if (v->is_int64()) {
+                return v->as_int64();
+            }
+            if (v->is_uint64() && v->as_uint64() <= static_cast<std::uint64_t>(INT64_MAX)) {
+                return static_cast<std::int64_t>(v->as_uint64());
+            }
+        }
     }
-    Conversation* conversation = nullptr;
+    return std::nullopt;
+}
+
+// The conversation a control request names: `conversation_id`, or the newest one of `user_id`
+// (opened when they have none). Null with `why` set when there is none.
+Conversation* targetConversation(Store& store, const json::object& body, HttpReply& why) {
     const std::string conversationId = member(body, "conversation_id", "conversationId");
     const std::string userId = member(body, "user_id", "userId");
+    Conversation* conversation = nullptr;
     if (!conversationId.empty()) {
         conversation = store.conversation(conversationId);
     } else if (!userId.empty()) {
@@ -283,37 +293,233 @@ HttpReply operatorReply(ServerState& state, const json::object& body) {
             }
         }
     } else {
-        return controlError(400, "conversation_id or user_id is required");
+        why = controlError(400, "conversation_id or user_id is required");
+        return nullptr;
     }
     if (conversation == nullptr) {
-        return controlError(404, "no such conversation or user");
+        why = controlError(404, "no such conversation or user");
     }
-    const App* app = store.appById(conversation->appId);
+    return conversation;
+}
+
+// `admin_id`, else the conversation's last operator, else the app's owner.
+const Admin* operatorFor(Store& store, const json::object& body, const Conversation& c,
+                         HttpReply& why) {
     std::string adminId = member(body, "admin_id", "adminId");
     if (adminId.empty()) {
-        adminId = !conversation->lastAdminId.empty()
-                      ? conversation->lastAdminId
-                      : (app != nullptr ? store.ownerOf(*app).id : "1");
+        const App* app = store.appById(c.appId);
+        adminId = !c.lastAdminId.empty() ? c.lastAdminId
+                                         : (app != nullptr ? store.ownerOf(*app).id : "1");
     }
     const Admin* admin = store.admin(adminId);
     if (admin == nullptr) {
-        return controlError(404, "no such operator: " + adminId);
+        why = controlError(404, "no such operator: " + adminId);
     }
+    return admin;
+}
+
+Part operatorPart(const Store& store, const Admin& admin, std::string text, std::string type) {
     Part p;
     p.body = std::move(text);
-    p.type = member(body, "type", "type");
-    if (p.type.empty()) {
-        p.type = "reply_admin";
-    }
+    p.type = type.empty() ? "reply_admin" : std::move(type);
     p.direction = "a2u";
     p.sentVia = "web";
-    p.from = adminJson(store, *admin);
-    Part& part = store.appendPart(*conversation, std::move(p));
+    p.from = adminJson(store, admin);
+    return p;
+}
+
+// Appends an operator part to a conversation, named directly or as the user's newest one
+// (created when the user has none), and queues its real-time delivery.
+HttpReply operatorReply(ServerState& state, const json::object& body) {
+    Store& store = state.store;
+    std::string text = member(body, "text", "body");
+    if (text.empty()) {
+        return controlError(400, "text is required");
+    }
+    HttpReply why;
+    Conversation* conversation = targetConversation(store, body, why);
+    if (conversation == nullptr) {
+        return why;
+    }
+    const Admin* admin = operatorFor(store, body, *conversation, why);
+    if (admin == nullptr) {
+        return why;
+    }
+    Part& part = store.appendPart(
+        *conversation, operatorPart(store, *admin, std::move(text), member(body, "type", "type")));
     json::object partObject = partJson(store, part);
     store.outbox.push_back(
         {conversation->appId, conversation->userId, "conversation_reply", partObject});
     return jsonReply(201, json::object{{"conversation", dialogJson(store, *conversation)},
                                        {"part", std::move(partObject)}});
+}
+
+// Many operator replies at once, for load: stored like single ones and sent as one batch.
+constexpr std::int64_t kFloodLimit = 1000000;
+
+HttpReply operatorFlood(ServerState& state, const json::object& body) {
+    Store& store = state.store;
+    const std::int64_t count = integerMember(body, "count", "count").value_or(0);
+    if (count < 1 || count > kFloodLimit) {
+        return controlError(400, "count must be from 1 to 1000000");
+    }
+    std::string text = member(body, "text", "body");
+    if (text.empty()) {
+        text = "Reply";
+    }
+    HttpReply why;
+    Conversation* conversation = targetConversation(store, body, why);
+    if (conversation == nullptr) {
+        return why;
+    }
+    const Admin* admin = operatorFor(store, body, *conversation, why);
+    if (admin == nullptr) {
+        return why;
+    }
+    const std::int64_t first = integerMember(body, "first_number", "firstNumber").value_or(1);
+    const Part model = operatorPart(store, *admin, {}, {});
+    std::string firstId, lastId;
+    store.outbox.reserve(store.outbox.size() + static_cast<std::size_t>(count));
+    for (std::int64_t i = first; i < first + count; ++i) {
+        Part p = model;
+        p.body = text + " " + std::to_string(i);
+        Part& part = store.appendPart(*conversation, std::move(p));
+        if (firstId.empty()) {
+            firstId = part.id;
+        }
+        lastId = part.id;
+        store.outbox.push_back(
+            {conversation->appId, conversation->userId, "conversation_reply", partJson(store, part)});
+    }
+    return jsonReply(201, json::object{{"conversation_id", conversation->id},
+                                       {"count", count},
+                                       {"first_part_id", firstId},
+                                       {"last_part_id", lastId}});
+}
+
+HttpReply operatorTyping(ServerState& state, const json::object& body) {
+    Store& store = state.store;
+    const std::string conversationId = member(body, "conversation_id", "conversationId");
+    if (conversationId.empty()) {
+        return controlError(400, "conversation_id is required");
+    }
+    const Conversation* conversation = store.conversation(conversationId);
+    if (conversation == nullptr) {
+        return controlError(404, "no such conversation: " + conversationId);
+    }
+    HttpReply why;
+    const Admin* admin = operatorFor(store, body, *conversation, why);
+    if (admin == nullptr) {
+        return why;
+    }
+    json::object message{{"conversation", conversation->id}, {"admin", adminJson(store, *admin)}};
+    store.outbox.push_back(
+        {conversation->appId, conversation->userId, "conversation_typing", message});
+    return jsonReply(200, json::object{{"message", std::move(message)}});
+}
+
+// A conversation of `type` opened by an operator part, for a popup or a chat popup; sets `why`
+// and returns null when the user or operator is unknown or a member is malformed.
+Conversation* operatorConversation(ServerState& state, const json::object& body,
+                                   const std::string& type, Part part, HttpReply& why) {
+    Store& store = state.store;
+    const std::string userId = member(body, "user_id", "userId");
+    if (userId.empty()) {
+        why = controlError(400, "user_id is required");
+        return nullptr;
+    }
+    const User* user = store.userById(userId);
+    if (user == nullptr) {
+        why = controlError(404, "no such user: " + userId);
+        return nullptr;
+    }
+    std::optional<std::int64_t> expiration;
+    if (body.contains("expiration_time") || body.contains("expirationTime")) {
+        expiration = integerMember(body, "expiration_time", "expirationTime");
+        if (!expiration) {
+            why = controlError(400, "expiration_time must be an integer");
+            return nullptr;
+        }
+    }
+    const App* app = store.appById(user->appId);
+    Conversation probe;
+    probe.appId = user->appId;
+    probe.lastAdminId = app != nullptr ? store.ownerOf(*app).id : "1";
+    const Admin* admin = operatorFor(store, body, probe, why);
+    if (admin == nullptr) {
+        return nullptr;
+    }
+    Conversation& c = store.createConversation(*user, type);
+    c.expirationTime = expiration;
+    Part p = operatorPart(store, *admin, std::move(part.body), std::move(part.type));
+    p.bodyJson = std::move(part.bodyJson);
+    store.appendPart(c, std::move(p));
+    return &c;
+}
+
+// A popup: a conversation of type "block_popup_small" whose "body_json" is JSON text, sent on
+// the "conversation" channel as a dialog with "recipient_type".
+HttpReply operatorPopup(ServerState& state, const json::object& body) {
+    const json::value* page = body.if_contains("body_json");
+    if (page == nullptr) {
+        page = body.if_contains("bodyJson");
+    }
+    if (page == nullptr) {
+        return controlError(400, "body_json is required");
+    }
+    const std::string text = page->is_string() ? std::string(page->as_string()) : json::serialize(*page);
+    std::string recipient = member(body, "recipient_type", "recipientType");
+    if (recipient.empty()) {
+        recipient = "sdk";
+    }
+    Part part;
+    part.type = "block_popup_small";
+    part.bodyJson = json::string(text);
+    HttpReply why;
+    Conversation* c = operatorConversation(state, body, "block_popup_small", std::move(part), why);
+    if (c == nullptr) {
+        return why;
+    }
+    c->bodyJson = json::string(text);
+    json::object message = dialogJson(state.store, *c);
+    message["recipient_type"] = recipient;
+    state.store.outbox.push_back({c->appId, c->userId, "conversation", message});
+    return jsonReply(201, json::object{{"conversation", std::move(message)}});
+}
+
+// A chat popup: a conversation of type "popup_chat" with the operator's text, sent as a dialog.
+HttpReply operatorPopupChat(ServerState& state, const json::object& body) {
+    Part part;
+    part.body = member(body, "text", "body");
+    if (part.body.empty()) {
+        return controlError(400, "text is required");
+    }
+    HttpReply why;
+    Conversation* c = operatorConversation(state, body, "popup_chat", std::move(part), why);
+    if (c == nullptr) {
+        return why;
+    }
+    json::object message = dialogJson(state.store, *c);
+    state.store.outbox.push_back({c->appId, c->userId, "conversation", message});
+    return jsonReply(201, json::object{{"conversation", std::move(message)}});
+}
+
+HttpReply realtimeStats(const Realtime& realtime) {
+    json::array users;
+    std::size_t total = 0;
+    for (const auto& u : realtime.stats()) {
+        json::array channels;
+        for (const auto& list : u.channels) {
+            channels.emplace_back(json::value_from(list));
+        }
+        total += u.sockets;
+        users.emplace_back(json::object{
+            {"user_id", u.userId}, {"sockets", u.sockets}, {"channels", std::move(channels)}});
+    }
+    return jsonReply(200, json::object{{"tag", realtime.tag()},
+                                       {"last_id", realtime.lastSequence()},
+                                       {"sockets", total},
+                                       {"users", std::move(users)}});
 }
 
 }  // namespace
@@ -409,10 +615,54 @@ HttpReply controlApi(ServerState& state, const RecordedRequest& request) {
             return body.is_object() ? addApp(state, body.as_object())
                                     : controlError(400, "the body must be an object");
         }
-    } else if (path == "/_dev/operator/reply") {
-        if (method == "POST") {
-            return body.is_object() ? operatorReply(state, body.as_object())
+    } else if (path == "/_dev/realtime") {
+        if (method == "GET") {
+            return realtimeStats(*state.realtime);
+        }
+    } else if (path.rfind("/_dev/operator/", 0) == 0 || path.rfind("/_dev/realtime/", 0) == 0) {
+        using Action = HttpReply (*)(ServerState&, const json::object&);
+        static const std::pair<std::string_view, Action> kActions[] = {
+            {"/_dev/operator/reply", operatorReply},
+            {"/_dev/operator/flood", operatorFlood},
+            {"/_dev/operator/typing", operatorTyping},
+            {"/_dev/operator/popup", operatorPopup},
+            {"/_dev/operator/popup_chat", operatorPopupChat},
+            {"/_dev/realtime/drop",
+             [](ServerState& s, const json::object& o) {
+                 const std::string userId = member(o, "user_id", "userId");
+                 if (userId.empty()) {
+                     return controlError(400, "user_id is required");
+                 }
+                 return jsonReply(200, json::object{{"dropped", s.realtime->drop(userId)}});
+             }},
+            {"/_dev/realtime/raw",
+             [](ServerState& s, const json::object& o) {
+                 const std::string userId = member(o, "user_id", "userId");
+                 const json::value* text = o.if_contains("text");
+                 if (userId.empty() || text == nullptr || !text->is_string()) {
+                     return controlError(400, "user_id and text are required");
+                 }
+                 const std::size_t sent = s.realtime->pushRaw(
+                     userId, member(o, "channel", "channel"), text->as_string());
+                 return jsonReply(200, json::object{{"sent", sent}});
+             }},
+        };
+        for (const auto& [name, action] : kActions) {
+            if (path != name) {
+                continue;
+            }
+            if (method != "POST") {
+                break;
+            }
+            return body.is_object() ? action(state, body.as_object())
                                     : controlError(400, "the body must be an object");
+        }
+        bool known = false;
+        for (const auto& entry : kActions) {
+            known = known || path == entry.first;
+        }
+        if (!known) {
+            return controlError(404, "unknown control path: " + path);
         }
     } else {
         return controlError(404, "unknown control path: " + path);

@@ -1,5 +1,9 @@
 #include "dev_server.hpp"
 
+#include <algorithm>
+#include <boost/json/parse.hpp>
+#include <boost/json/serialize.hpp>
+
 #include "http_server.hpp"
 #include "seed.hpp"
 #include "service.hpp"
@@ -37,6 +41,8 @@ bool RecordedRequest::hasQueryItem(const std::string& key) const {
 bool RecordedRequest::hasFormField(const std::string& key) const {
     return findPair(formFields, key) != nullptr;
 }
+
+namespace json = boost::json;
 
 const RecordedRequest::Part* RecordedRequest::part(const std::string& name) const {
     for (const auto& p : parts) {
@@ -78,7 +84,7 @@ std::unique_ptr<DevServer> DevServer::start(DevServerOptions options, std::strin
     Service* service = &impl->service;
     impl->http = HttpServer::start(
         http, [service](HttpRequest&& request) { return service->handle(std::move(request)); },
-        error);
+        [service](const HttpRequest& request) { return service->upgrade(request); }, error);
     if (!impl->http) {
         return nullptr;
     }
@@ -136,6 +142,118 @@ void DevServer::addFault(Fault fault) {
 }
 void DevServer::clearFaults() {
     impl_->service.clearFaults();
+}
+
+namespace {
+
+// A control request made in-process; its JSON answer, null when it failed.
+json::value control(Service& service, const std::string& path, const json::object& body) {
+    const HttpReply reply = service.control("POST", path, json::serialize(body));
+    if (reply.status < 200 || reply.status >= 300) {
+        return nullptr;
+    }
+    json::error_code ec;
+    json::value answer = json::parse(reply.body, ec);
+    return ec ? json::value(nullptr) : answer;
+}
+
+std::string memberText(const json::value& v, const char* outer, const char* inner) {
+    if (!v.is_object()) {
+        return {};
+    }
+    const json::value* o = v.as_object().if_contains(outer);
+    if (o == nullptr) {
+        return {};
+    }
+    if (inner == nullptr) {
+        return json::serialize(*o);
+    }
+    const json::value* i = o->is_object() ? o->as_object().if_contains(inner) : nullptr;
+    return i != nullptr && i->is_string() ? std::string(i->as_string()) : std::string();
+}
+
+}  // namespace
+
+std::string DevServer::realtimeTag() const {
+    return impl_->service.realtime().tag();
+}
+
+std::string DevServer::operatorReply(const std::string& conversationId, const std::string& text,
+                                     const std::string& adminId) {
+    json::object body{{"conversation_id", conversationId}, {"text", text}};
+    if (!adminId.empty()) {
+        body["admin_id"] = adminId;
+    }
+    return memberText(control(impl_->service, "/_dev/operator/reply", body), "part", nullptr);
+}
+
+std::size_t DevServer::publishReplies(const std::string& userId,
+                                      const std::string& conversationId, std::size_t count) {
+    // In slices, so that the first frames are on their way while later parts are made.
+    constexpr std::size_t kSlice = 2000;
+    std::size_t sent = 0;
+    std::string conversation = conversationId;
+    while (sent < count) {
+        const std::size_t n = std::min(kSlice, count - sent);
+        json::object body{{"count", n}, {"first_number", sent + 1}};
+        if (!conversation.empty()) {
+            body["conversation_id"] = conversation;
+        } else {
+            body["user_id"] = userId;
+        }
+        const json::value answer = control(impl_->service, "/_dev/operator/flood", body);
+        if (!answer.is_object()) {
+            break;
+        }
+        if (const json::value* id = answer.as_object().if_contains("conversation_id");
+            id != nullptr && id->is_string()) {
+            conversation = std::string(id->as_string());
+        }
+        sent += n;
+    }
+    return sent;
+}
+
+bool DevServer::sendTyping(const std::string& conversationId, const std::string& adminId) {
+    json::object body{{"conversation_id", conversationId}};
+    if (!adminId.empty()) {
+        body["admin_id"] = adminId;
+    }
+    return !control(impl_->service, "/_dev/operator/typing", body).is_null();
+}
+
+std::string DevServer::sendPopup(const std::string& userId, const std::string& bodyJson,
+                                 std::optional<std::int64_t> expirationTime,
+                                 const std::string& recipientType) {
+    json::object body{
+        {"user_id", userId}, {"body_json", bodyJson}, {"recipient_type", recipientType}};
+    if (expirationTime) {
+        body["expiration_time"] = *expirationTime;
+    }
+    return memberText(control(impl_->service, "/_dev/operator/popup", body), "conversation", "id");
+}
+
+std::string DevServer::sendPopupChat(const std::string& userId, const std::string& text,
+                                     std::optional<std::int64_t> expirationTime) {
+    json::object body{{"user_id", userId}, {"text", text}};
+    if (expirationTime) {
+        body["expiration_time"] = *expirationTime;
+    }
+    return memberText(control(impl_->service, "/_dev/operator/popup_chat", body), "conversation",
+                      "id");
+}
+
+std::size_t DevServer::dropSockets(const std::string& userId) {
+    return impl_->service.realtime().drop(userId);
+}
+
+std::size_t DevServer::realtimeSocketCount(const std::string& userId) const {
+    return impl_->service.realtime().socketCount(userId);
+}
+
+std::size_t DevServer::pushRawFrame(const std::string& userId, const std::string& channel,
+                                    const std::string& text) {
+    return impl_->service.realtime().pushRaw(userId, channel, text);
 }
 
 }  // namespace vesk::dev

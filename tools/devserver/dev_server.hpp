@@ -103,6 +103,37 @@ class DevServer {
     void addFault(Fault fault);
     void clearFaults();
 
+    // The real-time channel (WebSocket on the same port). Each call acts at once: frames are
+    // queued on the user's sockets before it returns.
+    //
+    // The tag every envelope of this server carries; a reconnect with it replays what it missed.
+    [[nodiscard]] std::string realtimeTag() const;
+    // An operator part (conversation_reply); the part as JSON text, empty when the conversation
+    // or operator is unknown. An empty admin id: the conversation's last operator.
+    std::string operatorReply(const std::string& conversationId, const std::string& text,
+                              const std::string& adminId = {});
+    // `count` operator parts (conversation_reply), "Reply 1" to "Reply <count>", in batches of
+    // 2000; the number stored and sent. An empty conversation id: the user's newest one.
+    std::size_t publishReplies(const std::string& userId, const std::string& conversationId,
+                               std::size_t count);
+    // A typing notice (conversation_typing); false when the conversation is unknown.
+    bool sendTyping(const std::string& conversationId, const std::string& adminId = {});
+    // A popup (conversation, "block_popup_small") carrying `bodyJson` as JSON text; the id of
+    // the conversation made for it, empty when the user is unknown.
+    std::string sendPopup(const std::string& userId, const std::string& bodyJson,
+                          std::optional<std::int64_t> expirationTime = std::nullopt,
+                          const std::string& recipientType = "sdk");
+    // A chat popup (conversation, "popup_chat"); the conversation id, empty on failure.
+    std::string sendPopupChat(const std::string& userId, const std::string& text,
+                              std::optional<std::int64_t> expirationTime = std::nullopt);
+    // Closes the user's sockets without a close frame; the number closed.
+    std::size_t dropSockets(const std::string& userId);
+    [[nodiscard]] std::size_t realtimeSocketCount(const std::string& userId) const;
+    // An arbitrary text frame, outside the event sequence, to the user's sockets that listen on
+    // `channel` (all of them when it is empty); the number of sockets.
+    std::size_t pushRawFrame(const std::string& userId, const std::string& channel,
+                             const std::string& text);
+
     struct Impl;
 
   private:

@@ -1,9 +1,10 @@
 // The transport of the development server: one listening socket, HTTP/1.1 with keep-alive over
-// plain TCP or TLS, and the delivery modes that fault injection needs. This is the only part of
-// the server that sees Asio and Beast.
+// plain TCP or TLS, the delivery modes that fault injection needs, and WebSocket upgrades on the
+// same port. This is the only part of the server that sees Asio and Beast.
 //
-// Threading: one I/O thread, started by start() and joined by the destructor. The handler runs on
-// that thread, one request at a time per connection.
+// Threading: one I/O thread, started by start() and joined by the destructor. The handlers run on
+// that thread, one request at a time per connection. A WebSocket's FrameSink may be called from
+// any thread.
 #pragma once
 
 #include <cstddef>
@@ -15,12 +16,14 @@
 
 #include "dev_server.hpp"
 #include "http_message.hpp"
+#include "realtime.hpp"
 
 namespace vesk::dev {
 
 class HttpServer {
   public:
     using Handler = std::function<HttpOutcome(HttpRequest&&)>;
+    using UpgradeHandler = std::function<UpgradeOutcome(const HttpRequest&)>;
 
     struct Options {
         std::string host = "127.0.0.1";
@@ -30,8 +33,9 @@ class HttpServer {
     };
 
     // Null when the address cannot be bound or the TLS files cannot be loaded.
+    // Without an upgrade handler, upgrade requests go to `handler` like any other.
     static std::unique_ptr<HttpServer> start(const Options& options, Handler handler,
-                                             std::string* error);
+                                             UpgradeHandler upgrade, std::string* error);
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;

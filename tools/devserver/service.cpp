@@ -1,5 +1,7 @@
 #include "service.hpp"
 
+#include <algorithm>
+
 #include "envelope.hpp"
 #include "seed.hpp"
 #include "wire.hpp"
@@ -88,6 +90,7 @@ HttpReply file(Store& store, const RecordedRequest& request) {
 
 Service::Service() {
     addDemoData(state_.store);
+    state_.realtime = &realtime_;
 }
 
 bool Service::loadSeed(const std::string& path, std::string* error) {
@@ -104,19 +107,13 @@ HttpOutcome Service::handle(HttpRequest&& request) {
     RecordedRequest recorded = recordRequest(std::move(request));
     HttpOutcome outcome;
     std::vector<Publication> published;
-    Publisher publisher;
     {
         std::lock_guard lock(mutex_);
         if (isControlPath(recorded.path)) {
             outcome.reply = controlApi(state_, recorded);
             published.swap(state_.store.outbox);
         } else {
-            if (state_.requests.size() >= kRecordLimit) {
-                state_.requests.erase(
-                    state_.requests.begin(),
-                    state_.requests.begin() + static_cast<std::ptrdiff_t>(kRecordLimit / 10));
-            }
-            state_.requests.push_back(std::move(recorded));
+            record(std::move(recorded));
             const RecordedRequest& r = state_.requests.back();
             const std::optional<Fault> fault = takeFault(state_.faults, r.path);
             if (fault) {
@@ -143,14 +140,144 @@ HttpOutcome Service::handle(HttpRequest&& request) {
             outcome.reply = serve(r);
             published.swap(state_.store.outbox);
         }
-        if (!published.empty()) {
-            publisher = publisher_;
-        }
+    }
+    publish(published);
+    return outcome;
+}
+
+void Service::record(RecordedRequest&& request) {
+    if (state_.requests.size() >= kRecordLimit) {
+        state_.requests.erase(
+            state_.requests.begin(),
+            state_.requests.begin() + static_cast<std::ptrdiff_t>(kRecordLimit / 10));
+    }
+    state_.requests.push_back(std::move(request));
+}
+
+void Service::publish(std::vector<Publication>& published) {
+    if (published.empty()) {
+        return;
+    }
+    realtime_.publish(published);
+    Publisher publisher;
+    {
+        std::lock_guard lock(mutex_);
+        publisher = publisher_;
     }
     if (publisher) {
         publisher(published);
     }
+}
+
+namespace {
+
+struct ChannelElement {
+    std::string channel, appId, userId;  // userId empty: "<channel>.<appId>"
+};
+
+// "conversation_reply.1001.10005" or "conversation_reply.1001".
+std::optional<ChannelElement> channelElement(std::string_view text) {
+    std::vector<std::string_view> pieces;
+    while (true) {
+        const std::size_t dot = text.find('.');
+        pieces.push_back(text.substr(0, dot));
+        if (dot == std::string_view::npos) {
+            break;
+        }
+        text.remove_prefix(dot + 1);
+    }
+    if (pieces.size() < 2 || pieces.size() > 3 || !isRealtimeChannel(pieces[0])) {
+        return std::nullopt;
+    }
+    for (std::string_view p : pieces) {
+        if (p.empty()) {
+            return std::nullopt;
+        }
+    }
+    return ChannelElement{std::string(pieces[0]), std::string(pieces[1]),
+                          pieces.size() == 3 ? std::string(pieces[2]) : std::string()};
+}
+
+}  // namespace
+
+UpgradeOutcome Service::upgrade(const HttpRequest& request) {
+    HttpRequest copy = request;
+    RecordedRequest r = recordRequest(std::move(copy));
+    UpgradeOutcome outcome;
+    Subscription subscription;
+    std::vector<ChannelElement> elements;
+    for (std::string_view segment : splitPath(r.path)) {
+        auto element = channelElement(segment);
+        if (!element) {
+            outcome.rejection = errorReply(400, "invalid_parameter",
+                                           "Not a channel: " + std::string(segment));
+            break;
+        }
+        elements.push_back(std::move(*element));
+    }
+    if (elements.empty() && !outcome.rejection) {
+        outcome.rejection = errorReply(400, "invalid_parameter", "No channel in the path");
+    }
+    const std::string token = r.queryItem("auth_token");
+    if (r.hasQueryItem("tag")) {
+        subscription.tag = r.queryItem("tag");
+    }
+    if (r.hasQueryItem("time")) {
+        subscription.time = r.queryItem("time");
+    }
+    {
+        std::lock_guard lock(mutex_);
+        record(std::move(r));
+        if (outcome.rejection) {
+            return outcome;
+        }
+        bool appConnection = false;
+        const User* user = resolveToken(state_.store, token, appConnection);
+        if (user == nullptr) {
+            outcome.rejection = errorReply(401, "unauthorized",
+                                           token.empty() ? "Missing auth_token"
+                                                         : "Invalid auth_token");
+            return outcome;
+        }
+        for (const ChannelElement& e : elements) {
+            // "<channel>.<appId>" names the app's connection, so only an app token may use it.
+            const bool matches = e.appId == user->appId &&
+                                 (e.userId.empty() ? appConnection : e.userId == user->id);
+            if (!matches) {
+                outcome.rejection = errorReply(
+                    401, "unauthorized",
+                    "The auth_token does not belong to " + e.channel + "." + e.appId +
+                        (e.userId.empty() ? "" : "." + e.userId));
+                return outcome;
+            }
+        }
+        if (user->isBanned) {
+            outcome.rejection = errorReply(403, "user_banned", "The user is banned");
+            return outcome;
+        }
+        subscription.appId = user->appId;
+        subscription.userId = user->id;
+    }
+    for (ChannelElement& e : elements) {
+        if (std::find(subscription.channels.begin(), subscription.channels.end(), e.channel) ==
+            subscription.channels.end()) {
+            subscription.channels.push_back(std::move(e.channel));
+        }
+    }
+    outcome.accept = [this, subscription = std::move(subscription)](
+                         const std::shared_ptr<FrameSink>& sink) {
+        return realtime_.attach(sink, subscription);
+    };
     return outcome;
+}
+
+HttpReply Service::control(std::string method, std::string target, std::string body) {
+    HttpRequest request;
+    request.method = std::move(method);
+    request.target = std::move(target);
+    request.headers = {{"Content-Type", "application/json"}};
+    request.body = std::move(body);
+    return handle(std::move(request)).reply;
 }
 
 HttpReply Service::serve(const RecordedRequest& request) {

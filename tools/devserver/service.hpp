@@ -1,8 +1,10 @@
 // The application behind the transport: records each request, applies faults, routes /v1/ to
-// the API, serves uploaded files and answers the /_dev/ control API.
+// the API, serves uploaded files, answers the /_dev/ control API and admits real-time sockets.
 //
-// Threading: handle() runs on the I/O thread; every other member may be called from any thread.
-// All state sits behind one mutex; publications are handed out after it is released.
+// Threading: handle() and upgrade() run on the I/O thread (handle() also for the embedding
+// API); every other member may be called from any thread. All state sits behind one mutex;
+// publications are handed to the real-time hub and the publisher after it is released. The hub
+// has a lock of its own, taken after (never before) the service's.
 #pragma once
 
 #include <functional>
@@ -13,6 +15,7 @@
 #include "api.hpp"
 #include "dev_server.hpp"
 #include "http_message.hpp"
+#include "realtime.hpp"
 #include "store.hpp"
 
 namespace vesk::dev {
@@ -22,6 +25,7 @@ struct ServerState {
     Store store;
     std::vector<RecordedRequest> requests;
     std::vector<Fault> faults;
+    Realtime* realtime = nullptr;  // not guarded by the mutex: thread-safe on its own
 };
 
 class Service {
@@ -35,6 +39,12 @@ class Service {
     void setBaseUrl(std::string baseUrl);
 
     [[nodiscard]] HttpOutcome handle(HttpRequest&& request);
+    // A WebSocket upgrade: the socket's channels and user, or why it is refused.
+    [[nodiscard]] UpgradeOutcome upgrade(const HttpRequest& request);
+    // A control request made in-process: `body` is the JSON text of a POST.
+    [[nodiscard]] HttpReply control(std::string method, std::string target, std::string body);
+
+    [[nodiscard]] Realtime& realtime() { return realtime_; }
 
     [[nodiscard]] bool addApp(const AppKeys& keys);
     [[nodiscard]] std::vector<RecordedRequest> requests() const;
@@ -42,16 +52,20 @@ class Service {
     void addFault(Fault fault);
     void clearFaults();
 
-    // What the real-time channel must deliver; called on the I/O thread, outside the lock.
+    // Also told of every publication, after the hub; called outside the lock, on the thread
+    // that made the change.
     void setPublisher(Publisher publisher);
 
   private:
     HttpReply serve(const RecordedRequest& request);
+    void record(RecordedRequest&& request);  // requires: the lock is held
+    void publish(std::vector<Publication>& published);
 
     mutable std::mutex mutex_;
     ServerState state_;
     Router router_;
     Publisher publisher_;
+    Realtime realtime_;
 };
 
 // The control API, the recorded form of a request and faults as JSON (control_api.cpp).
