@@ -18,6 +18,7 @@
 
 #include "command_line.hpp"
 #include "dev_server.hpp"
+#include "chat_commands.hpp"
 #include "integration_commands.hpp"
 #include "push_commands.hpp"
 #include "vesk/clock.hpp"
@@ -193,14 +194,17 @@ private:
                 [this] { release(); });
         } else if (runPushCommand(c.name, c.rest, appGroup_, sink(), [this] { hold(); },
                                   [this] { release(); })) {
+        } else if (runChatCommand(c.name, c.rest, sink(), [this] { hold(); },
+                                  [this] { release(); })) {
         } else if (c.name == "quit" || c.name == "exit") {
             lines_.clear();
             finish();
         } else {
             printer_.event("error", {{"error", JsonValue("unknown command: " + c.name)}},
                            "unknown command: " + c.name + " (setup, auth, logout, prop, event, "
-                           "background, foreground, wait, kb, integrations, push-token, "
-                           "push-delete, show-push, click-push, quit)");
+                           "background, foreground, wait, dialogs, messages, open, new, send, "
+                           "unread, kb, integrations, push-token, push-delete, show-push, "
+                           "click-push, quit)");
         }
     }
 
@@ -340,7 +344,13 @@ int run(const Options& options) {
                                       server->demoUserAuthKey() + ")"
                                 : ""));
     Session session(loop, printer, apiKey, options.appGroup);
-    loop->post([] { Vesk::shared(); });
+    loop->post([printer] {
+        Vesk::shared();
+        installChatPrinter([printer](const std::string& name, JsonObject fields,
+                                     const std::string& readable) {
+            printer.event(name, std::move(fields), readable);
+        });
+    });
     std::thread reader([&session] { readLines(session); });
     reader.detach();  // it may sit in a read when `quit` ends the loop
     loop->run();

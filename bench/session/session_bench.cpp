@@ -142,6 +142,8 @@ int main(int argc, char** argv) {
     }
     vesk::DeploymentValues values;
     values.apiUrl = server->apiBaseUrl();
+    // Every setup starts the user's real-time socket, as it does for a host.
+    values.wssUrl = server->realtimeBaseUrl();
     vesk::configure(values);
     auto loop = std::make_shared<vesk::RunLoop>();
     vesk::setMainExecutor(loop);

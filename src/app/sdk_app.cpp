@@ -1,6 +1,11 @@
 #include "app/sdk_app.hpp"
 
 #include "app/app_state_service.hpp"
+#include "app/push_wiring.hpp"
+#include "app/reachability_service.hpp"
+#include "vesk/runtime.hpp"
+#include "usecases/dialog_repository.hpp"
+#include "usecases/rts_service.hpp"
 #include "core/config/info_plist.hpp"
 #include "usecases/conversation_context.hpp"
 #include "usecases/current_state_repository.hpp"
@@ -37,6 +42,34 @@ SdkApp::SdkApp(std::shared_ptr<KeyValueStore> appGroupStore)
     disposeBag.insert(chatCloseAction.asObservable().subscribe([](rx::Unit) {
         CurrentStateRepository::shared().isOpen.onNext(false);
     }));
+    disposeBag.insert(sdkStepper.steps.asObservable().subscribe([this](SdkStep step) {
+        if (step == SdkStep::closeChat) {
+            chatCloseAction.onNext(rx::Unit{});
+        }
+    }));
+
+    // The executor outlives the context: both live for the process.
+    rtsManager = std::make_unique<RtsManager>(
+        *mainExecutor(), AppStateService::shared().isBackground.asObservable(),
+        ReachabilityService::shared().isReachable.asObservable() |
+            rx::map([](ReachabilityService::Status s) {
+                return s == ReachabilityService::Status::online;
+            }));
+    // The shared dispatch service lives for the process; the socket only borrows it.
+    const std::shared_ptr<RtsServiceProtocol> rts(std::shared_ptr<void>{}, &RtsService::shared());
+    // Each operator reply may become a local notification.
+    disposeBag.insert(RtsService::shared().newMessage.asObservable().subscribe(
+        [](const Message& message) { pushNotificationService().addNotification(message); }));
+    disposeBag.insert(networkSetting.asObservable().subscribe([this, rts](const NetworkSettingsPtr& settings) {
+        if (!settings) {
+            return;
+        }
+        rtsManager->stopRtsAll();
+        rtsManager->startRts(settings,
+                             {Channel::conversationReply, Channel::conversationTyping,
+                              Channel::conversation},
+                             rts);
+    }));
 
     auto store = appGroupStore_;
     const auto record = [store](bool background) {
@@ -51,7 +84,18 @@ SdkApp::SdkApp(std::shared_ptr<KeyValueStore> appGroupStore)
 }
 
 std::optional<std::string> SdkApp::getCurrentDialogId() const {
-    return keyValueStoreFactory()->standard()->string("dialogId");
+    if (auto stored = keyValueStoreFactory()->standard()->string("dialogId")) {
+        return stored;
+    }
+    const auto& dialogs = DialogRepository::shared().dialogs.value();
+    if (dialogs.empty()) {
+        return std::nullopt;
+    }
+    return dialogs.front().id;
+}
+
+void SdkApp::createFlowAndOpen() {
+    CurrentStateRepository::shared().isOpen.onNext(true);
 }
 
 }  // namespace vesk

@@ -6,6 +6,8 @@
 #include "app/runtime.hpp"
 #include "app/sdk_app.hpp"
 #include "app/vesk_impl.hpp"
+#include "usecases/conversation_use_cases.hpp"
+#include "usecases/dialog_repository.hpp"
 
 namespace vesk {
 
@@ -121,7 +123,12 @@ void Vesk::show(const JsonValue& payload, const std::optional<std::string>& appG
     });
 }
 
-void Vesk::openChat() {}
+void Vesk::openChat() {
+    onMain(impl_, [](Impl& impl) {
+        impl.disposeBag.insert((rx::just(rx::Unit{}) | openDialogsUseCase() | rx::take(1))
+                                   .subscribe([](rx::Unit) { SdkApp::shared().createFlowAndOpen(); }));
+    });
+}
 
 void Vesk::showButton(std::weak_ptr<PlatformView> /*view*/) {}
 
@@ -129,6 +136,15 @@ void Vesk::hideButton() {}
 
 void Vesk::setButton(std::optional<Image> /*icon*/) {}
 
-void Vesk::getUreadConversations(std::function<void(int)> /*handler*/) {}
+void Vesk::getUreadConversations(std::function<void(int)> handler) {
+    if (!handler) {
+        return;
+    }
+    onMain(impl_, [handler = std::move(handler)](Impl& impl) {
+        impl.disposeBag.insert(
+            (DialogRepository::shared().dialogs.asObservable() | getUreadDialogsCountUseCase())
+                .subscribe([handler](int count) { handler(count); }));
+    });
+}
 
 }  // namespace vesk

@@ -28,6 +28,7 @@ void DevServerTest::SetUp() {
     ASSERT_TRUE(server) << error;
     DeploymentValues values;
     values.apiUrl = server->apiBaseUrl();
+    values.wssUrl = server->realtimeBaseUrl();  // each setup starts the user's socket
     configure(values);
     setReachabilitySource(reachability);
     reachability->push(true);
@@ -38,6 +39,7 @@ void DevServerTest::SetUp() {
 void DevServerTest::TearDown() {
     // Replies still posted for this test's requests must not reach the next one.
     testLoop().runPending();
+    SdkApp::shared().rtsManager->stopRtsAll();
     setReachabilitySource(nullptr);
     reportReachability(false);  // as a fresh process starts
     MessengerRepository::shared().messenger.accept(std::nullopt);

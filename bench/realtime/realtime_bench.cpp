@@ -1,0 +1,119 @@
+// Frames per second from the development server's socket to the library's
+// repositories: the facade is set up against the in-process server (which
+// starts the user's real-time socket), a chat popup opens a conversation, then
+// the server publishes N operator replies in one go and the clock runs until
+// the N-th has been merged into its conversation and counted as unread.
+//
+// Usage: vesk_realtime_bench [frames per round, default 100000] [rounds, default 5]
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/sdk_app.hpp"
+#include "tools/devserver/dev_server.hpp"
+#include "usecases/conversation_use_cases.hpp"
+#include "usecases/dialog_repository.hpp"
+#include "usecases/messages_repository.hpp"
+#include "usecases/rts_service.hpp"
+#include "vesk/configuration.hpp"
+#include "vesk/executor.hpp"
+#include "vesk/host_events.hpp"
+#include "vesk/runtime.hpp"
+#include "vesk/vesk.hpp"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class AlwaysReachable final : public vesk::ReachabilitySource {
+public:
+    void start(std::function<void(bool)> report) override { report(true); }
+};
+
+int fail(const char* what) {
+    std::fprintf(stderr, "realtime bench: %s\n", what);
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::size_t frames = argc > 1 ? std::max(1L, std::atol(argv[1])) : 100000;
+    const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
+
+    std::string error;
+    auto server = vesk::dev::DevServer::start({}, &error);
+    if (!server) {
+        std::fprintf(stderr, "development server: %s\n", error.c_str());
+        return 1;
+    }
+    vesk::DeploymentValues values;
+    values.apiUrl = server->apiBaseUrl();
+    values.wssUrl = server->realtimeBaseUrl();
+    vesk::configure(values);
+    vesk::setKeyValueStoreFactory(vesk::makeInMemoryKeyValueStoreFactory());  // nothing outlives a run
+    auto loop = std::make_shared<vesk::RunLoop>();
+    vesk::setMainExecutor(loop);
+    vesk::setReachabilitySource(std::make_shared<AlwaysReachable>());
+
+    bool ready = false;
+    loop->post([&] {
+        vesk::Vesk::shared().setup(server->demoApiKey(), [&] { ready = true; },
+                                   [](const std::string& e) { std::fprintf(stderr, "%s\n", e.c_str()); });
+    });
+    if (!loop->runUntil([&] { return ready; }, std::chrono::seconds(30))) {
+        return fail("setup did not succeed");
+    }
+    const auto settings = vesk::SdkApp::shared().networkSetting.value();
+    const std::string userId = settings->userId;
+    if (!loop->runUntil([&] { return server->realtimeSocketCount(userId) > 0; },
+                        std::chrono::seconds(30))) {
+        return fail("the real-time socket did not connect");
+    }
+
+    // What dispatch must reach: each reply merged, the unread count updated.
+    std::size_t merged = 0;
+    int unread = -1;
+    auto& rts = vesk::RtsService::shared();
+    auto counted = rts.newMessage.asObservable().subscribe([&](const vesk::Message&) { ++merged; });
+    auto unreadCount = (vesk::DialogRepository::shared().dialogs.asObservable() |
+                        vesk::getUreadDialogsCountUseCase())
+                           .subscribe([&](int count) { unread = count; });
+
+    const std::string conversation = server->sendPopupChat(userId, "Hello");
+    if (conversation.empty() ||
+        !loop->runUntil([&] { return vesk::DialogRepository::shared().find(conversation).has_value(); },
+                        std::chrono::seconds(30))) {
+        return fail("the chat popup did not arrive");
+    }
+
+    std::vector<double> rates;
+    for (int round = 0; round < rounds; ++round) {
+        merged = 0;
+        const auto start = Clock::now();
+        if (server->publishReplies(userId, conversation, frames) != frames) {
+            return fail("the server did not publish every reply");
+        }
+        if (!loop->runUntil([&] { return merged >= frames; }, std::chrono::seconds(120))) {
+            std::fprintf(stderr, "only %zu of %zu frames arrived\n", merged, frames);
+            return 1;
+        }
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        rates.push_back(static_cast<double>(frames) / seconds);
+        const auto* repo = vesk::MessagesManager::shared().existing(conversation);
+        std::printf("round %d: %zu frames in %.3f s = %.0f frames/s (conversation holds %zu, unread %d)\n",
+                    round + 1, frames, seconds, rates.back(),
+                    repo ? repo->currentMessages().size() : 0U, unread);
+        std::fflush(stdout);
+    }
+    std::sort(rates.begin(), rates.end());
+    const double median = rates[rates.size() / 2];
+    std::printf("median ingest: %.0f frames/s (target >= 50000)\n", median);
+    std::fflush(stdout);
+    counted.dispose();
+    unreadCount.dispose();
+    std::_Exit(median >= 50000 ? 0 : 3);
+}
