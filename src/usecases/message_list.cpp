@@ -111,8 +111,12 @@ std::vector<Message> MessageStore::unread() const {
 }
 
 void MessageStore::append(Message m) {
+    byId_.emplace(m.id, log_->size());
+    push(std::move(m));
+}
+
+void MessageStore::push(Message m) {
     const std::size_t slot = log_->size();
-    byId_.emplace(m.id, slot);
     if (m.randomId != 0) {
         byRandom_[RandomKey{m.randomId, m.type}].push_back(slot);
     }
@@ -125,7 +129,8 @@ bool MessageStore::removeId(const std::string& id) {
     if (it == byId_.end()) {
         return false;
     }
-    removeSlot(it->second);
+    removeSlot(it);
+    compactIfSparse();
     return true;
 }
 
@@ -134,28 +139,35 @@ bool MessageStore::removeFirstMatch(const Message& m) {
     if (!slot) {
         return false;
     }
-    removeSlot(*slot);
+    removeSlot(byId_.find(log_->at(*slot).message->id));
+    compactIfSparse();
     return true;
 }
 
 void MessageStore::replace(Message m) {
     if (const auto it = byId_.find(m.id); it != byId_.end()) {
-        removeSlot(it);
-    } else if (const auto slot = firstMatchSlot(m)) {
-        removeSlot(*slot);
+        // Same id: the index entry moves to the new slot instead of being remade.
+        retire(it->second);
+        it->second = log_->size();
+        push(std::move(m));
+    } else {
+        if (const auto slot = firstMatchSlot(m)) {
+            removeSlot(byId_.find(log_->at(*slot).message->id));
+        }
+        append(std::move(m));
     }
-    append(std::move(m));
-}
-
-void MessageStore::removeSlot(std::size_t slot) {
-    removeSlot(byId_.find(log_->at(slot).message->id));
+    compactIfSparse();
 }
 
 void MessageStore::removeSlot(std::unordered_map<std::string, std::size_t>::iterator byId) {
     const std::size_t slot = byId->second;
+    byId_.erase(byId);
+    retire(slot);
+}
+
+void MessageStore::retire(std::size_t slot) {
     auto& entry = log_->at(slot);
     const Message& message = *entry.message;
-    byId_.erase(byId);
     if (message.randomId != 0) {
         const auto it = byRandom_.find(RandomKey{message.randomId, message.type});
         if (it != byRandom_.end()) {
@@ -167,7 +179,6 @@ void MessageStore::removeSlot(std::unordered_map<std::string, std::size_t>::iter
     }
     entry.removedAt = ++version_;
     --live_;
-    compactIfSparse();
 }
 
 void MessageStore::compactIfSparse() {

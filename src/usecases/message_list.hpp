@@ -176,8 +176,12 @@ private:
     };
 
     [[nodiscard]] std::optional<std::size_t> firstMatchSlot(const Message& m) const;
-    void removeSlot(std::size_t slot);
+    // Appends without the id index entry.
+    void push(Message m);
+    // Drops the slot from the id index and retires it.
     void removeSlot(std::unordered_map<std::string, std::size_t>::iterator byId);
+    // Stamps the slot removed and drops it from the randomId index.
+    void retire(std::size_t slot);
     void compactIfSparse();
 
     std::shared_ptr<detail::MessageLog> log_;

@@ -30,6 +30,9 @@ public:
     static RtsService& shared();
 
     explicit RtsService(ConversationContext& ctx, ReadDialog readDialog = nullptr);
+    // Its pipelines refer to it: it stays where it was made.
+    RtsService(const RtsService&) = delete;
+    RtsService& operator=(const RtsService&) = delete;
 
     void onMessage(const std::string& text) override;
 

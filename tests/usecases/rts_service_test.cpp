@@ -1,6 +1,7 @@
 // Dispatch of real-time frames to the repositories.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "tests/usecases/support/conversation_fixture.hpp"
@@ -165,6 +166,45 @@ TEST_F(RtsServiceTest, ChatPopupIsMergedThenAnnounced) {
     rts.onMessage(frame("conversation", dialogJson("d1", "popup_chat")));
     EXPECT_EQ(listedWhenAnnounced, (std::vector<std::size_t>{1}));
     EXPECT_EQ(dialogIds(), (Ids{"d1"}));
+}
+
+TEST_F(RtsServiceTest, MutatedFramesNeverBreakDispatch) {
+    const std::vector<std::string> seeds = {
+        frame("conversation_reply.1.2", messageJson("m1", "c1", "7")),
+        frame("conversation_typing", JsonValue(JsonObject{{"conversation", JsonValue("c1")},
+                                                          {"admin", JsonValue(JsonObject{{"id", JsonValue(7)}})}})),
+        frame("conversation", popupPayload("p1", "sdk")),
+        frame("conversation", dialogJson("d1", "popup_chat")),
+    };
+    std::uint64_t state = 0x9e3779b97f4a7c15ULL;
+    auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    for (int round = 0; round < 4000; ++round) {
+        std::string text = seeds[next() % seeds.size()];
+        const auto edits = 1 + next() % 4;
+        for (std::uint64_t e = 0; e < edits && !text.empty(); ++e) {
+            const auto at = static_cast<std::size_t>(next() % text.size());
+            switch (next() % 3) {
+                case 0: text[at] = static_cast<char>(next() % 256); break;
+                case 1: text.erase(at, 1 + next() % 8); break;
+                default: text.insert(at, text.substr(at, 1 + next() % 8)); break;
+            }
+        }
+        currentState.isOpen.onNext(round % 2 == 0);
+        rts.onMessage(text);
+    }
+    scheduler->advance(std::chrono::hours(24 * 366 * 11));
+    // Still consistent: every listed dialog id is unique and the counters agree.
+    auto ids = dialogIds();
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
+    for (const auto& d : dialogs.dialogs.value()) {
+        EXPECT_GE(d.userUnreadCount, 0);
+    }
 }
 
 class PopupExpiryTest : public RtsServiceTest {
