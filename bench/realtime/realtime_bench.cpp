@@ -41,7 +41,7 @@ int fail(const char* what) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::size_t frames = argc > 1 ? std::max(1L, std::atol(argv[1])) : 100000;
+    const std::size_t frames = argc > 1 ? static_cast<std::size_t>(std::max(1L, std::atol(argv[1]))) : 100000;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
 
     std::string error;

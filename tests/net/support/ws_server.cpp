@@ -21,7 +21,7 @@ namespace beast = boost::beast;
 namespace websocket = beast::websocket;
 using tcp = asio::ip::tcp;
 
-namespace {
+namespace ws_detail {
 
 struct Outgoing {
     enum class Kind { text, binary, ping } kind;
@@ -69,7 +69,8 @@ class Conn : public std::enable_shared_from_this<Conn> {
     bool closed = false;
 };
 
-}  // namespace
+}  // namespace ws_detail
+using namespace ws_detail;  // NOLINT(google-build-using-namespace)
 
 struct WsServer::State : std::enable_shared_from_this<WsServer::State> {
     asio::io_context ioc{1};
