@@ -38,6 +38,8 @@ struct BusError {
     ~BusError() { sd_bus_error_free(&error); }
 };
 
+constexpr std::size_t kKeptDelivered = 100;
+
 struct Shown {
     Notification notification;
     std::optional<std::uint32_t> busId;  // the service's id, when it was shown
@@ -149,6 +151,11 @@ void DesktopNotificationCenter::add(NotificationRequest request) {
     // The desktop shows it at once: a one-second trigger is not worth a timer thread.
     const auto busId = state_->notify(request.content);
     state_->delivered.push_back({{std::move(request), std::chrono::system_clock::now()}, busId});
+    // Every operator reply may come here; the desktop keeps only recent ones too.
+    if (state_->delivered.size() > kKeptDelivered) {
+        state_->delivered.erase(state_->delivered.begin(),
+                                state_->delivered.end() - static_cast<std::ptrdiff_t>(kKeptDelivered));
+    }
 }
 
 void DesktopNotificationCenter::getDeliveredNotifications(

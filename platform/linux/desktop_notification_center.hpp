@@ -1,6 +1,6 @@
 // The desktop notification centre: shows each scheduled notification through the
 // freedesktop notification service on the session bus and remembers what it
-// delivered, so the library can list and remove it.
+// delivered (the newest 100), so the library can list and remove it.
 //
 // Without a session bus (a server, CI) it still remembers, shows nothing, and
 // says so once on the console. Threading: any thread; calls are serialised.
