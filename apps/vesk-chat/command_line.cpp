@@ -11,7 +11,11 @@ const char* const kUsage =
     "Without an API URL the development server runs in-process and its demo app is used.\n"
     "Commands (one per line): setup [apiKey] | auth <userId> <userAuthKey> | logout |\n"
     "  prop [--op <operation>] <key> <value...> | event <name> [<params...>] |\n"
-    "  background | foreground | wait <ms> | quit\n";
+    "  background | foreground | wait <ms> | dialogs | messages <dialogId> |\n"
+    "  open <dialogId> | new | send <text...> | unread |\n"
+    "  kb settings|categories|articles <categoryId>|article <id>|search <text...> |\n"
+    "  integrations | push-token <token> | push-delete | show-push <payloadJson> |\n"
+    "  click-push <payloadJson> | quit\n";
 
 namespace {
 
