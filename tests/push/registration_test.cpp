@@ -199,15 +199,13 @@ TEST_F(RegistrationTest, ThePublicServiceForwardsOwnershipAndTaps) {
     EXPECT_TRUE(NorraNotificationService::canHandle(response.notification));
     EXPECT_FALSE(VeskNotificationService::canHandle(JsonValue("x")));
 
-    std::vector<SdkStep> steps;
-    rx::DisposeBag bag;
-    bag.insert(SdkApp::shared().sdkStepper.steps.asObservable().subscribe(
-        [&](SdkStep step) { steps.push_back(step); }));
+    CurrentStateRepository::shared().isOpen.onNext(false);
     response.notification.request.content.userInfo.set("conversation_id", JsonValue("c-5"));
     VeskNotificationService::shared().clickNotification(response);
     testing::testLoop().runPending();
-    EXPECT_EQ(steps, std::vector<SdkStep>{SdkStep::openChat});
+    EXPECT_TRUE(CurrentStateRepository::shared().isOpen.value());  // the chat opened
     EXPECT_EQ(CurrentStateRepository::shared().dialogId.value(), std::optional<std::string>("c-5"));
+    CurrentStateRepository::shared().isOpen.onNext(false);
     CurrentStateRepository::shared().dialogId.onNext(std::nullopt);
     keyValueStoreFactory()->standard()->remove("dialogId");
 }

@@ -26,12 +26,14 @@ void DevServerTest::SetUp() {
     std::string error;
     server = dev::DevServer::start({}, &error);
     ASSERT_TRUE(server) << error;
+    // Coming online restarts the sockets of earlier tests: let them aim at the
+    // previous (stopped) server, not record themselves on this one.
+    setReachabilitySource(reachability);
+    reachability->push(true);
     DeploymentValues values;
     values.apiUrl = server->apiBaseUrl();
     values.wssUrl = server->realtimeBaseUrl();  // each setup starts the user's socket
     configure(values);
-    setReachabilitySource(reachability);
-    reachability->push(true);
     MessengerRepository::shared().messenger.accept(std::nullopt);
     SdkApp::shared().networkSetting.accept(nullptr);
 }
