@@ -31,7 +31,7 @@ using MessagePtr = std::unique_ptr<sd_bus_message, MessageDeleter>;
 
 // Owns an sd_bus_error for the length of one call.
 struct BusError {
-    sd_bus_error error = SD_BUS_ERROR_NULL;
+    sd_bus_error error{};  // SD_BUS_ERROR_NULL, without its C compound literal
     BusError() = default;
     BusError(const BusError&) = delete;
     BusError& operator=(const BusError&) = delete;
