@@ -69,43 +69,11 @@ std::optional<Channel> channelFromRaw(std::string_view raw) {
 
 namespace json {
 
-Decoded<RtsResponse> Codec<RtsResponse>::decode(const JsonValue& value) {
-    auto object = requireObject(value, typeName());
-    if (!object) {
-        return unexpected(std::move(object).error());
-    }
-    const JsonObject& o = **object;
-    auto id = reqInt(o, "id");
-    if (!id) {
-        return unexpected(std::move(id).error());
-    }
-    auto channel = reqString(o, "channel");
-    if (!channel) {
-        return unexpected(std::move(channel).error());
-    }
-    auto message = anyMember(o, "message");
-    if (!message) {
-        return unexpected(std::move(message).error());
-    }
-    auto tag = reqString(o, "tag");
-    if (!tag) {
-        return unexpected(std::move(tag).error());
-    }
-    auto time = reqString(o, "time");
-    if (!time) {
-        return unexpected(std::move(time).error());
-    }
-    RtsResponse out;
-    out.id = *id;
-    out.channel = std::move(channel).value();
-    out.message = std::move(message).value();
-    out.tag = std::move(tag).value();
-    out.time = std::move(time).value();
-    return out;
-}
+namespace {
 
-Decoded<RtsMessage> Codec<RtsMessage>::decode(const JsonValue& value) {
-    auto object = requireObject(value, typeName());
+// "id", "channel" (as sent) and "message": what both views of the envelope need.
+Decoded<RtsMessage> decodeHead(const JsonValue& value, std::string_view typeName) {
+    auto object = requireObject(value, typeName);
     if (!object) {
         return unexpected(std::move(object).error());
     }
@@ -124,9 +92,43 @@ Decoded<RtsMessage> Codec<RtsMessage>::decode(const JsonValue& value) {
     }
     RtsMessage out;
     out.id = *id;
-    out.channel = firstPiece(*channel);
+    out.channel = std::move(channel).value();
     out.message = std::move(message).value();
     return out;
+}
+
+}  // namespace
+
+Decoded<RtsResponse> Codec<RtsResponse>::decode(const JsonValue& value) {
+    auto head = decodeHead(value, typeName());
+    if (!head) {
+        return unexpected(std::move(head).error());
+    }
+    const JsonObject& o = *value.object();
+    auto tag = reqString(o, "tag");
+    if (!tag) {
+        return unexpected(std::move(tag).error());
+    }
+    auto time = reqString(o, "time");
+    if (!time) {
+        return unexpected(std::move(time).error());
+    }
+    RtsResponse out;
+    out.id = head->id;
+    out.channel = std::move(head->channel);
+    out.message = std::move(head->message);
+    out.tag = std::move(tag).value();
+    out.time = std::move(time).value();
+    return out;
+}
+
+Decoded<RtsMessage> Codec<RtsMessage>::decode(const JsonValue& value) {
+    auto head = decodeHead(value, typeName());
+    if (!head) {
+        return unexpected(std::move(head).error());
+    }
+    head->channel = firstPiece(head->channel);
+    return head;
 }
 
 }  // namespace json
