@@ -67,32 +67,45 @@ bool operator==(const MessageList& a, const MessageList& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), b.end());
 }
 
-std::size_t MessageStore::RandomKeyHash::operator()(const RandomKey& key) const noexcept {
-    const std::size_t h = std::hash<std::int64_t>{}(key.randomId);
-    return h ^ (std::hash<std::string>{}(key.type) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+std::uint64_t MessageStore::idHash(const std::string& id) noexcept {
+    return std::hash<std::string>{}(id);
+}
+
+std::uint64_t MessageStore::randomHash(std::int64_t randomId, const std::string& type) noexcept {
+    // splitmix64's finaliser over the id, folded with the type's hash.
+    auto x = static_cast<std::uint64_t>(randomId) ^ std::hash<std::string>{}(type);
+    x = (x ^ (x >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    x = (x ^ (x >> 27)) * 0x94d049bb133111ebULL;
+    return x ^ (x >> 31);
 }
 
 MessageStore::MessageStore() : log_(std::make_shared<detail::MessageLog>()) {}
 
 MessageList MessageStore::snapshot() const { return {log_, log_->size(), version_, live_}; }
 
+std::size_t MessageStore::slotOfId(const std::string& id) const {
+    return byId_.find(idHash(id),
+                      [&](std::size_t slot) { return log_->at(slot).message->id == id; });
+}
+
 const Message* MessageStore::findById(const std::string& id) const {
-    const auto it = byId_.find(id);
-    return it == byId_.end() ? nullptr : log_->at(it->second).message.get();
+    const std::size_t slot = slotOfId(id);
+    return slot == detail::SlotIndex::kNone ? nullptr : log_->at(slot).message.get();
 }
 
 std::optional<std::size_t> MessageStore::firstMatchSlot(const Message& m) const {
-    std::optional<std::size_t> best;
-    if (const auto it = byId_.find(m.id); it != byId_.end()) {
-        best = it->second;
-    }
+    std::size_t best = slotOfId(m.id);
     if (m.randomId != 0) {
-        const auto it = byRandom_.find(RandomKey{m.randomId, m.type});
-        if (it != byRandom_.end() && !it->second.empty() && (!best || it->second.front() < *best)) {
-            best = it->second.front();
-        }
+        // Keys rarely repeat; when they do, the earliest slot is first in list order.
+        (void)byRandom_.find(randomHash(m.randomId, m.type), [&](std::size_t slot) {
+            const Message& held = *log_->at(slot).message;
+            if (slot < best && held.randomId == m.randomId && held.type == m.type) {
+                best = slot;
+            }
+            return false;
+        });
     }
-    return best;
+    return best == detail::SlotIndex::kNone ? std::nullopt : std::optional(best);
 }
 
 const Message* MessageStore::firstMatch(const Message& m) const {
@@ -111,25 +124,25 @@ std::vector<Message> MessageStore::unread() const {
 }
 
 void MessageStore::append(Message m) {
-    byId_.emplace(m.id, log_->size());
+    byId_.insert(idHash(m.id), log_->size());
     push(std::move(m));
 }
 
 void MessageStore::push(Message m) {
     const std::size_t slot = log_->size();
     if (m.randomId != 0) {
-        byRandom_[RandomKey{m.randomId, m.type}].push_back(slot);
+        byRandom_.insert(randomHash(m.randomId, m.type), slot);
     }
     log_->push(std::make_shared<const Message>(std::move(m)));
     ++live_;
 }
 
 bool MessageStore::removeId(const std::string& id) {
-    const auto it = byId_.find(id);
-    if (it == byId_.end()) {
+    const std::size_t slot = slotOfId(id);
+    if (slot == detail::SlotIndex::kNone) {
         return false;
     }
-    removeSlot(it);
+    removeSlot(slot);
     compactIfSparse();
     return true;
 }
@@ -139,29 +152,37 @@ bool MessageStore::removeFirstMatch(const Message& m) {
     if (!slot) {
         return false;
     }
-    removeSlot(byId_.find(log_->at(*slot).message->id));
+    removeSlot(*slot);
     compactIfSparse();
     return true;
 }
 
 void MessageStore::replace(Message m) {
-    if (const auto it = byId_.find(m.id); it != byId_.end()) {
-        // Same id: the index entry moves to the new slot instead of being remade.
-        retire(it->second);
-        it->second = log_->size();
+    const std::uint64_t hash = idHash(m.id);
+    const std::size_t next = log_->size();
+    std::size_t old = detail::SlotIndex::kNone;
+    // Same id: the index entry moves to the new slot instead of being remade.
+    const bool sameId = byId_.reassign(
+        hash,
+        [&](std::size_t slot) {
+            old = slot;
+            return log_->at(slot).message->id == m.id;
+        },
+        next);
+    if (sameId) {
+        retire(old);
         push(std::move(m));
     } else {
         if (const auto slot = firstMatchSlot(m)) {
-            removeSlot(byId_.find(log_->at(*slot).message->id));
+            removeSlot(*slot);
         }
         append(std::move(m));
     }
     compactIfSparse();
 }
 
-void MessageStore::removeSlot(std::unordered_map<std::string, std::size_t>::iterator byId) {
-    const std::size_t slot = byId->second;
-    byId_.erase(byId);
+void MessageStore::removeSlot(std::size_t slot) {
+    byId_.erase(idHash(log_->at(slot).message->id), slot);
     retire(slot);
 }
 
@@ -169,13 +190,7 @@ void MessageStore::retire(std::size_t slot) {
     auto& entry = log_->at(slot);
     const Message& message = *entry.message;
     if (message.randomId != 0) {
-        const auto it = byRandom_.find(RandomKey{message.randomId, message.type});
-        if (it != byRandom_.end()) {
-            std::erase(it->second, slot);
-            if (it->second.empty()) {
-                byRandom_.erase(it);
-            }
-        }
+        byRandom_.erase(randomHash(message.randomId, message.type), slot);
     }
     entry.removedAt = ++version_;
     --live_;
@@ -198,14 +213,9 @@ void MessageStore::compactIfSparse() {
             log_->push(slot.message);
         }
     }
-    for (auto& [id, slot] : byId_) {
-        slot = moved[slot];
-    }
-    for (auto& [key, slots] : byRandom_) {
-        for (auto& slot : slots) {
-            slot = moved[slot];
-        }
-    }
+    const auto renumber = [&moved](std::size_t slot) { return moved[slot]; };
+    byId_.remap(renumber);
+    byRandom_.remap(renumber);
 }
 
 void MessageStore::clear() {

@@ -21,11 +21,11 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
 #include "services/models/message.hpp"
+#include "usecases/slot_index.hpp"
 
 namespace vesk {
 
@@ -166,20 +166,15 @@ public:
     void clear();
 
 private:
-    struct RandomKey {
-        std::int64_t randomId;
-        std::string type;
-        friend bool operator==(const RandomKey&, const RandomKey&) = default;
-    };
-    struct RandomKeyHash {
-        std::size_t operator()(const RandomKey& key) const noexcept;
-    };
+    static std::uint64_t idHash(const std::string& id) noexcept;
+    static std::uint64_t randomHash(std::int64_t randomId, const std::string& type) noexcept;
 
+    [[nodiscard]] std::size_t slotOfId(const std::string& id) const;
     [[nodiscard]] std::optional<std::size_t> firstMatchSlot(const Message& m) const;
     // Appends without the id index entry.
     void push(Message m);
     // Drops the slot from the id index and retires it.
-    void removeSlot(std::unordered_map<std::string, std::size_t>::iterator byId);
+    void removeSlot(std::size_t slot);
     // Stamps the slot removed and drops it from the randomId index.
     void retire(std::size_t slot);
     void compactIfSparse();
@@ -187,9 +182,9 @@ private:
     std::shared_ptr<detail::MessageLog> log_;
     std::uint64_t version_ = 0;
     std::size_t live_ = 0;
-    std::unordered_map<std::string, std::size_t> byId_;
-    // Slots in ascending order: the front is the first in list order.
-    std::unordered_map<RandomKey, std::vector<std::size_t>, RandomKeyHash> byRandom_;
+    detail::SlotIndex byId_;
+    // By (randomId, type); several slots may share a key.
+    detail::SlotIndex byRandom_;
 };
 
 }  // namespace vesk
