@@ -55,28 +55,30 @@ const std::string& UserService::sessionId() const {
     return sessionId_;
 }
 
+// Both are read once: they do not change while the process runs, and every
+// connect sends them.
 std::string UserService::systemVersion() {
-    utsname names{};
-    if (::uname(&names) != 0) {
-        return "unknown";
-    }
-    return names.release;
+    static const std::string version = [] {
+        utsname names{};
+        return ::uname(&names) == 0 ? std::string(names.release) : std::string("unknown");
+    }();
+    return version;
 }
 
 std::string UserService::deviceName() {
-    std::array<char, 256> name{};
-    if (::gethostname(name.data(), name.size() - 1) != 0) {
-        return "unknown";
-    }
-    return name.data();
+    static const std::string name = [] {
+        std::array<char, 256> host{};
+        return ::gethostname(host.data(), host.size() - 1) == 0 ? std::string(host.data())
+                                                                 : std::string("unknown");
+    }();
+    return name;
 }
 
 Expected<Result<UserSession>> UserService::mapConnectReply(long status, std::string_view body) {
     if (status >= 400) {
         return errorReply<UserSession>(body);
     }
-    const auto value = JsonValue::parse(body);
-    const JsonValue parsed = value.value_or(JsonValue());
+    const JsonValue parsed = JsonValue::parse(body).value_or(JsonValue());
     auto user = json::Codec<User>::decode(parsed);
     if (!user) {
         return Result<UserSession>::failure(UIRepresentableError::custom(

@@ -215,17 +215,18 @@ std::optional<JsonValue> JsonValue::parse(std::string_view text) {
     boost::json::parse_options options;
     options.max_depth = kMaxDepth;
     boost::system::error_code ec;
-    boost::json::value parsed;
     try {
-        parsed = boost::json::parse(boost::json::string_view(text.data(), text.size()), ec, &arena,
-                                    options);
+        // Constructed, not assigned: assigning into a value on the default
+        // storage would copy the whole tree out of the arena.
+        const boost::json::value parsed = boost::json::parse(
+            boost::json::string_view(text.data(), text.size()), ec, &arena, options);
+        if (ec) {
+            return std::nullopt;
+        }
+        return fromBoost(parsed);
     } catch (const std::exception&) {
         return std::nullopt;  // allocation failure on absurd input
     }
-    if (ec) {
-        return std::nullopt;
-    }
-    return fromBoost(parsed);
 }
 
 std::string JsonValue::encode() const {
