@@ -18,6 +18,7 @@
 #include <boost/beast/websocket.hpp>
 #include <boost/beast/websocket/ssl.hpp>
 #include <cctype>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <type_traits>
@@ -170,7 +171,8 @@ class Session final : public Connection, public std::enable_shared_from_this<Ses
     using Ws = websocket::stream<Next>;
 
 public:
-    Session(asio::io_context& ioc, ssl::context& tls, ConnectionId id, Endpoint endpoint,
+    // `tls` is used only when Tls is true.
+    Session(asio::io_context& ioc, ssl::context* tls, ConnectionId id, Endpoint endpoint,
             std::chrono::milliseconds timeout, std::shared_ptr<const Reporter> reporter)
         : id_(id),
           endpoint_(std::move(endpoint)),
@@ -179,7 +181,7 @@ public:
           resolver_(ioc),
           forceTimer_(ioc) {
         if constexpr (Tls) {
-            ws_.emplace(ioc, tls);
+            ws_.emplace(ioc, *tls);
         } else {
             static_cast<void>(tls);
             ws_.emplace(ioc);
@@ -374,10 +376,6 @@ public:
         sink_->onEvent = std::move(onEvent);
         sink_->onText = std::move(onText);
         reporter_ = std::make_shared<const Reporter>(executor, sink_, maxMessage);
-        beast::error_code ignored;
-        tls_.set_default_verify_paths(ignored);
-        tls_.set_verify_mode(ssl::verify_peer, ignored);
-        SSL_CTX_set_min_proto_version(tls_.native_handle(), TLS1_2_VERSION);
         thread_ = std::thread([this] { ioc_.run(); });
     }
 
@@ -407,10 +405,10 @@ public:
                 return;
             }
             if (endpoint->tls) {
-                current_ = std::make_shared<Session<true>>(ioc_, tls_, id, std::move(*endpoint),
+                current_ = std::make_shared<Session<true>>(ioc_, &tls(), id, std::move(*endpoint),
                                                            request.timeout, reporter_);
             } else {
-                current_ = std::make_shared<Session<false>>(ioc_, tls_, id, std::move(*endpoint),
+                current_ = std::make_shared<Session<false>>(ioc_, nullptr, id, std::move(*endpoint),
                                                             request.timeout, reporter_);
             }
             current_->start();
@@ -428,7 +426,21 @@ public:
     }
 
 private:
-    ssl::context tls_{ssl::context::tls_client};
+    // Made on the first wss:// connect, on the I/O thread: a new context and
+    // the system trust store cost milliseconds, which neither the caller's
+    // thread nor a plain ws:// socket should pay.
+    ssl::context& tls() {
+        if (!tls_) {
+            tls_.emplace(ssl::context::tls_client);
+            beast::error_code ignored;
+            tls_->set_default_verify_paths(ignored);
+            tls_->set_verify_mode(ssl::verify_peer, ignored);
+            SSL_CTX_set_min_proto_version(tls_->native_handle(), TLS1_2_VERSION);
+        }
+        return *tls_;
+    }
+
+    std::optional<ssl::context> tls_;  // I/O thread only
     asio::io_context ioc_{1};
     std::shared_ptr<Sink> sink_;
     std::shared_ptr<const Reporter> reporter_;
