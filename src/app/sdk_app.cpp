@@ -60,15 +60,23 @@ SdkApp::SdkApp(std::shared_ptr<KeyValueStore> appGroupStore)
     // Each operator reply may become a local notification.
     disposeBag.insert(RtsService::shared().newMessage.asObservable().subscribe(
         [](const Message& message) { pushNotificationService().addNotification(message); }));
+    // The socket restarts on the next turn of the main executor: whoever
+    // changed the settings (setup, auth, logout) reports to the host first, and
+    // a burst of changes restarts it once, for the last of them.
     disposeBag.insert(networkSetting.asObservable().subscribe([this, rts](const NetworkSettingsPtr& settings) {
         if (!settings) {
             return;
         }
-        rtsManager->stopRtsAll();
-        rtsManager->startRts(settings,
-                             {Channel::conversationReply, Channel::conversationTyping,
-                              Channel::conversation},
-                             rts);
+        mainExecutor()->post([this, rts, settings] {
+            if (networkSetting.value() != settings) {
+                return;
+            }
+            rtsManager->stopRtsAll();
+            rtsManager->startRts(settings,
+                                 {Channel::conversationReply, Channel::conversationTyping,
+                                  Channel::conversation},
+                                 rts);
+        });
     }));
 
     auto store = appGroupStore_;
