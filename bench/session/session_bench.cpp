@@ -63,7 +63,9 @@ public:
     bool run(int count, std::vector<double>& samples) { return run(count, samples, mainCpu); }
     bool run(int count, std::vector<double>& samples, std::vector<double>& cpu) {
         for (int i = 0; i < count; ++i) {
-            // A fresh facade and store each time: every setup saves a new anonymous user.
+            // A fresh facade and store each time. The connect carries the token the
+            // process already holds, so the server answers with the same user, and
+            // each setup saves it into its empty store.
             vesk::Vesk vesk(vesk::VeskOptions{scheduler_, vesk::makeInMemoryKeyValueStore()});
             loop_->runPending();
             bool done = false;
