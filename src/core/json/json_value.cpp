@@ -91,7 +91,12 @@ JsonValue fromBoost(const boost::json::value& v) {
         case boost::json::kind::uint64:
             return JsonValue(static_cast<double>(v.get_uint64()));
         case boost::json::kind::double_: {
-            const double d = v.get_double();
+            double d = v.get_double();
+            // JSON has no NaN. Boost.JSON 1.81 gives one for a zero with an
+            // exponent above 308 ("0e400"), which is zero.
+            if (std::isnan(d)) {
+                d = 0.0;
+            }
             if (auto i = exactInteger(d)) {
                 return JsonValue(*i);
             }
