@@ -321,9 +321,10 @@ void HttpClient::Impl::collectFinished() {
         }
         Active active = std::move(it->second);
         active_.erase(it);
-        Expected<HttpReply> outcome = active.transfer->finish(code);
         connections_.fetch_add(
             static_cast<std::uint64_t>(std::max(0L, active.transfer->newConnections())));
+        // The caller hears first; recycling the handle is not its wait.
+        post(id, active.completion, active.transfer->finish(code));
         // Reset before the transfer frees the lists and mime tree the handle points at.
         EasyHandle spent = active.transfer->releaseEasy();
         curl_easy_reset(spent.get());
@@ -331,7 +332,6 @@ void HttpClient::Impl::collectFinished() {
         if (idle_.size() < kMaxIdleHandles) {
             idle_.push_back(std::move(spent));
         }
-        post(id, active.completion, std::move(outcome));
     }
 }
 
