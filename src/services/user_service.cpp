@@ -57,7 +57,7 @@ const std::string& UserService::sessionId() const {
 
 // Both are read once: they do not change while the process runs, and every
 // connect sends them.
-std::string UserService::systemVersion() {
+const std::string& UserService::systemVersion() {
     static const std::string version = [] {
         utsname names{};
         return ::uname(&names) == 0 ? std::string(names.release) : std::string("unknown");
@@ -65,7 +65,7 @@ std::string UserService::systemVersion() {
     return version;
 }
 
-std::string UserService::deviceName() {
+const std::string& UserService::deviceName() {
     static const std::string name = [] {
         std::array<char, 256> host{};
         return ::gethostname(host.data(), host.size() - 1) == 0 ? std::string(host.data())
@@ -135,10 +135,10 @@ Expected<Result<std::optional<UserSession>>> UserService::mapAuthReply(
 
 rx::Observable<Result<UserSession>> UserService::connect(const std::string& apiKey,
                                                          const std::string& version) const {
-    const auto target = UserTarget::connect(sessionId(), apiKey, true, false, false, false,
-                                            "iOS sdk " + version, "iOS " + systemVersion(),
-                                            deviceName(), "phone");
-    return requestRaw(target) | rx::flatMap([](const net::HttpReply& reply) {
+    auto target = UserTarget::connect(sessionId(), apiKey, true, false, false, false,
+                                      "iOS sdk " + version, "iOS " + systemVersion(),
+                                      deviceName(), "phone");
+    return requestRaw(std::move(target)) | rx::flatMap([](const net::HttpReply& reply) {
                return fromExpected(mapConnectReply(reply.status, reply.body));
            });
 }
@@ -146,8 +146,8 @@ rx::Observable<Result<UserSession>> UserService::connect(const std::string& apiK
 rx::Observable<Result<std::optional<UserSession>>> UserService::auth(
     const std::string& userId, const Messenger& messenger, const std::optional<User>& oldUser,
     const std::string& userAuthKey) const {
-    const auto target = UserTarget::auth(userId, hmacSha256Hex(userAuthKey, userId));
-    return requestRaw(target) |
+    auto target = UserTarget::auth(userId, hmacSha256Hex(userAuthKey, userId));
+    return requestRaw(std::move(target)) |
            rx::flatMap([messenger, oldUser](const net::HttpReply& reply) {
                return fromExpected(mapAuthReply(reply.status, reply.body, messenger, oldUser));
            });

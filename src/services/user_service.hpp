@@ -50,8 +50,8 @@ public:
         const std::optional<User>& oldUser);
 
     // The device as connect describes it: the kernel release and the host name.
-    static std::string systemVersion();
-    static std::string deviceName();
+    static const std::string& systemVersion();
+    static const std::string& deviceName();
 
 private:
     mutable std::string sessionId_;

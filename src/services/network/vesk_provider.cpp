@@ -1,5 +1,7 @@
 #include "services/network/vesk_provider.hpp"
 
+#include <algorithm>
+
 #include "core/config/info_plist.hpp"
 #include "core/config/library_bundles.hpp"
 #include "core/system_console.hpp"
@@ -98,19 +100,28 @@ std::string VeskProvider::url(const std::string& base, const TargetRequest& targ
     return net::percentEncode(text, kUrlQueryAllowed);
 }
 
-Parameters VeskProvider::connectionParams(const Parameters& parameters) const {
-    if (!settings_) {
-        return parameters;
+void VeskProvider::fillConnectionParams(Parameters& parameters) const {
+    const auto templated = [](const Parameters::Member& member) {
+        return member.second && member.second->isString() &&
+               member.second->string()->find('{') != std::string::npos;
+    };
+    // Values almost never hold a placeholder: copy only when one does.
+    if (!settings_ || std::none_of(parameters.begin(), parameters.end(), templated)) {
+        return;
     }
     Parameters out;
     out.reserve(parameters.size());
-    for (const auto& [key, value] : parameters) {
-        if (value && value->isString()) {
-            out.appendDistinct(key, JsonValue(fillPlaceholders(*value->string())));
-        } else {
-            out.appendDistinct(key, value);
-        }
+    for (const auto& member : parameters) {
+        out.appendDistinct(member.first, templated(member)
+                                             ? JsonValue(fillPlaceholders(*member.second->string()))
+                                             : member.second);
     }
+    parameters = std::move(out);
+}
+
+Parameters VeskProvider::connectionParams(const Parameters& parameters) const {
+    Parameters out = parameters;
+    fillConnectionParams(out);
     return out;
 }
 
@@ -141,7 +152,7 @@ Task VeskProvider::tokenizeTask(const TargetRequest& target) const {
             task.urlParameters = tokenize(task.urlParameters, target);
             break;
         case Task::Kind::requestCompositeParameters:
-            task.parameters = connectionParams(task.parameters);
+            fillConnectionParams(task.parameters);
             task.urlParameters = tokenize(task.urlParameters, target);
             break;
         case Task::Kind::requestPlain:

@@ -49,6 +49,7 @@ public:
 
 private:
     [[nodiscard]] std::string fillPlaceholders(std::string text) const;
+    void fillConnectionParams(Parameters& parameters) const;
 
     NetworkSettingsPtr settings_;
     bool logging_;

@@ -42,8 +42,8 @@ public:
     [[nodiscard]] const VeskProvider& provider() const noexcept { return provider_; }
 
     // The raw reply, for services that map it themselves.
-    [[nodiscard]] rx::Observable<net::HttpReply> requestRaw(const Target& target) const {
-        return sendRequest(client_, provider_, target);
+    [[nodiscard]] rx::Observable<net::HttpReply> requestRaw(Target target) const {
+        return sendRequest(client_, provider_, std::move(target));
     }
 
     // One Result of the envelope, or a failed stream (see mapReply).

@@ -7,19 +7,20 @@ UserTarget UserTarget::connect(const std::string& sessionId, const std::string& 
                                bool includePushDomains, const std::string& browser,
                                const std::string& os, const std::string& device,
                                const std::string& deviceType) {
-    Parameters body{
-        {"start_session_random_id", JsonValue(sessionId)},
-        {"api_key", JsonValue(apiKey)},
-        {"start_session", JsonValue(startSession)},
-        {"include_auto_events", JsonValue(includeAutoEvents)},
-        {"include_js_scripts", JsonValue(includeJsScripts)},
-        {"include_push_domain", JsonValue(includePushDomains)},
-        {"browser", JsonValue(browser)},
-        {"os", JsonValue(os)},
-        {"device", JsonValue(device)},
-        {"device_type", JsonValue(deviceType)},
-        {"token_type", JsonValue("usersdkios")},
-    };
+    // Built in place: an initializer list would copy every value once more.
+    Parameters body;
+    body.reserve(11);
+    body.appendDistinct("start_session_random_id", JsonValue(sessionId));
+    body.appendDistinct("api_key", JsonValue(apiKey));
+    body.appendDistinct("start_session", JsonValue(startSession));
+    body.appendDistinct("include_auto_events", JsonValue(includeAutoEvents));
+    body.appendDistinct("include_js_scripts", JsonValue(includeJsScripts));
+    body.appendDistinct("include_push_domain", JsonValue(includePushDomains));
+    body.appendDistinct("browser", JsonValue(browser));
+    body.appendDistinct("os", JsonValue(os));
+    body.appendDistinct("device", JsonValue(device));
+    body.appendDistinct("device_type", JsonValue(deviceType));
+    body.appendDistinct("token_type", JsonValue("usersdkios"));
     return makeTarget<UserTarget>("connect", net::HttpMethod::post, Task::composite(std::move(body)));
 }
 
