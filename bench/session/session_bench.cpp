@@ -3,7 +3,10 @@
 // fields, same query) made with a bare libcurl easy handle in the same run, and
 // through a network thread and back (the floor of the library's threading).
 // Also the main thread's CPU time per setup. Rounds alternate so outside load
-// hits every side alike.
+// hits every side alike, and every sample of every side starts after the same
+// idle pause: a core that has just idled wakes slower, and without the pause the
+// back-to-back bare requests would run on warm cores while each setup follows
+// the settling of the previous one's socket.
 //
 // Usage: vesk_session_bench [setups per side, default 400] [rounds, default 4]
 #include <curl/curl.h>
@@ -46,6 +49,13 @@ double p90(std::vector<double> samples) {
     return samples.empty() ? 0 : samples[samples.size() * 9 / 10];
 }
 
+// Outside every clock: handles what is queued, then leaves the main thread idle.
+constexpr auto kPause = std::chrono::milliseconds(1);
+
+void pause(vesk::RunLoop& loop) {
+    loop.runUntil([] { return false; }, kPause);
+}
+
 double threadCpuMicros() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -68,7 +78,7 @@ public:
             // process already holds, so the server answers with the same user, and
             // each setup saves it into its empty store.
             vesk::Vesk vesk(vesk::VeskOptions{scheduler_, vesk::makeInMemoryKeyValueStore()});
-            loop_->runPending();
+            pause(*loop_);
             bool done = false;
             bool ok = false;
             const auto start = Clock::now();
@@ -80,8 +90,9 @@ public:
             if (!ok) {
                 return false;
             }
-            // Each setup restarts the real-time socket; let it settle outside the
-            // clock, so one setup is timed, not the tail of the previous one.
+            // Each setup restarts the real-time socket; it opens outside the clock,
+            // and the next pause takes the client's side of it, so one setup is
+            // timed, not the tail of the previous one.
             const auto user = vesk::SdkApp::shared().networkSetting.value()->userId;
             loop_->runUntil([&] { return server_.realtimeSocketCount(user) == 1; },
                             std::chrono::seconds(30));
@@ -128,9 +139,10 @@ public:
     BareCurl(const BareCurl&) = delete;
     BareCurl& operator=(const BareCurl&) = delete;
 
-    bool run(int count, std::vector<double>& samples) {
+    bool run(vesk::RunLoop& loop, int count, std::vector<double>& samples) {
         for (int i = 0; i < count; ++i) {
             reply_.clear();
+            pause(loop);
             const auto start = Clock::now();
             const CURLcode code = curl_easy_perform(easy_);
             long status = 0;
@@ -180,6 +192,7 @@ public:
         for (int i = 0; i < count; ++i) {
             bool done = false;
             long status = 0;
+            pause(*loop_);
             const auto start = Clock::now();
             {
                 std::lock_guard lock(mutex_);
@@ -270,7 +283,7 @@ int main(int argc, char** argv) {
     std::vector<double> bareSamples;
     std::vector<double> handoffSamples;
     std::vector<double> warmup;
-    if (!facade.run(kWarmup, warmup) || !bare.run(kWarmup, warmup) ||
+    if (!facade.run(kWarmup, warmup) || !bare.run(*loop, kWarmup, warmup) ||
         !handoff.run(kWarmup, warmup)) {
         std::fprintf(stderr, "warm-up failed\n");
         return 1;
@@ -278,10 +291,12 @@ int main(int argc, char** argv) {
     facade.mainCpu.clear();
     for (int round = 0; round < rounds; ++round) {
         const bool ok = round % 2 == 0
-                            ? facade.run(perRound, facadeSamples) && bare.run(perRound, bareSamples) &&
+                            ? facade.run(perRound, facadeSamples) &&
+                                  bare.run(*loop, perRound, bareSamples) &&
                                   handoff.run(perRound, handoffSamples)
                             : handoff.run(perRound, handoffSamples) &&
-                                  bare.run(perRound, bareSamples) && facade.run(perRound, facadeSamples);
+                                  bare.run(*loop, perRound, bareSamples) &&
+                                  facade.run(perRound, facadeSamples);
         if (!ok) {
             std::fprintf(stderr, "a setup or request failed in round %d\n", round);
             return 1;
