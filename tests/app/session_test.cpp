@@ -107,7 +107,7 @@ TEST(ConnectReply, DecodesUserAndMessengerWithoutOptionalTexts) {
     EXPECT_TRUE(messenger.isPoweredByVisible);
     EXPECT_TRUE(messenger.isTelegramVisible);
     EXPECT_FALSE(messenger.vkText.has_value());
-    EXPECT_TRUE(messenger.connectData.object()->contains("app"));
+    EXPECT_TRUE(messenger.connectData->object()->contains("app"));
 }
 
 TEST(ConnectReply, OptionalTextOfAnotherTypeIsAbsent) {

@@ -97,7 +97,7 @@ Decoded<Messenger> Codec<Messenger>::decode(const JsonValue& body) {
     out.viberText = optString(s, "messenger_icon_viber_text");
     out.facebookText = optString(s, "messenger_icon_facebook_text");
     out.telegramText = optString(s, "messenger_icon_telegram_text");
-    out.connectData = *member(**requireObject(body, "Messenger"), "data");
+    out.connectData = SharedJson(*member(**requireObject(body, "Messenger"), "data"));
     return out;
 }
 

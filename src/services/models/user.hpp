@@ -2,8 +2,10 @@
 // decoded from the same connect reply body ({"meta":..., "data":{...}}).
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/json/decoding.hpp"
@@ -18,6 +20,31 @@ struct User {
     std::vector<std::string> conversationsUnread;
 
     friend bool operator==(const User&, const User&) = default;
+};
+
+// An immutable JSON tree shared by its copies; equal when the trees are. A
+// messenger passes through several relays on every connect, and copying the
+// whole reply tree each time showed in profiles.
+class SharedJson {
+public:
+    SharedJson() = default;
+    explicit SharedJson(JsonValue value)
+        : value_(std::make_shared<const JsonValue>(std::move(value))) {}
+
+    [[nodiscard]] const JsonValue& operator*() const { return value_ ? *value_ : empty(); }
+    [[nodiscard]] const JsonValue* operator->() const { return &**this; }
+
+    friend bool operator==(const SharedJson& a, const SharedJson& b) {
+        return a.value_ == b.value_ || *a == *b;
+    }
+
+private:
+    static const JsonValue& empty() {
+        static const JsonValue none;
+        return none;
+    }
+
+    std::shared_ptr<const JsonValue> value_;
 };
 
 struct Messenger {
@@ -35,7 +62,7 @@ struct Messenger {
     std::optional<std::string> viberText;
     std::optional<std::string> facebookText;
     std::optional<std::string> telegramText;
-    JsonValue connectData;  // the whole of "data"
+    SharedJson connectData;  // the whole of "data"
 
     friend bool operator==(const Messenger&, const Messenger&) = default;
 };
