@@ -66,15 +66,12 @@ void Vesk::Impl::setup(const std::string& apiKey, SuccessHandler successHandler,
         return;
     }
     std::weak_ptr<Impl> weak = weak_from_this();
+    const auto online = [](ReachabilityService::Status s) {
+        return s == ReachabilityService::Status::online;
+    };
     const auto chain =
-        rx::just(rx::Unit{}) | rx::flatMap([](rx::Unit) {
-            return ReachabilityService::shared().isReachable.asObservable() |
-                   rx::filter([](ReachabilityService::Status s) {
-                       return s == ReachabilityService::Status::online;
-                   }) |
-                   rx::take(1);
-        }) |
-        rx::flatMap([weak, apiKey](ReachabilityService::Status) {
+        ReachabilityService::shared().isReachable.asObservable() | rx::filter(online) |
+        rx::take(1) | rx::flatMap([weak, apiKey](ReachabilityService::Status) {
             auto self = weak.lock();
             if (!self || !self->userService) {
                 return rx::empty<Result<UserSession>>();
