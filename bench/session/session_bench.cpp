@@ -1,7 +1,8 @@
 // Median time from Vesk::setup to its success handler against the in-process
 // development server, and the median of the same connect request (same form
-// fields, same query) made with a bare libcurl easy handle in the same run, and
-// through a network thread and back (the floor of the library's threading).
+// fields, same query) made with a bare libcurl easy handle in the same run,
+// through a network thread and back (the floor of the library's threading), and
+// through the library's HTTP client alone.
 // Also the main thread's CPU time per setup. Rounds alternate so outside load
 // hits every side alike, and every sample of every side starts after the same
 // idle pause: a core that has just idled wakes slower, and without the pause the
@@ -26,6 +27,7 @@
 #include "app/reachability_service.hpp"
 #include "app/sdk_app.hpp"
 #include "core/virtual_scheduler.hpp"
+#include "net/http_client.hpp"
 #include "net/url_encoding.hpp"
 #include "services/user_service.hpp"
 #include "tools/devserver/dev_server.hpp"
@@ -110,22 +112,29 @@ private:
     std::shared_ptr<vesk::VirtualScheduler> scheduler_ = std::make_shared<vesk::VirtualScheduler>();
 };
 
+// The connect request a setup sends, with a fixed session id and no token.
+vesk::net::HttpRequest connectRequest(const std::string& apiUrl, const std::string& key) {
+    vesk::net::Parameters fields{{"api_key", key},
+                                 {"browser", "iOS sdk 1.0.33"},
+                                 {"device", vesk::UserService::deviceName()},
+                                 {"device_type", "phone"},
+                                 {"include_auto_events", "0"},
+                                 {"include_js_scripts", "0"},
+                                 {"include_push_domain", "0"},
+                                 {"os", "iOS " + vesk::UserService::systemVersion()},
+                                 {"start_session", "1"},
+                                 {"start_session_random_id", "0123456789ABCDEF0123456789ABCDEF"},
+                                 {"token_type", "usersdkios"}};
+    return vesk::net::HttpRequest::post(apiUrl + "connect", vesk::net::FormBody{std::move(fields)},
+                                        {{"auth_token", ""}, {"id_as_string", "1"}});
+}
+
 class BareCurl {
 public:
     BareCurl(const std::string& apiUrl, const std::string& key) : easy_(curl_easy_init()) {
-        const vesk::net::Parameters query{{"auth_token", ""}, {"id_as_string", "1"}};
-        url_ = vesk::net::appendQuery(apiUrl + "connect", query);
-        body_ = vesk::net::encodeForm({{"api_key", key},
-                                       {"browser", "iOS sdk 1.0.33"},
-                                       {"device", vesk::UserService::deviceName()},
-                                       {"device_type", "phone"},
-                                       {"include_auto_events", "0"},
-                                       {"include_js_scripts", "0"},
-                                       {"include_push_domain", "0"},
-                                       {"os", "iOS " + vesk::UserService::systemVersion()},
-                                       {"start_session", "1"},
-                                       {"start_session_random_id", "0123456789ABCDEF0123456789ABCDEF"},
-                                       {"token_type", "usersdkios"}});
+        const auto request = connectRequest(apiUrl, key);
+        url_ = request.fullUrl();
+        body_ = vesk::net::encodeForm(std::get<vesk::net::FormBody>(request.body).fields);
         curl_easy_setopt(easy_, CURLOPT_URL, url_.c_str());
         curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(easy_, CURLOPT_POSTFIELDS, body_.c_str());
@@ -251,6 +260,39 @@ private:
     std::thread thread_;
 };
 
+// The library's HTTP client alone: its network thread, easy handle set-up and
+// delivery on the main run loop, without the setup around it.
+class LibraryClient {
+public:
+    LibraryClient(std::shared_ptr<vesk::RunLoop> loop, const std::string& apiUrl,
+                  const std::string& key)
+        : loop_(std::move(loop)), client_(*loop_), request_(connectRequest(apiUrl, key)) {}
+
+    bool run(int count, std::vector<double>& samples) {
+        for (int i = 0; i < count; ++i) {
+            bool done = false;
+            long status = 0;
+            pause(*loop_);
+            const auto start = Clock::now();
+            client_.send(request_, [&](vesk::Expected<vesk::net::HttpReply> reply) {
+                status = reply ? reply->status : 0;
+                done = true;
+            });
+            loop_->runUntil([&] { return done; }, std::chrono::seconds(30));
+            samples.push_back(Micros(Clock::now() - start).count());
+            if (status != 200) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    std::shared_ptr<vesk::RunLoop> loop_;
+    vesk::net::HttpClient client_;
+    vesk::net::HttpRequest request_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -279,12 +321,14 @@ int main(int argc, char** argv) {
     Facade facade(loop, server->demoApiKey(), *server);
     BareCurl bare(server->apiBaseUrl(), server->demoApiKey());
     HandoffCurl handoff(loop, server->apiBaseUrl(), server->demoApiKey());
+    LibraryClient client(loop, server->apiBaseUrl(), server->demoApiKey());
     std::vector<double> facadeSamples;
     std::vector<double> bareSamples;
     std::vector<double> handoffSamples;
+    std::vector<double> clientSamples;
     std::vector<double> warmup;
     if (!facade.run(kWarmup, warmup) || !bare.run(*loop, kWarmup, warmup) ||
-        !handoff.run(kWarmup, warmup)) {
+        !handoff.run(kWarmup, warmup) || !client.run(kWarmup, warmup)) {
         std::fprintf(stderr, "warm-up failed\n");
         return 1;
     }
@@ -293,8 +337,10 @@ int main(int argc, char** argv) {
         const bool ok = round % 2 == 0
                             ? facade.run(perRound, facadeSamples) &&
                                   bare.run(*loop, perRound, bareSamples) &&
-                                  handoff.run(perRound, handoffSamples)
-                            : handoff.run(perRound, handoffSamples) &&
+                                  handoff.run(perRound, handoffSamples) &&
+                                  client.run(perRound, clientSamples)
+                            : client.run(perRound, clientSamples) &&
+                                  handoff.run(perRound, handoffSamples) &&
                                   bare.run(*loop, perRound, bareSamples) &&
                                   facade.run(perRound, facadeSamples);
         if (!ok) {
@@ -312,6 +358,8 @@ int main(int argc, char** argv) {
     std::printf("%-28s %10.1f %10.1f\n", "bare libcurl easy connect", b, p90(bareSamples));
     std::printf("%-28s %10.1f %10.1f\n", "same, multi thread + post", median(handoffSamples),
                 p90(handoffSamples));
+    std::printf("%-28s %10.1f %10.1f\n", "library HTTP client alone", median(clientSamples),
+                p90(clientSamples));
     std::printf("%-28s %10.1f %10.1f\n", "setup: main-thread CPU", median(facade.mainCpu),
                 p90(facade.mainCpu));
     std::printf("median ratio (setup / bare): %.2f (target <= 2)\n", b > 0 ? a / b : 0.0);
