@@ -78,13 +78,13 @@ Expected<Result<UserSession>> UserService::mapConnectReply(long status, std::str
     if (status >= 400) {
         return errorReply<UserSession>(body);
     }
-    const JsonValue parsed = JsonValue::parse(body).value_or(JsonValue());
+    JsonValue parsed = JsonValue::parse(body).value_or(JsonValue());
     auto user = json::Codec<User>::decode(parsed);
     if (!user) {
         return Result<UserSession>::failure(UIRepresentableError::custom(
             "connect(withKey: withVersion:) Ошибка десериализации модели User"));
     }
-    auto messenger = json::Codec<Messenger>::decode(parsed);
+    auto messenger = json::Codec<Messenger>::decode(std::move(parsed));
     if (!messenger) {
         return Result<UserSession>::failure(UIRepresentableError::custom(
             "connect(withKey: withVersion:) Ошибка десериализации модели Messenger"));

@@ -108,6 +108,13 @@ TEST(ConnectReply, DecodesUserAndMessengerWithoutOptionalTexts) {
     EXPECT_TRUE(messenger.isTelegramVisible);
     EXPECT_FALSE(messenger.vkText.has_value());
     EXPECT_TRUE(messenger.connectData->object()->contains("app"));
+    // The connect path takes the tree; decoding from a tree that stays copies it.
+    const auto tree = JsonValue::parse(connectBody(R"(,"messenger_show_powered_by":true)"));
+    ASSERT_TRUE(tree);
+    const auto copied = json::Codec<Messenger>::decode(*tree);
+    ASSERT_TRUE(copied);
+    EXPECT_EQ(*copied, messenger);
+    EXPECT_EQ(*copied->connectData, tree->object()->find("data")->value());
 }
 
 TEST(ConnectReply, OptionalTextOfAnotherTypeIsAbsent) {

@@ -66,7 +66,10 @@ Decoded<User> Codec<User>::decode(const JsonValue& body) {
     return out;
 }
 
-Decoded<Messenger> Codec<Messenger>::decode(const JsonValue& body) {
+namespace {
+
+// Every field but the connect data.
+Decoded<Messenger> messengerFields(const JsonValue& body) {
     VESK_TRY(data, dataOf(body, "Messenger"));
     VESK_TRY(app, objectMember(**data, "app"));
     const JsonObject& a = **app;
@@ -97,7 +100,24 @@ Decoded<Messenger> Codec<Messenger>::decode(const JsonValue& body) {
     out.viberText = optString(s, "messenger_icon_viber_text");
     out.facebookText = optString(s, "messenger_icon_facebook_text");
     out.telegramText = optString(s, "messenger_icon_telegram_text");
-    out.connectData = SharedJson(*member(**requireObject(body, "Messenger"), "data"));
+    return out;
+}
+
+}  // namespace
+
+Decoded<Messenger> Codec<Messenger>::decode(const JsonValue& body) {
+    auto out = messengerFields(body);
+    if (out) {
+        out->connectData = SharedJson(*member(*body.object(), "data"));
+    }
+    return out;
+}
+
+Decoded<Messenger> Codec<Messenger>::decode(JsonValue&& body) {
+    auto out = messengerFields(body);
+    if (out) {
+        out->connectData = SharedJson(std::move(**body.object()->find("data")));
+    }
     return out;
 }
 

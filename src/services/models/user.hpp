@@ -85,6 +85,8 @@ struct Codec<User> {
 template <>
 struct Codec<Messenger> {
     static Decoded<Messenger> decode(const JsonValue& body);
+    // Takes the reply's "data" tree instead of copying it.
+    static Decoded<Messenger> decode(JsonValue&& body);
     static std::string typeName() { return "Messenger"; }
 };
 
