@@ -58,6 +58,23 @@ void pause(vesk::RunLoop& loop) {
     loop.runUntil([] { return false; }, kPause);
 }
 
+// One sample after the pause: from `begin` handing over its report until the
+// report arrives on the main run loop; true for an HTTP 200.
+template <class Begin>
+bool timeOne(vesk::RunLoop& loop, std::vector<double>& samples, Begin begin) {
+    bool done = false;
+    long status = 0;
+    pause(loop);
+    const auto start = Clock::now();
+    begin([&](long s) {
+        status = s;
+        done = true;
+    });
+    loop.runUntil([&] { return done; }, std::chrono::seconds(30));
+    samples.push_back(Micros(Clock::now() - start).count());
+    return status == 200;
+}
+
 double threadCpuMicros() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
@@ -199,21 +216,14 @@ public:
 
     bool run(int count, std::vector<double>& samples) {
         for (int i = 0; i < count; ++i) {
-            bool done = false;
-            long status = 0;
-            pause(*loop_);
-            const auto start = Clock::now();
-            {
-                std::lock_guard lock(mutex_);
-                onDone_ = [&](long s) {
-                    status = s;
-                    done = true;
-                };
-            }
-            curl_multi_wakeup(multi_);
-            loop_->runUntil([&] { return done; }, std::chrono::seconds(30));
-            samples.push_back(Micros(Clock::now() - start).count());
-            if (status != 200) {
+            const bool ok = timeOne(*loop_, samples, [this](std::function<void(long)> report) {
+                {
+                    std::lock_guard lock(mutex_);
+                    onDone_ = std::move(report);
+                }
+                curl_multi_wakeup(multi_);
+            });
+            if (!ok) {
                 return false;
             }
         }
@@ -270,17 +280,12 @@ public:
 
     bool run(int count, std::vector<double>& samples) {
         for (int i = 0; i < count; ++i) {
-            bool done = false;
-            long status = 0;
-            pause(*loop_);
-            const auto start = Clock::now();
-            client_.send(request_, [&](vesk::Expected<vesk::net::HttpReply> reply) {
-                status = reply ? reply->status : 0;
-                done = true;
+            const bool ok = timeOne(*loop_, samples, [this](std::function<void(long)> report) {
+                client_.send(request_, [report](vesk::Expected<vesk::net::HttpReply> reply) {
+                    report(reply ? reply->status : 0);
+                });
             });
-            loop_->runUntil([&] { return done; }, std::chrono::seconds(30));
-            samples.push_back(Micros(Clock::now() - start).count());
-            if (status != 200) {
+            if (!ok) {
                 return false;
             }
         }
