@@ -64,21 +64,52 @@ bool isValidUtf8(std::string_view s) {
     return true;
 }
 
+// Encodes into `out` directly: forms and queries are built on every request,
+// and a temporary per name and value showed in profiles.
+void appendPercentEncoded(std::string& out, std::string_view text, std::string_view alsoAllowed) {
+    std::size_t kept = 0;  // start of the run of bytes kept as they are
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (isUnreserved(c) || alsoAllowed.find(text[i]) != std::string_view::npos) {
+            continue;
+        }
+        out.append(text.substr(kept, i - kept));
+        const char escape[3] = {'%', kHexDigits[c >> 4U], kHexDigits[c & 0x0FU]};
+        out.append(escape, sizeof escape);
+        kept = i + 1;
+    }
+    out.append(text.substr(kept));
+}
+
+// Enough when nothing needs escaping; a few growths otherwise.
+std::size_t encodedSizeHint(const Parameters& parameters) {
+    std::size_t size = 0;
+    for (const auto& [name, value] : parameters) {
+        size += name.size() + value.size() + 2;
+    }
+    return size;
+}
+
+void appendForm(std::string& out, const Parameters& parameters) {
+    out.reserve(out.size() + encodedSizeHint(parameters));
+    bool first = true;
+    for (const auto& [name, value] : parameters) {
+        if (!first) {
+            out.push_back('&');
+        }
+        first = false;
+        appendPercentEncoded(out, name, {});
+        out.push_back('=');
+        appendPercentEncoded(out, value, {});
+    }
+}
+
 }  // namespace
 
 std::string percentEncode(std::string_view text, std::string_view alsoAllowed) {
     std::string out;
     out.reserve(text.size());
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (isUnreserved(c) || alsoAllowed.find(ch) != std::string_view::npos) {
-            out.push_back(ch);
-        } else {
-            out.push_back('%');
-            out.push_back(kHexDigits[c >> 4U]);
-            out.push_back(kHexDigits[c & 0x0FU]);
-        }
-    }
+    appendPercentEncoded(out, text, alsoAllowed);
     return out;
 }
 
@@ -109,14 +140,7 @@ std::optional<std::string> percentDecode(std::string_view text) {
 
 std::string encodeForm(const Parameters& parameters) {
     std::string out;
-    for (const auto& [name, value] : parameters) {
-        if (!out.empty()) {
-            out.push_back('&');
-        }
-        out += percentEncode(name);
-        out.push_back('=');
-        out += percentEncode(value);
-    }
+    appendForm(out, parameters);
     return out;
 }
 
@@ -128,14 +152,16 @@ std::string appendQuery(std::string_view url, const Parameters& parameters) {
     const std::string_view base = url.substr(0, hash);
     const std::string_view fragment =
         hash == std::string_view::npos ? std::string_view{} : url.substr(hash);
-    std::string out(base);
+    std::string out;
+    out.reserve(base.size() + fragment.size() + 1 + encodedSizeHint(parameters));
+    out += base;
     const std::size_t question = base.find('?');
     if (question == std::string_view::npos) {
         out.push_back('?');
     } else if (question + 1 != base.size() && base.back() != '&') {
         out.push_back('&');
     }
-    out += encodeForm(parameters);
+    appendForm(out, parameters);
     out += fragment;
     return out;
 }

@@ -41,6 +41,8 @@ void flatten(const std::string& key, const JsonValue& value, net::Parameters& ou
         case JsonValue::Kind::model:
             break;
         case JsonValue::Kind::string:
+            out.emplace_back(key, *value.string());
+            break;
         case JsonValue::Kind::integer:
         case JsonValue::Kind::floating:
         case JsonValue::Kind::empty:

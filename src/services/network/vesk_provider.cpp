@@ -125,19 +125,18 @@ Parameters VeskProvider::connectionParams(const Parameters& parameters) const {
     return out;
 }
 
-Parameters VeskProvider::tokenize(const Parameters& parameters, const TargetRequest& target) const {
+Parameters VeskProvider::tokenize(Parameters parameters, const TargetRequest& target) const {
     if (!settings_) {
-        Parameters out = parameters;
-        out.set("id_as_string", JsonValue("1"));
-        return out;
+        parameters.set("id_as_string", JsonValue("1"));
+        return parameters;
     }
-    Parameters out = connectionParams(parameters);
-    out.set("auth_token", JsonValue(settings_->getToken()));
+    fillConnectionParams(parameters);
+    parameters.set("auth_token", JsonValue(settings_->getToken()));
     if (target.conversationTarget && target.path == "{path_root}/conversations") {
-        out.set("recipient_type", JsonValue("sdk"));
+        parameters.set("recipient_type", JsonValue("sdk"));
     }
-    out.set("id_as_string", JsonValue("1"));
-    return out;
+    parameters.set("id_as_string", JsonValue("1"));
+    return parameters;
 }
 
 Task VeskProvider::tokenizeTask(const TargetRequest& target) const {
@@ -145,15 +144,15 @@ Task VeskProvider::tokenizeTask(const TargetRequest& target) const {
     switch (task.kind) {
         case Task::Kind::requestParameters:
         case Task::Kind::downloadParameters:
-            task.parameters = tokenize(task.parameters, target);
+            task.parameters = tokenize(std::move(task.parameters), target);
             break;
         case Task::Kind::requestData:
         case Task::Kind::uploadMultipart:
-            task.urlParameters = tokenize(task.urlParameters, target);
+            task.urlParameters = tokenize(std::move(task.urlParameters), target);
             break;
         case Task::Kind::requestCompositeParameters:
             fillConnectionParams(task.parameters);
-            task.urlParameters = tokenize(task.urlParameters, target);
+            task.urlParameters = tokenize(std::move(task.urlParameters), target);
             break;
         case Task::Kind::requestPlain:
             task = Task::withParameters(tokenize({}, target), ParameterEncoding::queryString);

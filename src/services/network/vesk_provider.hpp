@@ -37,8 +37,7 @@ public:
 
     // The steps of building a request, exposed for tests.
     [[nodiscard]] std::string url(const std::string& base, const TargetRequest& target) const;
-    [[nodiscard]] Parameters tokenize(const Parameters& parameters,
-                                      const TargetRequest& target) const;
+    [[nodiscard]] Parameters tokenize(Parameters parameters, const TargetRequest& target) const;
     [[nodiscard]] Parameters connectionParams(const Parameters& parameters) const;
     [[nodiscard]] Task tokenizeTask(const TargetRequest& target) const;
 
