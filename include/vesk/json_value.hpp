@@ -54,6 +54,8 @@ public:
     // already know the keys are distinct. Requires: no member named `key`.
     void appendDistinct(std::string key, std::optional<JsonValue> value);
     void reserve(std::size_t count);
+    // An object of `members` as they are. Requires: no two with the same key.
+    static JsonObject fromDistinct(std::vector<Member> members);
 
     [[nodiscard]] std::size_t size() const noexcept;
     [[nodiscard]] bool empty() const noexcept;
@@ -134,6 +136,11 @@ inline void JsonObject::appendDistinct(std::string key, std::optional<JsonValue>
     members_.emplace_back(std::move(key), std::move(value));
 }
 inline void JsonObject::reserve(std::size_t count) { members_.reserve(count); }
+inline JsonObject JsonObject::fromDistinct(std::vector<Member> members) {
+    JsonObject object;
+    object.members_ = std::move(members);
+    return object;
+}
 inline std::size_t JsonObject::size() const noexcept { return members_.size(); }
 inline bool JsonObject::empty() const noexcept { return members_.empty(); }
 inline std::vector<JsonObject::Member>::const_iterator JsonObject::begin() const noexcept {

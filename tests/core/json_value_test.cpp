@@ -66,6 +66,32 @@ TEST(JsonValue, DuplicateKeysKeepTheLastValue) {
     EXPECT_EQ(v->getString("a"), "2");
 }
 
+// Past a handful of keys the parser looks repeats up in an index instead of
+// scanning; both ways must keep the first place and the last value.
+TEST(JsonValue, RepeatedKeysInALargeObjectKeepTheirFirstPlace) {
+    std::string text = "{";
+    for (int i = 0; i < 40; ++i) {
+        text += "\"k" + std::to_string(i) + "\":" + std::to_string(i) + ",";
+    }
+    text += R"("k3":"late","k30":{"x":1,"x":[2]},"k39":null})";
+    const auto v = JsonValue::parse(text);
+    ASSERT_TRUE(v && v->isObject());
+    const auto& o = *v->object();
+    ASSERT_EQ(o.size(), 40U);
+    const auto at = [&](std::size_t i) { return *std::next(o.begin(), static_cast<long>(i)); };
+    EXPECT_EQ(at(3).first, "k3");
+    EXPECT_EQ(at(3).second, JsonValue("late"));
+    EXPECT_EQ(at(30).second->encode(), R"({"x":[2]})");
+    EXPECT_TRUE(at(39).second->isEmpty());
+    EXPECT_EQ(at(38).second, JsonValue(38));
+}
+
+TEST(JsonValue, EscapesInKeysAndValues) {
+    const auto v = JsonValue::parse(R"({"a\u00e9\"b":"x\ny\u0041\/"})");
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->getString("a\xc3\xa9\"b"), "x\nyA/");
+}
+
 TEST(JsonValue, AsStringValuePerCase) {
     EXPECT_EQ(JsonValue("x").asStringValue(), "x");
     EXPECT_EQ(JsonValue(42).asStringValue(), "42");

@@ -1,10 +1,13 @@
 #include "vesk/json_value.hpp"
 
 #include <array>
-#include <boost/json.hpp>
+#include <boost/json/basic_parser_impl.hpp>
+#include <boost/json/parse_options.hpp>
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
+#include <vector>
 
 namespace vesk {
 
@@ -80,55 +83,152 @@ std::optional<std::int64_t> exactInteger(double d) {
     return static_cast<std::int64_t>(d);
 }
 
-JsonValue fromBoost(const boost::json::value& v) {
-    switch (v.kind()) {
-        case boost::json::kind::string: {
-            const auto& s = v.get_string();
-            return JsonValue(std::string(s.data(), s.size()));
-        }
-        case boost::json::kind::int64:
-            return JsonValue(v.get_int64());
-        case boost::json::kind::uint64:
-            return JsonValue(static_cast<double>(v.get_uint64()));
-        case boost::json::kind::double_: {
-            double d = v.get_double();
-            // JSON has no NaN. Boost.JSON 1.81 gives one for a zero with an
-            // exponent above 308 ("0e400"), which is zero.
-            if (std::isnan(d)) {
-                d = 0.0;
-            }
-            if (auto i = exactInteger(d)) {
-                return JsonValue(*i);
-            }
-            return JsonValue(d);
-        }
-        case boost::json::kind::bool_:
-            return JsonValue(v.get_bool());
-        case boost::json::kind::object: {
-            // The parser has already collapsed duplicate keys (the last wins).
-            JsonObject object;
-            object.reserve(v.get_object().size());
-            for (const auto& member : v.get_object()) {
-                object.appendDistinct(std::string(member.key()), fromBoost(member.value()));
-            }
-            return JsonValue(std::move(object));
-        }
-        case boost::json::kind::array: {
-            const auto& in = v.get_array();
-            JsonArray out;
-            out.reserve(in.size());
-            for (const auto& element : in) {
-                out.push_back(fromBoost(element));
-            }
-            return JsonValue(std::move(out));
-        }
-        case boost::json::kind::null:
-            break;
+JsonValue numberValue(double d) {
+    // JSON has no NaN. Boost.JSON 1.81 gives one for a zero with an exponent
+    // above 308 ("0e400"), which is zero.
+    if (std::isnan(d)) {
+        d = 0.0;
     }
-    return JsonValue(JsonEmpty{});
+    if (auto i = exactInteger(d)) {
+        return JsonValue(*i);
+    }
+    return JsonValue(d);
 }
 
+// Builds the value straight from the parser's events, without Boost's own
+// tree in between. Values wait on one stack until their container ends and
+// its size is known, so each container is allocated once.
+class Builder {
+public:
+    static constexpr std::size_t max_object_size = std::numeric_limits<std::size_t>::max();
+    static constexpr std::size_t max_array_size = std::numeric_limits<std::size_t>::max();
+    static constexpr std::size_t max_key_size = std::numeric_limits<std::size_t>::max();
+    static constexpr std::size_t max_string_size = std::numeric_limits<std::size_t>::max();
+
+    using ErrorCode = boost::system::error_code;
+    using View = boost::json::string_view;
+
+    bool on_document_begin(ErrorCode&) { return true; }
+    bool on_document_end(ErrorCode&) { return true; }
+    bool on_object_begin(ErrorCode&) { return true; }
+    bool on_array_begin(ErrorCode&) { return true; }
+
+    bool on_object_end(std::size_t n, ErrorCode&) {
+        const auto firstKey = keys_.end() - static_cast<std::ptrdiff_t>(n);
+        const auto firstValue = values_.end() - static_cast<std::ptrdiff_t>(n);
+        JsonObject object = members(firstKey, firstValue, n);
+        keys_.erase(firstKey, keys_.end());
+        values_.erase(firstValue, values_.end());
+        values_.emplace_back(std::move(object));
+        return true;
+    }
+    bool on_array_end(std::size_t n, ErrorCode&) {
+        const auto first = values_.end() - static_cast<std::ptrdiff_t>(n);
+        JsonArray items(std::make_move_iterator(first), std::make_move_iterator(values_.end()));
+        values_.erase(first, values_.end());
+        values_.emplace_back(std::move(items));
+        return true;
+    }
+
+    bool on_key_part(View s, std::size_t, ErrorCode&) {
+        part_.append(s.data(), s.size());
+        return true;
+    }
+    bool on_key(View s, std::size_t, ErrorCode&) {
+        keys_.push_back(whole(s));
+        return true;
+    }
+    bool on_string_part(View s, std::size_t, ErrorCode&) {
+        part_.append(s.data(), s.size());
+        return true;
+    }
+    bool on_string(View s, std::size_t, ErrorCode&) {
+        values_.emplace_back(whole(s));
+        return true;
+    }
+
+    bool on_number_part(View, ErrorCode&) { return true; }
+    bool on_int64(std::int64_t i, View, ErrorCode&) {
+        values_.emplace_back(i);
+        return true;
+    }
+    bool on_uint64(std::uint64_t u, View, ErrorCode&) {
+        values_.emplace_back(static_cast<double>(u));
+        return true;
+    }
+    bool on_double(double d, View, ErrorCode&) {
+        values_.push_back(numberValue(d));
+        return true;
+    }
+    bool on_bool(bool b, ErrorCode&) {
+        values_.emplace_back(b);
+        return true;
+    }
+    bool on_null(ErrorCode&) {
+        values_.emplace_back(JsonEmpty{});
+        return true;
+    }
+    bool on_comment_part(View, ErrorCode&) { return true; }
+    bool on_comment(View, ErrorCode&) { return true; }
+
+    // The document's value once the parser has accepted it whole.
+    JsonValue takeRoot() { return values_.empty() ? JsonValue() : std::move(values_.back()); }
+
+private:
+    // Objects this small look for a repeated key by scanning; larger ones
+    // keep an index, so no input makes the scan quadratic.
+    static constexpr std::size_t kScannedKeys = 16;
+
+    std::string whole(View last) {
+        if (part_.empty()) {
+            return std::string(last.data(), last.size());
+        }
+        part_.append(last.data(), last.size());
+        std::string out = std::move(part_);
+        part_.clear();
+        return out;
+    }
+
+    // A repeated key keeps its first place and takes the last value.
+    static JsonObject members(std::vector<std::string>::iterator key,
+                              std::vector<JsonValue>::iterator value, std::size_t n) {
+        std::vector<JsonObject::Member> out;
+        out.reserve(n);  // never reallocates below: the index points into it
+        std::unordered_map<std::string_view, std::size_t> index;
+        for (std::size_t i = 0; i < n; ++i, ++key, ++value) {
+            JsonObject::Member* repeated = nullptr;
+            if (n <= kScannedKeys) {
+                for (auto& member : out) {
+                    if (member.first == *key) {
+                        repeated = &member;
+                        break;
+                    }
+                }
+            } else if (const auto found = index.find(*key); found != index.end()) {
+                repeated = &out[found->second];
+            }
+            if (repeated != nullptr) {
+                repeated->second = std::move(*value);
+                continue;
+            }
+            out.emplace_back(std::move(*key), std::move(*value));
+            if (n > kScannedKeys) {
+                index.emplace(out.back().first, out.size() - 1);
+            }
+        }
+        return JsonObject::fromDistinct(std::move(out));
+    }
+
+    std::vector<JsonValue> values_;
+    std::vector<std::string> keys_;
+    std::string part_;
+};
+
+}  // namespace
+
 // ---- encoding ------------------------------------------------------------
+
+namespace {
 
 void appendQuoted(std::string& out, std::string_view text) {
     static constexpr char kHex[] = "0123456789abcdef";
@@ -215,20 +315,16 @@ void encodeInto(std::string& out, const JsonValue& value) {
 }  // namespace
 
 std::optional<JsonValue> JsonValue::parse(std::string_view text) {
-    std::array<unsigned char, 4096> buffer{};
-    boost::json::monotonic_resource arena(buffer.data(), buffer.size());
     boost::json::parse_options options;
     options.max_depth = kMaxDepth;
     boost::system::error_code ec;
     try {
-        // Constructed, not assigned: assigning into a value on the default
-        // storage would copy the whole tree out of the arena.
-        const boost::json::value parsed = boost::json::parse(
-            boost::json::string_view(text.data(), text.size()), ec, &arena, options);
-        if (ec) {
+        boost::json::basic_parser<Builder> parser(options);
+        const std::size_t used = parser.write_some(false, text.data(), text.size(), ec);
+        if (ec || used != text.size()) {
             return std::nullopt;
         }
-        return fromBoost(parsed);
+        return parser.handler().takeRoot();
     } catch (const std::exception&) {
         return std::nullopt;  // allocation failure on absurd input
     }
