@@ -76,7 +76,7 @@ void Vesk::Impl::setup(const std::string& apiKey, SuccessHandler successHandler,
             if (!self || !self->userService) {
                 return rx::empty<Result<UserSession>>();
             }
-            return self->userService->connect(apiKey, Vesk::version()) | rx::take(1);
+            return self->userService->connect(apiKey, Vesk::version());
         });
     disposeBag.insert(chain.subscribe(
         [weak, successHandler, errorHandler](const Result<UserSession>& result) {

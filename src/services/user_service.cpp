@@ -35,14 +35,6 @@ Expected<Result<T>> errorReply(std::string_view body) {
     return Result<T>::failure(UIRepresentableError::custom(envelope->meta.printError()));
 }
 
-template <class T>
-rx::Observable<T> fromExpected(Expected<T> mapped) {
-    if (!mapped) {
-        return rx::error<T>(std::move(mapped).error());
-    }
-    return rx::just(std::move(mapped).value());
-}
-
 }  // namespace
 
 UserService::UserService(NetworkSettingsPtr networkSettings, std::shared_ptr<net::HttpClient> client)
@@ -138,8 +130,8 @@ rx::Observable<Result<UserSession>> UserService::connect(const std::string& apiK
     auto target = UserTarget::connect(sessionId(), apiKey, true, false, false, false,
                                       "iOS sdk " + version, "iOS " + systemVersion(),
                                       deviceName(), "phone");
-    return requestRaw(std::move(target)) | rx::flatMap([](const net::HttpReply& reply) {
-               return fromExpected(mapConnectReply(reply.status, reply.body));
+    return requestRaw(std::move(target)) | rx::tryMap([](const net::HttpReply& reply) {
+               return mapConnectReply(reply.status, reply.body);
            });
 }
 
@@ -148,8 +140,8 @@ rx::Observable<Result<std::optional<UserSession>>> UserService::auth(
     const std::string& userAuthKey) const {
     auto target = UserTarget::auth(userId, hmacSha256Hex(userAuthKey, userId));
     return requestRaw(std::move(target)) |
-           rx::flatMap([messenger, oldUser](const net::HttpReply& reply) {
-               return fromExpected(mapAuthReply(reply.status, reply.body, messenger, oldUser));
+           rx::tryMap([messenger, oldUser](const net::HttpReply& reply) {
+               return mapAuthReply(reply.status, reply.body, messenger, oldUser);
            });
 }
 

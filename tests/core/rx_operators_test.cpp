@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/expected.hpp"
 #include "core/rx/rx.hpp"
 #include "support/marbles.hpp"
 
@@ -129,6 +130,22 @@ TEST(Operators, TakeDisposesItsSourceOnceSatisfied) {
     Recorder<int> rec(s, source.observable() | take(2));
     s.advance(1s);
     EXPECT_EQ(rec.events(), (Marbles<int>{onNext(10, 1), onNext(20, 2), onCompleted(20)}));
+    ASSERT_EQ(source.subscriptions().size(), 1u);
+    EXPECT_EQ(source.subscriptions()[0].disposed, 20);
+}
+
+TEST(Operators, TryMapEndsWithTheFirstFailedMappingAndDisposesItsSource) {
+    VirtualScheduler s;
+    Cold<int> source(s, {onNext(10, 1), onNext(20, 2), onNext(30, 3), onCompleted(40)});
+    const auto tenfold = [](int v) -> Expected<int> {
+        if (v == 2) {
+            return unexpected(testError("two"));
+        }
+        return v * 10;
+    };
+    Recorder<int> rec(s, source.observable() | tryMap(tenfold));
+    s.advance(1s);
+    EXPECT_EQ(rec.events(), (Marbles<int>{onNext(10, 10), onError(20, testError("two"))}));
     ASSERT_EQ(source.subscriptions().size(), 1u);
     EXPECT_EQ(source.subscriptions()[0].disposed, 20);
 }

@@ -1,4 +1,4 @@
-// Operators on one stream: map, filter, compact, take, skip,
+// Operators on one stream: map, tryMap, filter, compact, take, skip,
 // distinctUntilChanged, startWith, doOnNext, catchError, catchErrorJustReturn.
 //
 // Threading: single-threaded, like Observable (observable.hpp).
@@ -25,6 +25,31 @@ auto map(F f) {
             return source.subscribeFor(
                 o, [o, f](const T& v) { o.onNext(f(v)); }, detail::errorTo(o),
                 detail::completedTo(o));
+        });
+    };
+}
+
+// Each value v becomes the value of f(v), an Expected; an error from f ends
+// the stream with that error. What map plus flatMap to just/error would do,
+// without an inner subscription per value.
+template <class F>
+auto tryMap(F f) {
+    return [f = std::move(f)](const auto& source) {
+        using T = ElementOf<decltype(source)>;
+        using R = std::decay_t<std::invoke_result_t<const F&, const T&>>;
+        using U = std::decay_t<decltype(*std::declval<R&>())>;
+        return Observable<U>::create([source, f](const Observer<U>& o) {
+            return source.subscribeFor(
+                o,
+                [o, f](const T& v) {
+                    auto mapped = f(v);
+                    if (mapped) {
+                        o.onNext(*mapped);
+                    } else {
+                        o.onError(mapped.error());
+                    }
+                },
+                detail::errorTo(o), detail::completedTo(o));
         });
     };
 }

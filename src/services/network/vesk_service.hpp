@@ -49,24 +49,16 @@ public:
     // One Result of the envelope, or a failed stream (see mapReply).
     template <class T>
     [[nodiscard]] rx::Observable<Result<Response<T>>> request(const Target& target) const {
-        return requestRaw(target) | rx::flatMap([](const net::HttpReply& reply) {
-                   auto mapped = mapReply<T>(reply.status, reply.body);
-                   if (!mapped) {
-                       return rx::error<Result<Response<T>>>(std::move(mapped).error());
-                   }
-                   return rx::just(std::move(mapped).value());
+        return requestRaw(target) | rx::tryMap([](const net::HttpReply& reply) {
+                   return mapReply<T>(reply.status, reply.body);
                });
     }
 
     // The envelope's data itself, or a failed stream carrying an ApiError.
     template <class T>
     [[nodiscard]] rx::Observable<T> requestValue(const Target& target) const {
-        return requestRaw(target) | rx::flatMap([](const net::HttpReply& reply) {
-                   auto mapped = mapSingleValue<T>(reply.status, reply.body);
-                   if (!mapped) {
-                       return rx::error<T>(std::move(mapped).error());
-                   }
-                   return rx::just(std::move(mapped).value());
+        return requestRaw(target) | rx::tryMap([](const net::HttpReply& reply) {
+                   return mapSingleValue<T>(reply.status, reply.body);
                });
     }
 
