@@ -82,6 +82,19 @@ TEST_F(ProviderTest, PlaceholdersFillStringValuesButNeverKeys) {
     EXPECT_EQ(out.find("n")->value(), JsonValue(5));
 }
 
+TEST_F(ProviderTest, CompositeFormsFillPlaceholdersAndKeepTheTokenInTheQuery) {
+    const VeskProvider provider(settings(), false);
+    const auto target = makeTarget<UserTarget>(
+        "x", net::HttpMethod::post,
+        Task::composite({{"who", JsonValue("{user_id}@{app_id}")}, {"n", JsonValue(2)}}));
+    const auto request = provider.request(target);
+    ASSERT_TRUE(request);
+    EXPECT_EQ(formOf(*request), (net::Parameters{{"n", "2"}, {"who", "U@A"}}));
+    EXPECT_EQ(request->query, (net::Parameters{{"auth_token", "T"}, {"id_as_string", "1"}}));
+    // The target itself is left as it was: a stream may send it again.
+    EXPECT_EQ(target.task.parameters.find("who")->value(), JsonValue("{user_id}@{app_id}"));
+}
+
 TEST_F(ProviderTest, AppConnectionRootsConversationsAtTheAppWithAnAppToken) {
     const VeskProvider provider(settings(Kind::app), false);
     const auto request = provider.request(ConversationTraget::get("", false, "before"));

@@ -100,13 +100,22 @@ std::string VeskProvider::url(const std::string& base, const TargetRequest& targ
     return net::percentEncode(text, kUrlQueryAllowed);
 }
 
+namespace {
+
+bool templated(const Parameters::Member& member) {
+    return member.second && member.second->isString() &&
+           member.second->string()->find('{') != std::string::npos;
+}
+
+}  // namespace
+
+bool VeskProvider::needsFilling(const Parameters& parameters) const {
+    return settings_ && std::any_of(parameters.begin(), parameters.end(), templated);
+}
+
 void VeskProvider::fillConnectionParams(Parameters& parameters) const {
-    const auto templated = [](const Parameters::Member& member) {
-        return member.second && member.second->isString() &&
-               member.second->string()->find('{') != std::string::npos;
-    };
     // Values almost never hold a placeholder: copy only when one does.
-    if (!settings_ || std::none_of(parameters.begin(), parameters.end(), templated)) {
+    if (!needsFilling(parameters)) {
         return;
     }
     Parameters out;
@@ -169,6 +178,14 @@ Expected<net::HttpRequest> VeskProvider::request(const TargetRequest& target) co
     net::HttpRequest request;
     request.method = target.method;
     request.url = url(*base, target);
+    if (target.task.kind == Task::Kind::requestCompositeParameters) {
+        // The form is read where it is unless a value needs filling in.
+        const Parameters& form = target.task.parameters;
+        request.body = net::FormBody{needsFilling(form) ? flattenParameters(connectionParams(form))
+                                                        : flattenParameters(form)};
+        request.query = flattenParameters(tokenize(target.task.urlParameters, target));
+        return request;
+    }
     Task task = tokenizeTask(target);
     switch (task.kind) {
         case Task::Kind::requestPlain:  // tokenizeTask never leaves a plain task
@@ -185,9 +202,7 @@ Expected<net::HttpRequest> VeskProvider::request(const TargetRequest& target) co
             request.body = net::RawBody{std::move(task.data)};
             request.query = flattenParameters(task.urlParameters);
             break;
-        case Task::Kind::requestCompositeParameters:
-            request.body = net::FormBody{flattenParameters(task.parameters)};
-            request.query = flattenParameters(task.urlParameters);
+        case Task::Kind::requestCompositeParameters:  // built above
             break;
         case Task::Kind::uploadMultipart: {
             net::MultipartBody body;

@@ -48,6 +48,7 @@ public:
 
 private:
     [[nodiscard]] std::string fillPlaceholders(std::string text) const;
+    [[nodiscard]] bool needsFilling(const Parameters& parameters) const;
     void fillConnectionParams(Parameters& parameters) const;
 
     NetworkSettingsPtr settings_;
