@@ -61,16 +61,18 @@ Transfer::Transfer(std::uint64_t id, HttpRequest request) : id_(id), request_(st
 
 Expected<std::unique_ptr<Transfer>> Transfer::create(std::uint64_t id, EasyHandle easy,
                                                      HttpRequest request,
-                                                     const TransferSettings& settings) {
+                                                     const TransferSettings& settings,
+                                                     bool recycled) {
     std::unique_ptr<Transfer> transfer(new Transfer(id, std::move(request)));
     std::string failure;
-    if (!transfer->configure(std::move(easy), settings, failure)) {
+    if (!transfer->configure(std::move(easy), settings, recycled, failure)) {
         return unexpected(Error::make(Error::Kind::transport, std::move(failure)));
     }
     return transfer;
 }
 
-bool Transfer::configure(EasyHandle easy, const TransferSettings& settings, std::string& failure) {
+bool Transfer::configure(EasyHandle easy, const TransferSettings& settings, bool recycled,
+                         std::string& failure) {
     easy_ = std::move(easy);
     CURL* handle = easy_.get();
     OptionSetter set(handle);
@@ -80,36 +82,42 @@ bool Transfer::configure(EasyHandle easy, const TransferSettings& settings, std:
     const auto totalMs =
         static_cast<long>(std::max<std::int64_t>(0, request_.totalTimeout.count()));
 
-    set(CURLOPT_URL, url_.c_str());
+    // What every request of the client shares; a recycled handle still has it
+    // (setting it all again was a measurable part of each request).
+    if (!recycled) {
 #if LIBCURL_VERSION_NUM >= 0x075500
-    set(CURLOPT_PROTOCOLS_STR, "http,https");
-    set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+        set(CURLOPT_PROTOCOLS_STR, "http,https");
+        set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
 #else
-    set(CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS));
-    set(CURLOPT_REDIR_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+        set(CURLOPT_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+        set(CURLOPT_REDIR_PROTOCOLS, static_cast<long>(CURLPROTO_HTTP | CURLPROTO_HTTPS));
 #endif
+        // Signals cannot be used for timeouts in a multi-threaded process.
+        set(CURLOPT_NOSIGNAL, 1L);
+        set(CURLOPT_TCP_KEEPALIVE, 1L);
+        set(CURLOPT_MAXREDIRS, kMaxRedirects);
+        set(CURLOPT_SSL_VERIFYPEER, 1L);
+        set(CURLOPT_SSL_VERIFYHOST, 2L);
+        if (!settings.caFile.empty()) {
+            // Only this file: the system's certificate directory is not consulted either.
+            set(CURLOPT_CAINFO, settings.caFile.c_str());
+            set(CURLOPT_CAPATH, static_cast<const char*>(nullptr));
+        }
+        set(CURLOPT_USERAGENT, settings.userAgent.c_str());
+        // Every decoder curl was built with; the size cap applies to decoded bytes.
+        set(CURLOPT_ACCEPT_ENCODING, "");
+        set(CURLOPT_WRITEFUNCTION, &Transfer::onBody);
+        set(CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+    }
+
+    // This request's own; `recycle` undoes each.
+    set(CURLOPT_URL, url_.c_str());
     set(CURLOPT_PRIVATE, static_cast<void*>(this));
     set(CURLOPT_ERRORBUFFER, static_cast<char*>(errorBuffer_));
-    // Signals cannot be used for timeouts in a multi-threaded process.
-    set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_CONNECTTIMEOUT_MS, connectMs);
     set(CURLOPT_TIMEOUT_MS, totalMs);
-    set(CURLOPT_TCP_KEEPALIVE, 1L);
     set(CURLOPT_FOLLOWLOCATION, request_.followRedirects ? 1L : 0L);
-    set(CURLOPT_MAXREDIRS, kMaxRedirects);
-    set(CURLOPT_SSL_VERIFYPEER, 1L);
-    set(CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!settings.caFile.empty()) {
-        // Only this file: the system's certificate directory is not consulted either.
-        set(CURLOPT_CAINFO, settings.caFile.c_str());
-        set(CURLOPT_CAPATH, static_cast<const char*>(nullptr));
-    }
-    set(CURLOPT_USERAGENT, settings.userAgent.c_str());
-    // Every decoder curl was built with; the size cap applies to decoded bytes.
-    set(CURLOPT_ACCEPT_ENCODING, "");
-    set(CURLOPT_WRITEFUNCTION, &Transfer::onBody);
     set(CURLOPT_WRITEDATA, static_cast<void*>(this));
-    set(CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
     set(CURLOPT_HEADERDATA, static_cast<void*>(this));
     if (request_.method != HttpMethod::head) {
         // Refuses a declared Content-Length over the cap before any byte of the body.
@@ -339,7 +347,26 @@ long Transfer::newConnections() const noexcept {
     return count;
 }
 
-EasyHandle Transfer::releaseEasy() noexcept {
+EasyHandle Transfer::recycle() noexcept {
+    CURL* handle = easy_.get();
+    OptionSetter set(handle);
+    // Before this transfer frees the lists and the mime tree the handle points at.
+    set(CURLOPT_HTTPHEADER, static_cast<curl_slist*>(nullptr));
+    set(CURLOPT_MIMEPOST, static_cast<curl_mime*>(nullptr));
+    set(CURLOPT_POSTFIELDS, static_cast<const char*>(nullptr));
+    set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(-1));
+    set(CURLOPT_CUSTOMREQUEST, static_cast<const char*>(nullptr));
+    set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(0));
+    set(CURLOPT_PRIVATE, static_cast<void*>(nullptr));
+    set(CURLOPT_ERRORBUFFER, static_cast<char*>(nullptr));
+    set(CURLOPT_WRITEDATA, static_cast<void*>(nullptr));
+    set(CURLOPT_HEADERDATA, static_cast<void*>(nullptr));
+    // Last: clearing a body or a mime tree makes the method POST again.
+    set(CURLOPT_NOBODY, 0L);
+    set(CURLOPT_HTTPGET, 1L);
+    if (!set.ok()) {
+        return {};  // freed with this transfer, before what it points at
+    }
     return std::move(easy_);
 }
 

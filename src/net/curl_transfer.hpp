@@ -24,10 +24,13 @@ struct TransferSettings {
 
 class Transfer {
   public:
-    // Configures `easy` for `request`. Fails when the request cannot be sent
-    // at all (an unreadable file part, a curl option refused).
+    // Configures `easy` for `request`; `recycled` when `easy` comes from
+    // `recycle` with the same settings, so only this request's options are set.
+    // Fails when the request cannot be sent at all (an unreadable file part, a
+    // curl option refused).
     [[nodiscard]] static Expected<std::unique_ptr<Transfer>> create(
-        std::uint64_t id, EasyHandle easy, HttpRequest request, const TransferSettings& settings);
+        std::uint64_t id, EasyHandle easy, HttpRequest request, const TransferSettings& settings,
+        bool recycled = false);
 
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;
@@ -42,13 +45,15 @@ class Transfer {
     // New connections this transfer had to open.
     [[nodiscard]] long newConnections() const noexcept;
 
-    // Hands the easy handle back for reuse; the transfer is spent afterwards.
-    [[nodiscard]] EasyHandle releaseEasy() noexcept;
+    // Hands the easy handle back for reuse, with this request's options undone
+    // and the settings' kept; empty when curl refuses to undo one. The
+    // transfer is spent afterwards.
+    [[nodiscard]] EasyHandle recycle() noexcept;
 
   private:
     Transfer(std::uint64_t id, HttpRequest request);
 
-    [[nodiscard]] bool configure(EasyHandle easy, const TransferSettings& settings,
+    [[nodiscard]] bool configure(EasyHandle easy, const TransferSettings& settings, bool recycled,
                                  std::string& failure);
     [[nodiscard]] bool configureBody(std::string& failure);
     [[nodiscard]] bool buildMime(const MultipartBody& body, std::string& failure);

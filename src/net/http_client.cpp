@@ -96,7 +96,8 @@ class HttpClient::Impl {
     void start(Outgoing outgoing);
     void abort(std::uint64_t id);
     void collectFinished();
-    EasyHandle takeEasy();
+    // A recycled handle (`recycled` set) keeps the options all requests share.
+    EasyHandle takeEasy(bool& recycled);
 
     Executor& executor_;
     detail::TransferSettings settings_;
@@ -111,7 +112,7 @@ class HttpClient::Impl {
     bool stopping_ = false;
 
     std::unordered_map<std::uint64_t, Active> active_;
-    std::vector<EasyHandle> idle_;
+    std::vector<EasyHandle> idle_;  // each recycled by its last transfer
 
     std::thread thread_;
 };
@@ -251,8 +252,9 @@ void HttpClient::Impl::run() {
     idle_.clear();
 }
 
-EasyHandle HttpClient::Impl::takeEasy() {
-    if (idle_.empty()) {
+EasyHandle HttpClient::Impl::takeEasy(bool& recycled) {
+    recycled = !idle_.empty();
+    if (!recycled) {
         return EasyHandle(curl_easy_init());
     }
     EasyHandle easy = std::move(idle_.back());
@@ -264,15 +266,16 @@ void HttpClient::Impl::start(Outgoing outgoing) {
     if (outgoing.completion->cancelled.load()) {
         return;  // its `cancelled` delivery is already queued
     }
-    EasyHandle easy = takeEasy();
+    bool recycled = false;
+    EasyHandle easy = takeEasy(recycled);
     if (!easy) {
         post(outgoing.id, outgoing.completion,
              unexpected(Error::make(Error::Kind::transport,
                                     "The request could not be prepared: out of memory")));
         return;
     }
-    auto transfer =
-        Transfer::create(outgoing.id, std::move(easy), std::move(outgoing.request), settings_);
+    auto transfer = Transfer::create(outgoing.id, std::move(easy), std::move(outgoing.request),
+                                     settings_, recycled);
     if (!transfer) {
         post(outgoing.id, outgoing.completion, unexpected(std::move(transfer).error()));
         return;
@@ -325,11 +328,9 @@ void HttpClient::Impl::collectFinished() {
             static_cast<std::uint64_t>(std::max(0L, active.transfer->newConnections())));
         // The caller hears first; recycling the handle is not its wait.
         post(id, active.completion, active.transfer->finish(code));
-        // Reset before the transfer frees the lists and mime tree the handle points at.
-        EasyHandle spent = active.transfer->releaseEasy();
-        curl_easy_reset(spent.get());
+        EasyHandle spent = active.transfer->recycle();
         active.transfer.reset();
-        if (idle_.size() < kMaxIdleHandles) {
+        if (spent && idle_.size() < kMaxIdleHandles) {
             idle_.push_back(std::move(spent));
         }
     }

@@ -188,6 +188,60 @@ TEST_F(HttpClientTest, SequentialRequestsReuseOneConnection) {
     }
 }
 
+// Handles are recycled with only the last request's options undone: nothing
+// of one request (method, body, headers, mime tree) may leak into the next.
+TEST_F(HttpClientTest, ARecycledHandleCarriesNothingOfItsLastRequest) {
+    auto with = [](HttpRequest request, HttpMethod method, Parameters headers = {}) {
+        request.method = method;
+        request.headers = std::move(headers);
+        return request;
+    };
+    const std::vector<HttpRequest> requests{
+        HttpRequest::post(url("_dev/echo"), MultipartBody{{MultipartPart::field("p", "1")}}),
+        with(HttpRequest::get(url("_dev/echo")), HttpMethod::head),
+        with(HttpRequest::post(url("_dev/echo"), FormBody{{{"f", "2"}}}), HttpMethod::put),
+        HttpRequest::get(url("_dev/echo"), {{"q", "3"}}),
+        with(HttpRequest::post(url("_dev/echo"), RawBody{"{}", "application/json"}),
+             HttpMethod::post, {{"X-Trace", "4"}}),
+        with(HttpRequest::get(url("_dev/echo")), HttpMethod::del),
+        HttpRequest::get(url("_dev/echo")),
+        HttpRequest::post(url("_dev/echo")),
+    };
+    for (const auto& request : requests) {
+        auto reply = fetch(request);
+        ASSERT_TRUE(reply) << reply.error().description;
+        EXPECT_EQ(reply->status, 200);
+    }
+    const auto recorded = server_->requests();
+    ASSERT_EQ(recorded.size(), requests.size());
+    const auto header = [&](std::size_t i, std::string_view name) -> std::string {
+        for (const auto& [key, value] : recorded[i].headers) {
+            if (key == name) {
+                return value;
+            }
+        }
+        return "-";
+    };
+    const std::vector<std::string> methods{"POST", "HEAD", "PUT", "GET",
+                                           "POST", "DELETE", "GET", "POST"};
+    for (std::size_t i = 0; i < requests.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(recorded[i].method, methods[i]);
+        EXPECT_EQ(header(i, "X-Trace"), i == 4 ? "4" : "-");
+    }
+    ASSERT_NE(recorded[0].part("p"), nullptr);
+    EXPECT_EQ(recorded[2].body, "f=2");
+    EXPECT_EQ(recorded[3].query, "q=3");
+    EXPECT_EQ(recorded[4].body, "{}");
+    EXPECT_EQ(header(4, "Content-Type"), "application/json");
+    for (const std::size_t i : {1U, 3U, 5U, 6U}) {
+        EXPECT_EQ(recorded[i].body, "") << i;
+        EXPECT_EQ(header(i, "Content-Type"), "-") << i;
+    }
+    EXPECT_EQ(recorded[7].body, "");
+    EXPECT_EQ(header(7, "Content-Length"), "0");
+}
+
 TEST_F(HttpClientTest, ErrorStatusesAreRepliesWithTheirHeadersAndBody) {
     dev::Fault fault;
     fault.pathPrefix = "/v1/broken";
