@@ -69,15 +69,20 @@ void Vesk::Impl::setup(const std::string& apiKey, SuccessHandler successHandler,
     const auto online = [](ReachabilityService::Status s) {
         return s == ReachabilityService::Status::online;
     };
-    const auto chain =
-        ReachabilityService::shared().isReachable.asObservable() | rx::filter(online) |
-        rx::take(1) | rx::flatMap([weak, apiKey](ReachabilityService::Status) {
-            auto self = weak.lock();
-            if (!self || !self->userService) {
-                return rx::empty<Result<UserSession>>();
-            }
-            return self->userService->connect(apiKey, Vesk::version());
-        });
+    const auto connect = [weak, apiKey](ReachabilityService::Status) {
+        auto self = weak.lock();
+        if (!self || !self->userService) {
+            return rx::empty<Result<UserSession>>();
+        }
+        return self->userService->connect(apiKey, Vesk::version());
+    };
+    // Online already, the relay would hand its value over at once: connect
+    // without the layers of the wait.
+    auto& reachability = ReachabilityService::shared().isReachable;
+    const auto chain = online(reachability.value())
+                           ? connect(reachability.value())
+                           : reachability.asObservable() | rx::filter(online) | rx::take(1) |
+                                 rx::flatMap(connect);
     disposeBag.insert(chain.subscribe(
         [weak, successHandler, errorHandler](const Result<UserSession>& result) {
             auto self = weak.lock();
