@@ -99,12 +99,12 @@ void Vesk::Impl::setup(const std::string& apiKey, SuccessHandler successHandler,
                 return;
             }
             const auto& [connected, messenger] = *result.success();
-            auto kept = self->userRepository.user.value();
-            if (!kept) {
+            if (!self->userRepository.user.value()) {
                 self->userRepository.saveUser(connected);
-                kept = connected;
             }
-            const auto settings = settingsFrom(*kept, messenger);
+            // A stored user is kept over the one the reply names.
+            const auto& stored = self->userRepository.user.value();
+            const auto settings = settingsFrom(stored ? *stored : connected, messenger);
             self->rebuildServices(settings);
             SdkApp::shared().networkSetting.accept(settings);
             self->startHeartbeat();
