@@ -3,10 +3,12 @@
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
 #include <openssl/rand.h>
+#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <random>
@@ -25,16 +27,26 @@ std::string hex(const unsigned char* bytes, std::size_t size, const char* digits
     return out;
 }
 
+// Bumped in every forked child. Counted rather than compared with getpid(),
+// a system call on every id.
+std::atomic<unsigned> forkGeneration{0};
+
+void onForkedChild() { forkGeneration.fetch_add(1, std::memory_order_relaxed); }
+
 // OpenSSL 3 spends tens of microseconds per RAND_bytes call however few bytes
 // it gives, so ids draw from a per-thread block of its output. The block is
 // dropped in a forked child, which must not repeat its parent's ids.
 void randomBytes(unsigned char* out, std::size_t size) {
+    static const bool watchingForks = ::pthread_atfork(nullptr, nullptr, &onForkedChild) == 0;
     constexpr std::size_t kBlock = 4096;
     thread_local std::array<unsigned char, kBlock> block{};
     thread_local std::size_t used = kBlock;
+    thread_local unsigned generation = 0;
     thread_local pid_t owner = 0;
-    const pid_t pid = ::getpid();
-    if (owner != pid || used + size > kBlock) {
+    // Without the fork handler, the process id tells a child from its parent.
+    const pid_t pid = watchingForks ? 0 : ::getpid();
+    const unsigned current = forkGeneration.load(std::memory_order_relaxed);
+    if (used + size > kBlock || generation != current || owner != pid) {
         if (RAND_bytes(block.data(), static_cast<int>(kBlock)) != 1) {
             // The system's generator is the fallback; ids need uniqueness, not secrecy.
             std::random_device device;
@@ -43,6 +55,7 @@ void randomBytes(unsigned char* out, std::size_t size) {
             }
         }
         used = 0;
+        generation = current;
         owner = pid;
     }
     std::copy_n(block.begin() + static_cast<std::ptrdiff_t>(used), size, out);
@@ -71,9 +84,17 @@ std::string randomUuid() {
     randomBytes(bytes.data(), bytes.size());
     bytes[6] = static_cast<unsigned char>((bytes[6] & 0x0FU) | 0x40U);
     bytes[8] = static_cast<unsigned char>((bytes[8] & 0x3FU) | 0x80U);
-    const std::string digits = hex(bytes.data(), bytes.size(), "0123456789ABCDEF");
-    return digits.substr(0, 8) + "-" + digits.substr(8, 4) + "-" + digits.substr(12, 4) + "-" +
-           digits.substr(16, 4) + "-" + digits.substr(20);
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(36);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10) {
+            out.push_back('-');
+        }
+        out.push_back(kDigits[bytes[i] >> 4U]);
+        out.push_back(kDigits[bytes[i] & 0x0FU]);
+    }
+    return out;
 }
 
 }  // namespace vesk

@@ -58,6 +58,11 @@ TEST(RandomUuid, IsVersionFourAndNeverRepeatsAcrossAForkOrManyCalls) {
         const std::string id = randomUuid();
         ASSERT_EQ(id.size(), 36U);
         EXPECT_EQ(id[14], '4');
+        EXPECT_NE(std::string("89AB").find(id[19]), std::string::npos) << id;
+        for (const std::size_t dash : {8U, 13U, 18U, 23U}) {
+            EXPECT_EQ(id[dash], '-') << id;
+        }
+        EXPECT_EQ(id.find_first_not_of("0123456789ABCDEF-"), std::string::npos) << id;
         EXPECT_TRUE(seen.insert(id).second) << id;
     }
     // A forked child must not hand out what its parent hands out next.
