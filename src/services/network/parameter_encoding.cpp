@@ -1,12 +1,14 @@
 #include "services/network/parameter_encoding.hpp"
 
 #include <algorithm>
+#include <string>
+#include <utility>
 
 namespace vesk {
 
 namespace {
 
-void flatten(const std::string& key, const JsonValue& value, net::Parameters& out);
+void flatten(std::string key, const JsonValue& value, net::Parameters& out);
 
 void flattenObject(const std::string& prefix, const JsonObject& object, net::Parameters& out) {
     std::vector<const JsonObject::Member*> members;
@@ -25,7 +27,8 @@ void flattenObject(const std::string& prefix, const JsonObject& object, net::Par
     }
 }
 
-void flatten(const std::string& key, const JsonValue& value, net::Parameters& out) {
+// `key` is taken by value: it is moved into the list, one copy per name.
+void flatten(std::string key, const JsonValue& value, net::Parameters& out) {
     switch (value.kind()) {
         case JsonValue::Kind::object:
             flattenObject(key, *value.object(), out);
@@ -36,17 +39,17 @@ void flatten(const std::string& key, const JsonValue& value, net::Parameters& ou
             }
             break;
         case JsonValue::Kind::boolean:
-            out.emplace_back(key, *value.boolean() ? "1" : "0");
+            out.emplace_back(std::move(key), *value.boolean() ? "1" : "0");
             break;
         case JsonValue::Kind::model:
             break;
         case JsonValue::Kind::string:
-            out.emplace_back(key, *value.string());
+            out.emplace_back(std::move(key), *value.string());
             break;
         case JsonValue::Kind::integer:
         case JsonValue::Kind::floating:
         case JsonValue::Kind::empty:
-            out.emplace_back(key, value.asStringValue().value_or(""));
+            out.emplace_back(std::move(key), value.asStringValue().value_or(""));
             break;
     }
 }
