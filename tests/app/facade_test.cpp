@@ -80,6 +80,41 @@ TEST_F(FacadeTest, SetupSavesTheAnonymousUserAndARestartKeepsIt) {
               *stored("VeskToken"));
 }
 
+TEST_F(FacadeTest, TheFirstStoredUserAndMessengerPairPublishesItsSettingsOnce) {
+    std::optional<Messenger> messenger;
+    {
+        auto vesk = makeFacade();
+        Outcome setup;
+        vesk->setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
+        ASSERT_TRUE(finished(setup));
+        ASSERT_EQ(setup.successes, 1);
+        messenger = MessengerRepository::shared().messenger.value();
+        ASSERT_TRUE(messenger);
+    }
+    MessengerRepository::shared().messenger.accept(std::nullopt);
+    SdkApp::shared().networkSetting.accept(nullptr);
+    int published = 0;
+    rx::DisposeBag bag;
+    bag.insert(SdkApp::shared().networkSetting.asObservable().subscribe(
+        [&](const NetworkSettingsPtr& s) { published += s ? 1 : 0; }));
+
+    auto vesk = makeFacade();  // a stored user, no messenger yet
+    EXPECT_EQ(published, 0);
+    MessengerRepository::shared().messenger.accept(messenger);
+    ASSERT_EQ(published, 1);
+    EXPECT_EQ(settings()->userId, stored("VeskUserId"));
+    EXPECT_EQ(settings()->token, stored("VeskToken"));
+    EXPECT_EQ(settings()->appId, server->demoAppId());
+    MessengerRepository::shared().messenger.accept(messenger);
+    EXPECT_EQ(published, 1);
+
+    // Both known when the facade is made: published at once.
+    SdkApp::shared().networkSetting.accept(nullptr);
+    vesk = makeFacade();
+    EXPECT_EQ(published, 2);
+    EXPECT_EQ(settings()->userId, stored("VeskUserId"));
+}
+
 TEST_F(FacadeTest, RejectedKeyReachesTheErrorHandlerOnceWithTheEnvelopeText) {
     auto vesk = makeFacade();
     Outcome setup;
