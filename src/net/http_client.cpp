@@ -1,8 +1,12 @@
 #include "net/http_client.hpp"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <limits>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -22,8 +26,6 @@ using detail::Transfer;
 
 // Idle easy handles kept for reuse; each still shares the multi's connections.
 constexpr std::size_t kMaxIdleHandles = 8;
-// Upper bound on one wait; curl shortens it when its own timers are due.
-constexpr int kPollMs = 1000;
 
 Error cancelledError() {
     return Error::make(Error::Kind::cancelled, "cancelled");
@@ -91,6 +93,9 @@ class HttpClient::Impl {
     void post(std::uint64_t id, const std::shared_ptr<Completion>& completion,
               Expected<HttpReply> outcome);
 
+    // Rouses the network thread out of its poll.
+    void wake();
+
     // Network thread only.
     void run();
     void start(Outgoing outgoing);
@@ -101,8 +106,13 @@ class HttpClient::Impl {
 
     Executor& executor_;
     detail::TransferSettings settings_;
+    // Upper bound on one poll; curl shortens it when its own timers are due.
+    int idleWaitMs_;
     std::shared_ptr<Registry> registry_ = std::make_shared<Registry>();
     MultiHandle multi_;
+    // Our own wake-up: an eventfd write costs a fraction of curl's socket-pair
+    // send, and sending is on every request's path. -1: curl's is used.
+    int wakeFd_ = -1;
     std::atomic<std::uint64_t> nextId_{1};
     std::atomic<std::uint64_t> connections_{0};
 
@@ -117,7 +127,10 @@ class HttpClient::Impl {
     std::thread thread_;
 };
 
-HttpClient::Impl::Impl(Executor& executor, HttpClientOptions options) : executor_(executor) {
+HttpClient::Impl::Impl(Executor& executor, HttpClientOptions options)
+    : executor_(executor),
+      idleWaitMs_(static_cast<int>(std::clamp<std::chrono::milliseconds::rep>(
+          options.idleWait.count(), 1, std::numeric_limits<int>::max()))) {
     settings_.caFile = std::move(options.caFile);
     settings_.userAgent = options.userAgent.empty() ? "VeskSDK/" + std::string(libraryVersion())
                                                     : std::move(options.userAgent);
@@ -125,6 +138,7 @@ HttpClient::Impl::Impl(Executor& executor, HttpClientOptions options) : executor
         multi_.reset(curl_multi_init());
     }
     if (multi_) {
+        wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         thread_ = std::thread([this] { run(); });
     } else {
         stopping_ = true;
@@ -137,8 +151,11 @@ HttpClient::Impl::~Impl() {
         stopping_ = true;
     }
     if (thread_.joinable()) {
-        curl_multi_wakeup(multi_.get());
+        wake();
         thread_.join();
+    }
+    if (wakeFd_ >= 0) {
+        ::close(wakeFd_);
     }
     // Anything queued after the network thread's last look.
     for (Outgoing& outgoing : outgoing_) {
@@ -171,7 +188,7 @@ RequestId HttpClient::Impl::send(HttpRequest request, Callback callback) {
         }
     }
     if (accepted) {
-        curl_multi_wakeup(multi_.get());
+        wake();
     } else if (!multi_) {
         post(id, completion,
              unexpected(
@@ -195,15 +212,22 @@ void HttpClient::Impl::cancel(RequestId id) {
     }
     completion->cancelled = true;
     post(id.value, completion, unexpected(cancelledError()));
-    bool wake = false;
+    bool queued = false;
     {
         std::lock_guard lock(inboxMutex_);
         if (!stopping_) {
             cancels_.push_back(id.value);
-            wake = true;
+            queued = true;
         }
     }
-    if (wake) {
+    if (queued) {
+        wake();
+    }
+}
+
+void HttpClient::Impl::wake() {
+    const std::uint64_t one = 1;
+    if (wakeFd_ < 0 || ::write(wakeFd_, &one, sizeof one) < 0) {
         curl_multi_wakeup(multi_.get());
     }
 }
@@ -241,7 +265,14 @@ void HttpClient::Impl::run() {
         int running = 0;
         curl_multi_perform(multi_.get(), &running);
         collectFinished();
-        curl_multi_poll(multi_.get(), nullptr, 0, kPollMs, nullptr);
+        curl_waitfd woken{wakeFd_, CURL_WAIT_POLLIN, 0};
+        const bool own = wakeFd_ >= 0;
+        curl_multi_poll(multi_.get(), own ? &woken : nullptr, own ? 1 : 0, idleWaitMs_, nullptr);
+        // Drained before the inbox is read, so no later wake-up is lost.
+        if (own && (woken.revents & CURL_WAIT_POLLIN) != 0) {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const auto drained = ::read(wakeFd_, &count, sizeof count);
+        }
     }
     for (auto& [id, active] : active_) {
         curl_multi_remove_handle(multi_.get(), active.transfer->easy());

@@ -13,6 +13,7 @@
 // `cancelled` completions of requests still in flight to it).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -38,6 +39,9 @@ struct HttpClientOptions {
     std::string caFile;
     // Sent as User-Agent; empty sends "VeskSDK/<version>".
     std::string userAgent;
+    // The longest the network thread sleeps with nothing due; new requests and
+    // cancels wake it at once.
+    std::chrono::milliseconds idleWait{1000};
 };
 
 class HttpClient {
