@@ -36,20 +36,40 @@ void Vesk::Impl::rebuildServices(const NetworkSettingsPtr& settings) {
 }
 
 void Vesk::Impl::start() {
-    // The first (user, messenger) pair publishes its settings once more.
+    // The first (user, messenger) pair publishes its settings once more. Watched
+    // by hand: this sits on the first setup's path, and the watch stays
+    // subscribed once spent, since either relay may emit synchronously while
+    // its subscription is still being made.
     std::weak_ptr<Impl> weak = weak_from_this();
-    const auto users = userRepository.user.asObservable() | rx::compact();
-    const auto messengers = messengerRepository.messenger.asObservable() | rx::compact();
-    disposeBag.insert((rx::combineLatest(users, messengers) | rx::take(1))
-                          .subscribe([weak](const std::tuple<User, Messenger>& pair) {
-                              auto self = weak.lock();
-                              if (!self) {
-                                  return;
-                              }
-                              SdkApp::shared().networkSetting.accept(
-                                  settingsFrom(std::get<0>(pair), std::get<1>(pair)));
-                              self->rebuildServices(currentSettings());
-                          }));
+    auto fired = std::make_shared<bool>(false);
+    const auto publish = [weak, fired](const User* user, const Messenger* messenger) {
+        auto self = weak.lock();
+        if (!self || *fired) {
+            return;
+        }
+        const auto& storedUser = self->userRepository.user.value();
+        const auto& knownMessenger = self->messengerRepository.messenger.value();
+        user = user ? user : (storedUser ? &*storedUser : nullptr);
+        messenger = messenger ? messenger : (knownMessenger ? &*knownMessenger : nullptr);
+        if (!user || !messenger) {
+            return;
+        }
+        *fired = true;
+        SdkApp::shared().networkSetting.accept(settingsFrom(*user, *messenger));
+        self->rebuildServices(currentSettings());
+    };
+    disposeBag.insert(userRepository.user.asObservable().subscribe(
+        [publish](const std::optional<User>& user) {
+            if (user) {
+                publish(&*user, nullptr);
+            }
+        }));
+    disposeBag.insert(messengerRepository.messenger.asObservable().subscribe(
+        [publish](const std::optional<Messenger>& messenger) {
+            if (messenger) {
+                publish(nullptr, &*messenger);
+            }
+        }));
     userService = std::make_shared<UserService>(currentSettings());
 }
 
