@@ -148,28 +148,6 @@ Parameters VeskProvider::tokenize(Parameters parameters, const TargetRequest& ta
     return parameters;
 }
 
-Task VeskProvider::tokenizeTask(const TargetRequest& target) const {
-    Task task = target.task;
-    switch (task.kind) {
-        case Task::Kind::requestParameters:
-        case Task::Kind::downloadParameters:
-            task.parameters = tokenize(std::move(task.parameters), target);
-            break;
-        case Task::Kind::requestData:
-        case Task::Kind::uploadMultipart:
-            task.urlParameters = tokenize(std::move(task.urlParameters), target);
-            break;
-        case Task::Kind::requestCompositeParameters:
-            fillConnectionParams(task.parameters);
-            task.urlParameters = tokenize(std::move(task.urlParameters), target);
-            break;
-        case Task::Kind::requestPlain:
-            task = Task::withParameters(tokenize({}, target), ParameterEncoding::queryString);
-            break;
-    }
-    return task;
-}
-
 Expected<net::HttpRequest> VeskProvider::request(const TargetRequest& target) const {
     auto base = baseUrl();
     if (!base) {
@@ -178,45 +156,49 @@ Expected<net::HttpRequest> VeskProvider::request(const TargetRequest& target) co
     net::HttpRequest request;
     request.method = target.method;
     request.url = url(*base, target);
-    if (target.task.kind == Task::Kind::requestCompositeParameters) {
-        // The form is read where it is unless a value needs filling in.
-        const Parameters& form = target.task.parameters;
-        request.body = net::FormBody{needsFilling(form) ? flattenParameters(connectionParams(form))
-                                                        : flattenParameters(form)};
-        request.query = flattenParameters(tokenize(target.task.urlParameters, target));
-        return request;
-    }
-    Task task = tokenizeTask(target);
+    // The target's own parameters are read where they are; only what the
+    // connection adds is a copy.
+    const Task& task = target.task;
     switch (task.kind) {
-        case Task::Kind::requestPlain:  // tokenizeTask never leaves a plain task
+        case Task::Kind::requestPlain:
+            request.query = flattenParameters(tokenize({}, target));
             break;
         case Task::Kind::requestParameters:
-        case Task::Kind::downloadParameters:
+        case Task::Kind::downloadParameters: {
+            auto fields = flattenParameters(tokenize(task.parameters, target));
             if (queryDestination(task.encoding, target.method)) {
-                request.query = flattenParameters(task.parameters);
+                request.query = std::move(fields);
             } else {
-                request.body = net::FormBody{flattenParameters(task.parameters)};
+                request.body = net::FormBody{std::move(fields)};
             }
             break;
+        }
         case Task::Kind::requestData:
-            request.body = net::RawBody{std::move(task.data)};
-            request.query = flattenParameters(task.urlParameters);
+            request.body = net::RawBody{task.data};
+            request.query = flattenParameters(tokenize(task.urlParameters, target));
             break;
-        case Task::Kind::requestCompositeParameters:  // built above
+        case Task::Kind::requestCompositeParameters: {
+            const Parameters& form = task.parameters;
+            request.body =
+                net::FormBody{needsFilling(form) ? flattenParameters(connectionParams(form))
+                                                 : flattenParameters(form)};
+            request.query = flattenParameters(tokenize(task.urlParameters, target));
             break;
+        }
         case Task::Kind::uploadMultipart: {
             net::MultipartBody body;
-            for (auto& part : task.parts) {
+            body.parts.reserve(task.parts.size());
+            for (const auto& part : task.parts) {
                 net::MultipartPart out;
                 out.name = part.name;
-                out.value = std::move(part.bytes);
+                out.value = part.bytes;
                 out.file = part.file;
                 out.filename = part.filename;
                 out.contentType = part.mimeType;
                 body.parts.push_back(std::move(out));
             }
             request.body = std::move(body);
-            request.query = flattenParameters(task.urlParameters);
+            request.query = flattenParameters(tokenize(task.urlParameters, target));
             break;
         }
     }

@@ -39,7 +39,6 @@ public:
     [[nodiscard]] std::string url(const std::string& base, const TargetRequest& target) const;
     [[nodiscard]] Parameters tokenize(Parameters parameters, const TargetRequest& target) const;
     [[nodiscard]] Parameters connectionParams(const Parameters& parameters) const;
-    [[nodiscard]] Task tokenizeTask(const TargetRequest& target) const;
 
     // Console lines of the network logger; the token never appears in them.
     void logRequest(const net::HttpRequest& request) const;
