@@ -4,7 +4,6 @@
 #include <openssl/hmac.h>
 #include <openssl/rand.h>
 #include <pthread.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -31,32 +30,39 @@ std::string hex(const unsigned char* bytes, std::size_t size, const char* digits
 // a system call on every id.
 std::atomic<unsigned> forkGeneration{0};
 
-void onForkedChild() { forkGeneration.fetch_add(1, std::memory_order_relaxed); }
+void onForkedChild() {
+    forkGeneration.fetch_add(1, std::memory_order_relaxed);
+}
+
+// Fills `out` from OpenSSL, or from the system's generator should it fail:
+// ids need uniqueness, not secrecy.
+void drawBytes(unsigned char* out, std::size_t size) {
+    if (RAND_bytes(out, static_cast<int>(size)) != 1) {
+        std::random_device device;
+        std::generate_n(out, size,
+                        [&device] { return static_cast<unsigned char>(device() & 0xFFU); });
+    }
+}
 
 // OpenSSL 3 spends tens of microseconds per RAND_bytes call however few bytes
 // it gives, so ids draw from a per-thread block of its output. The block is
-// dropped in a forked child, which must not repeat its parent's ids.
+// dropped in a forked child, which must not repeat its parent's ids; without
+// the fork handler (registration fails only out of memory) nothing is kept.
 void randomBytes(unsigned char* out, std::size_t size) {
     static const bool watchingForks = ::pthread_atfork(nullptr, nullptr, &onForkedChild) == 0;
     constexpr std::size_t kBlock = 4096;
+    if (!watchingForks || size > kBlock) {
+        drawBytes(out, size);
+        return;
+    }
     thread_local std::array<unsigned char, kBlock> block{};
     thread_local std::size_t used = kBlock;
     thread_local unsigned generation = 0;
-    thread_local pid_t owner = 0;
-    // Without the fork handler, the process id tells a child from its parent.
-    const pid_t pid = watchingForks ? 0 : ::getpid();
     const unsigned current = forkGeneration.load(std::memory_order_relaxed);
-    if (used + size > kBlock || generation != current || owner != pid) {
-        if (RAND_bytes(block.data(), static_cast<int>(kBlock)) != 1) {
-            // The system's generator is the fallback; ids need uniqueness, not secrecy.
-            std::random_device device;
-            for (auto& b : block) {
-                b = static_cast<unsigned char>(device() & 0xFFU);
-            }
-        }
+    if (used + size > kBlock || generation != current) {
+        drawBytes(block.data(), kBlock);
         used = 0;
         generation = current;
-        owner = pid;
     }
     std::copy_n(block.begin() + static_cast<std::ptrdiff_t>(used), size, out);
     // Bytes handed out are wiped so they can never be handed out twice.
