@@ -1,6 +1,7 @@
 // Median time from Vesk::setup to its success handler against the in-process
-// development server, and the median of the same connect request (same form
-// fields, same query) made with a bare libcurl easy handle in the same run,
+// development server, and the median of the same connect request (the form
+// fields and query a setup sent, as the server recorded them after the setups'
+// warm-up) made with a bare libcurl easy handle in the same run,
 // through a network thread and back (the floor of the library's threading), and
 // through the library's HTTP client alone.
 // Every clock stops where the caller gets the outcome: in the success handler,
@@ -17,9 +18,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -32,7 +33,6 @@
 #include "core/virtual_scheduler.hpp"
 #include "net/http_client.hpp"
 #include "net/url_encoding.hpp"
-#include "services/user_service.hpp"
 #include "tools/devserver/dev_server.hpp"
 #include "vesk/configuration.hpp"
 #include "vesk/executor.hpp"
@@ -87,12 +87,12 @@ double threadCpuMicros() {
 }
 
 class AlwaysReachable final : public vesk::ReachabilitySource {
-public:
+  public:
     void start(std::function<void(bool)> report) override { report(true); }
 };
 
 class Facade {
-public:
+  public:
     Facade(std::shared_ptr<vesk::RunLoop> loop, std::string key, vesk::dev::DevServer& server)
         : loop_(std::move(loop)), key_(std::move(key)), server_(server) {}
 
@@ -136,34 +136,32 @@ public:
     // Main-thread CPU time per setup.
     std::vector<double> mainCpu;
 
-private:
+  private:
     std::shared_ptr<vesk::RunLoop> loop_;
     std::string key_;
     vesk::dev::DevServer& server_;
     std::shared_ptr<vesk::VirtualScheduler> scheduler_ = std::make_shared<vesk::VirtualScheduler>();
 };
 
-// The connect request a setup sends, with a fixed session id and no token.
-vesk::net::HttpRequest connectRequest(const std::string& apiUrl, const std::string& key) {
-    vesk::net::Parameters fields{{"api_key", key},
-                                 {"browser", "iOS sdk 1.0.33"},
-                                 {"device", vesk::UserService::deviceName()},
-                                 {"device_type", "phone"},
-                                 {"include_auto_events", "0"},
-                                 {"include_js_scripts", "0"},
-                                 {"include_push_domain", "0"},
-                                 {"os", "iOS " + vesk::UserService::systemVersion()},
-                                 {"start_session", "1"},
-                                 {"start_session_random_id", "0123456789ABCDEF0123456789ABCDEF"},
-                                 {"token_type", "usersdkios"}};
-    return vesk::net::HttpRequest::post(apiUrl + "connect", vesk::net::FormBody{std::move(fields)},
-                                        {{"auth_token", ""}, {"id_as_string", "1"}});
+// The connect request the last setup sent, as the server recorded it: its
+// form fields and query, the token the process holds included. A connect
+// without a token would have the server make a new user for each baseline
+// request, work the setups' connects never cause.
+vesk::net::HttpRequest lastConnect(const vesk::dev::DevServer& server) {
+    const auto recorded = server.requests();
+    const auto it = std::find_if(recorded.rbegin(), recorded.rend(), [](const auto& r) {
+        return r.method == "POST" && r.path == "/v1/connect";
+    });
+    if (it == recorded.rend()) {
+        return {};
+    }
+    return vesk::net::HttpRequest::post(server.apiBaseUrl() + "connect",
+                                        vesk::net::FormBody{it->formFields}, it->queryItems);
 }
 
 class BareCurl {
-public:
-    BareCurl(const std::string& apiUrl, const std::string& key) : easy_(curl_easy_init()) {
-        const auto request = connectRequest(apiUrl, key);
+  public:
+    explicit BareCurl(const vesk::net::HttpRequest& request) : easy_(curl_easy_init()) {
         url_ = request.fullUrl();
         body_ = vesk::net::encodeForm(std::get<vesk::net::FormBody>(request.body).fields);
         curl_easy_setopt(easy_, CURLOPT_URL, url_.c_str());
@@ -195,7 +193,7 @@ public:
         return true;
     }
 
-private:
+  private:
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* out) {
         static_cast<std::string*>(out)->append(data, size * count);
         return size * count;
@@ -211,9 +209,9 @@ private:
 // a curl multi on a network thread, woken by the main thread and posting its
 // completion back to the main run loop. Two thread hand-offs, no other work.
 class HandoffCurl {
-public:
-    HandoffCurl(std::shared_ptr<vesk::RunLoop> loop, const std::string& apiUrl, const std::string& key)
-        : loop_(std::move(loop)), bare_(apiUrl, key), multi_(curl_multi_init()) {
+  public:
+    HandoffCurl(std::shared_ptr<vesk::RunLoop> loop, const vesk::net::HttpRequest& request)
+        : loop_(std::move(loop)), bare_(request), multi_(curl_multi_init()) {
         thread_ = std::thread([this] { serve(); });
     }
     ~HandoffCurl() {
@@ -244,7 +242,7 @@ public:
         return true;
     }
 
-private:
+  private:
     void serve() {
         for (;;) {
             std::function<void(long)> onDone;
@@ -287,10 +285,9 @@ private:
 // The library's HTTP client alone: its network thread, easy handle set-up and
 // delivery on the main run loop, without the setup around it.
 class LibraryClient {
-public:
-    LibraryClient(std::shared_ptr<vesk::RunLoop> loop, const std::string& apiUrl,
-                  const std::string& key)
-        : loop_(std::move(loop)), client_(*loop_), request_(connectRequest(apiUrl, key)) {}
+  public:
+    LibraryClient(std::shared_ptr<vesk::RunLoop> loop, vesk::net::HttpRequest request)
+        : loop_(std::move(loop)), client_(*loop_), request_(std::move(request)) {}
 
     bool run(int count, std::vector<double>& samples) {
         for (int i = 0; i < count; ++i) {
@@ -306,7 +303,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::shared_ptr<vesk::RunLoop> loop_;
     vesk::net::HttpClient client_;
     vesk::net::HttpRequest request_;
@@ -338,30 +335,32 @@ int main(int argc, char** argv) {
     loop->runPending();
 
     Facade facade(loop, server->demoApiKey(), *server);
-    BareCurl bare(server->apiBaseUrl(), server->demoApiKey());
-    HandoffCurl handoff(loop, server->apiBaseUrl(), server->demoApiKey());
-    LibraryClient client(loop, server->apiBaseUrl(), server->demoApiKey());
+    std::vector<double> warmup;
+    if (!facade.run(kWarmup, warmup)) {
+        std::fprintf(stderr, "warm-up failed\n");
+        return 1;
+    }
+    const auto connect = lastConnect(*server);
+    BareCurl bare(connect);
+    HandoffCurl handoff(loop, connect);
+    LibraryClient client(loop, connect);
     std::vector<double> facadeSamples;
     std::vector<double> bareSamples;
     std::vector<double> handoffSamples;
     std::vector<double> clientSamples;
-    std::vector<double> warmup;
-    if (!facade.run(kWarmup, warmup) || !bare.run(*loop, kWarmup, warmup) ||
-        !handoff.run(kWarmup, warmup) || !client.run(kWarmup, warmup)) {
+    if (!bare.run(*loop, kWarmup, warmup) || !handoff.run(kWarmup, warmup) ||
+        !client.run(kWarmup, warmup)) {
         std::fprintf(stderr, "warm-up failed\n");
         return 1;
     }
     facade.mainCpu.clear();
     for (int round = 0; round < rounds; ++round) {
-        const bool ok = round % 2 == 0
-                            ? facade.run(perRound, facadeSamples) &&
-                                  bare.run(*loop, perRound, bareSamples) &&
-                                  handoff.run(perRound, handoffSamples) &&
-                                  client.run(perRound, clientSamples)
-                            : client.run(perRound, clientSamples) &&
-                                  handoff.run(perRound, handoffSamples) &&
-                                  bare.run(*loop, perRound, bareSamples) &&
-                                  facade.run(perRound, facadeSamples);
+        const bool ok =
+            round % 2 == 0
+                ? facade.run(perRound, facadeSamples) && bare.run(*loop, perRound, bareSamples) &&
+                      handoff.run(perRound, handoffSamples) && client.run(perRound, clientSamples)
+                : client.run(perRound, clientSamples) && handoff.run(perRound, handoffSamples) &&
+                      bare.run(*loop, perRound, bareSamples) && facade.run(perRound, facadeSamples);
         if (!ok) {
             std::fprintf(stderr, "a setup or request failed in round %d\n", round);
             return 1;
