@@ -1,5 +1,7 @@
 #include "net/http_client.hpp"
 
+#include <sched.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -198,6 +200,26 @@ TEST_F(HttpClientTest, TheNetworkThreadIsWokenForEveryRequest) {
         auto reply = fetch(HttpRequest::get(url("_dev/echo")));
         ASSERT_TRUE(reply) << reply.error().description;
     }
+}
+
+// The network thread gives way to the thread that wakes it instead of
+// preempting it: one more thread of the process runs under that policy for
+// each client, from before its first request goes out.
+TEST_F(HttpClientTest, TheNetworkThreadGivesWayToItsWakers) {
+    const auto givingWay = [] {
+        int count = 0;
+        for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+            const pid_t tid = std::stoi(task.path().filename().string());
+            count += sched_getscheduler(tid) == SCHED_BATCH ? 1 : 0;
+        }
+        return count;
+    };
+    ASSERT_TRUE(fetch(HttpRequest::get(url("_dev/echo"))));
+    const int before = givingWay();
+    EXPECT_GE(before, 1);
+    HttpClient second(loop_);
+    ASSERT_TRUE(test::fetch(second, loop_, HttpRequest::get(url("_dev/echo"))));
+    EXPECT_EQ(givingWay(), before + 1);
 }
 
 // Handles are recycled with only the last request's options undone: nothing
