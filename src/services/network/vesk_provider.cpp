@@ -115,8 +115,14 @@ bool VeskProvider::needsFilling(const Parameters& parameters) const {
 
 void VeskProvider::fillConnectionParams(Parameters& parameters) const {
     // Values almost never hold a placeholder: copy only when one does.
+    if (needsFilling(parameters)) {
+        parameters = connectionParams(parameters);
+    }
+}
+
+Parameters VeskProvider::connectionParams(const Parameters& parameters) const {
     if (!needsFilling(parameters)) {
-        return;
+        return parameters;
     }
     Parameters out;
     out.reserve(parameters.size());
@@ -125,12 +131,6 @@ void VeskProvider::fillConnectionParams(Parameters& parameters) const {
                                              ? JsonValue(fillPlaceholders(*member.second->string()))
                                              : member.second);
     }
-    parameters = std::move(out);
-}
-
-Parameters VeskProvider::connectionParams(const Parameters& parameters) const {
-    Parameters out = parameters;
-    fillConnectionParams(out);
     return out;
 }
 
