@@ -42,7 +42,8 @@ bool holdsDouble(const vesk::JsonValue& value) {
 bool sameAs(const vesk::JsonValue& ours, const boost::json::value& theirs) {
     switch (theirs.kind()) {
         case boost::json::kind::string:
-            return ours.string() != nullptr && *ours.string() == std::string_view(theirs.get_string());
+            return ours.string() != nullptr &&
+                   *ours.string() == std::string_view(theirs.get_string());
         case boost::json::kind::int64:
             return ours.integer() != nullptr && *ours.integer() == theirs.get_int64();
         case boost::json::kind::uint64:

@@ -14,17 +14,18 @@ namespace {
 
 struct World {
     std::shared_ptr<vesk::VirtualScheduler> scheduler = std::make_shared<vesk::VirtualScheduler>();
-    std::shared_ptr<vesk::InMemoryKeyValueStore> store = std::make_shared<vesk::InMemoryKeyValueStore>();
+    std::shared_ptr<vesk::InMemoryKeyValueStore> store =
+        std::make_shared<vesk::InMemoryKeyValueStore>();
     vesk::DialogRepository dialogs;
     vesk::MessagesManager messages;
     vesk::CurrentStateRepository currentState{store};
     vesk::PopupRepository popups;
     vesk::MessengerRepository messenger;
-    vesk::ConversationContext ctx{dialogs, messages, currentState, popups, messenger, store, scheduler,
-                                  [] { return vesk::NetworkSettingsPtr(); }};
-    vesk::RtsService rts{ctx, [](const std::optional<std::string>&) {
-                             return vesk::rx::just(vesk::rx::Unit{});
-                         }};
+    vesk::ConversationContext ctx{
+        dialogs,   messages, currentState, popups,
+        messenger, store,    scheduler,    [] { return vesk::NetworkSettingsPtr(); }};
+    vesk::RtsService rts{
+        ctx, [](const std::optional<std::string>&) { return vesk::rx::just(vesk::rx::Unit{}); }};
 };
 
 }  // namespace

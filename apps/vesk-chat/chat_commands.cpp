@@ -35,13 +35,14 @@ JsonValue conversationsJson(const std::vector<ChatConversation>& list) {
     JsonArray items;
     items.reserve(list.size());
     for (const auto& d : list) {
-        items.emplace_back(JsonObject{{"id", JsonValue(d.id)},
-                                      {"type", JsonValue(d.type)},
-                                      {"unread", JsonValue(static_cast<std::int64_t>(d.unreadCount))},
-                                      {"parts", JsonValue(static_cast<std::int64_t>(d.partsCount))},
-                                      {"lastUpdate", JsonValue(d.lastUpdate)},
-                                      {"last", JsonValue(d.lastMessage.body)},
-                                      {"operator", optText(d.operatorName)}});
+        items.emplace_back(
+            JsonObject{{"id", JsonValue(d.id)},
+                       {"type", JsonValue(d.type)},
+                       {"unread", JsonValue(static_cast<std::int64_t>(d.unreadCount))},
+                       {"parts", JsonValue(static_cast<std::int64_t>(d.partsCount))},
+                       {"lastUpdate", JsonValue(d.lastUpdate)},
+                       {"last", JsonValue(d.lastMessage.body)},
+                       {"operator", optText(d.operatorName)}});
     }
     return JsonValue(std::move(items));
 }
@@ -71,9 +72,8 @@ Printers& printers() {
 }  // namespace
 
 void installChatPrinter(EventSink sink) {
-    printers().messages = Chat::onMessage([sink](const ChatMessage& m) {
-        sink("message", messageFields(m), readableMessage(m));
-    });
+    printers().messages = Chat::onMessage(
+        [sink](const ChatMessage& m) { sink("message", messageFields(m), readableMessage(m)); });
     printers().typing = Chat::onTyping([sink](const TypingNotice& t) {
         sink("typing",
              {{"conversation", JsonValue(t.conversation)},
@@ -101,7 +101,8 @@ bool runChatCommand(const std::string& name, const std::string& rest, const Even
                 auto once = Chat::onConversations(
                     [list](const std::vector<ChatConversation>& all) { *list = all; });
                 sink("dialogs",
-                     {{"ok", JsonValue(true)}, {"more", JsonValue(more)},
+                     {{"ok", JsonValue(true)},
+                      {"more", JsonValue(more)},
                       {"items", conversationsJson(*list)}},
                      readableConversations(*list) + (more ? " (more: dialogs)" : ""));
                 release();
@@ -126,7 +127,8 @@ bool runChatCommand(const std::string& name, const std::string& rest, const Even
                     readable += "\n  " + readableMessage(m);
                 }
                 sink("messages",
-                     {{"ok", JsonValue(true)}, {"conversation", JsonValue(rest)},
+                     {{"ok", JsonValue(true)},
+                      {"conversation", JsonValue(rest)},
                       {"items", JsonValue(std::move(items))}},
                      readable);
                 release();

@@ -9,13 +9,13 @@
 namespace vesk::chat {
 
 struct Options {
-    std::optional<std::string> apiUrl;   // --api-url, VESK_API_URL
-    std::optional<std::string> wssUrl;   // --wss-url, VESK_WSS_URL
-    std::optional<std::string> filesUrl; // --files-url, VESK_FILES_URL
-    std::optional<std::string> dataDir;  // --data-dir, VESK_DATA_DIR
-    std::optional<std::string> appGroup; // --app-group, VESK_APP_GROUP
-    std::optional<std::string> apiKey;   // --api-key, VESK_API_KEY
-    bool json = false;                   // --json, VESK_CHAT_JSON=1
+    std::optional<std::string> apiUrl;    // --api-url, VESK_API_URL
+    std::optional<std::string> wssUrl;    // --wss-url, VESK_WSS_URL
+    std::optional<std::string> filesUrl;  // --files-url, VESK_FILES_URL
+    std::optional<std::string> dataDir;   // --data-dir, VESK_DATA_DIR
+    std::optional<std::string> appGroup;  // --app-group, VESK_APP_GROUP
+    std::optional<std::string> apiKey;    // --api-key, VESK_API_KEY
+    bool json = false;                    // --json, VESK_CHAT_JSON=1
     bool help = false;
 };
 
@@ -23,9 +23,9 @@ struct Options {
 std::optional<Options> parseOptions(const std::vector<std::string>& args, std::string* error);
 
 struct Command {
-    std::string name;               // first word
-    std::vector<std::string> words; // the following words
-    std::string rest;               // everything after the name, leading blanks dropped
+    std::string name;                // first word
+    std::vector<std::string> words;  // the following words
+    std::string rest;                // everything after the name, leading blanks dropped
 };
 
 // Absent for a blank line.

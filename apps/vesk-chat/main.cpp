@@ -16,9 +16,9 @@
 #include <string>
 #include <thread>
 
+#include "chat_commands.hpp"
 #include "command_line.hpp"
 #include "dev_server.hpp"
-#include "chat_commands.hpp"
 #include "integration_commands.hpp"
 #include "push_commands.hpp"
 #include "vesk/clock.hpp"
@@ -39,7 +39,7 @@ namespace {
 
 // Writes one event: a JSON object per line with --json, a readable line otherwise.
 class Printer {
-public:
+  public:
     explicit Printer(bool json) : json_(json) {}
 
     void event(const std::string& name, JsonObject fields, const std::string& readable) const {
@@ -64,12 +64,12 @@ public:
         }
     }
 
-private:
+  private:
     bool json_;
 };
 
 class Session {
-public:
+  public:
     Session(std::shared_ptr<RunLoop> loop, Printer printer, std::string apiKey,
             std::optional<std::string> appGroup)
         : loop_(std::move(loop)),
@@ -88,7 +88,7 @@ public:
         });
     }
 
-private:
+  private:
     // Runs queued lines until one holds the stream (setup, auth, wait) or input ends.
     void next() {
         busy_ = false;
@@ -188,23 +188,26 @@ private:
         } else if (isIntegrationCommand(c.name)) {
             hold();
             runIntegrationCommand(
-                c, [this](const std::string& n, JsonObject f, const std::string& r) {
+                c,
+                [this](const std::string& n, JsonObject f, const std::string& r) {
                     printer_.event(n, std::move(f), r);
                 },
                 [this] { release(); });
-        } else if (runPushCommand(c.name, c.rest, appGroup_, sink(), [this] { hold(); },
-                                  [this] { release(); })) {
-        } else if (runChatCommand(c.name, c.rest, sink(), [this] { hold(); },
-                                  [this] { release(); })) {
+        } else if (runPushCommand(
+                       c.name, c.rest, appGroup_, sink(), [this] { hold(); },
+                       [this] { release(); })) {
+        } else if (runChatCommand(
+                       c.name, c.rest, sink(), [this] { hold(); }, [this] { release(); })) {
         } else if (c.name == "quit" || c.name == "exit") {
             lines_.clear();
             finish();
         } else {
             printer_.event("error", {{"error", JsonValue("unknown command: " + c.name)}},
-                           "unknown command: " + c.name + " (setup, auth, logout, prop, event, "
-                           "background, foreground, wait, dialogs, messages, open, new, send, "
-                           "unread, kb, integrations, push-token, push-delete, show-push, "
-                           "click-push, quit)");
+                           "unknown command: " + c.name +
+                               " (setup, auth, logout, prop, event, "
+                               "background, foreground, wait, dialogs, messages, open, new, send, "
+                               "unread, kb, integrations, push-token, push-delete, show-push, "
+                               "click-push, quit)");
         }
     }
 
@@ -224,8 +227,9 @@ private:
             const auto raw = takeWord();
             const auto parsed = UserProperty::operation(raw);
             if (!parsed) {
-                return usage("prop --op <update_or_create|set_once|add|delete|append|union|exclude> "
-                             "<key> <value...>");
+                return usage(
+                    "prop --op <update_or_create|set_once|add|delete|append|union|exclude> "
+                    "<key> <value...>");
             }
             operation = *parsed;
         }
@@ -319,7 +323,8 @@ int run(const Options& options) {
         setDataDirectory(*options.dataDir);
     } else if (embedded) {
         // A user stored against an earlier embedded server means nothing to this one.
-        std::string pattern = (std::filesystem::temp_directory_path() / "vesk-chat-XXXXXX").string();
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "vesk-chat-XXXXXX").string();
         if (::mkdtemp(pattern.data()) != nullptr) {
             scratch = pattern;
             setDataDirectory(*scratch);
@@ -329,10 +334,10 @@ int run(const Options& options) {
     auto loop = std::make_shared<RunLoop>();
     setMainExecutor(loop);
     const Printer printer(options.json);
-    installNotificationPrinter([printer](const std::string& name, JsonObject fields,
-                                         const std::string& readable) {
-        printer.event(name, std::move(fields), readable);
-    });
+    installNotificationPrinter(
+        [printer](const std::string& name, JsonObject fields, const std::string& readable) {
+            printer.event(name, std::move(fields), readable);
+        });
     JsonObject ready{{"apiUrl", JsonValue(*values.apiUrl)}, {"embedded", JsonValue(embedded)}};
     if (embedded) {
         ready.set("apiKey", JsonValue(apiKey));
@@ -346,10 +351,10 @@ int run(const Options& options) {
     Session session(loop, printer, apiKey, options.appGroup);
     loop->post([printer] {
         Vesk::shared();
-        installChatPrinter([printer](const std::string& name, JsonObject fields,
-                                     const std::string& readable) {
-            printer.event(name, std::move(fields), readable);
-        });
+        installChatPrinter(
+            [printer](const std::string& name, JsonObject fields, const std::string& readable) {
+                printer.event(name, std::move(fields), readable);
+            });
     });
     std::thread reader([&session] { readLines(session); });
     reader.detach();  // it may sit in a read when `quit` ends the loop
@@ -368,7 +373,8 @@ int run(const Options& options) {
 
 int main(int argc, char** argv) {
     std::string error;
-    const auto options = vesk::chat::parseOptions(std::vector<std::string>(argv + 1, argv + argc), &error);
+    const auto options =
+        vesk::chat::parseOptions(std::vector<std::string>(argv + 1, argv + argc), &error);
     if (!options) {
         std::cerr << "vesk-chat: " << error << "\n" << vesk::chat::kUsage << vesk::chat::kPushUsage;
         return 2;

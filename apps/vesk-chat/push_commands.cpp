@@ -19,7 +19,9 @@ void usage(const EventSink& sink, const std::string& text) {
 }
 
 // Anything that is not JSON is passed on as null: not the library's.
-JsonValue parsePayload(const std::string& text) { return JsonValue::parse(text).value_or(JsonValue()); }
+JsonValue parsePayload(const std::string& text) {
+    return JsonValue::parse(text).value_or(JsonValue());
+}
 
 }  // namespace
 

@@ -22,28 +22,32 @@ std::string replyBody(int count) {
         const bool admin = i % 2 == 1;
         const std::string id = std::to_string(100000 + i);
         body += i > 0 ? "," : "";
-        body += R"({"id":")" + id + R"(","random_id":)" + std::to_string(1700000000000LL + i) +
-                R"(,"body":"Message number )" + id +
-                R"(, with a few words of text as people write them in a support chat.",)" +
-                R"("type":")" + (admin ? "reply_admin" : "reply_user") + R"(","created":)" +
-                std::to_string(1733500000 + i) + R"(,"direction":")" + (admin ? "a2u" : "u2a") +
-                R"(","read":)" + (i % 3 == 0 ? "false" : "true") +
-                R"(,"sent_via":"sdk","reply_type":"text","from":)" +
-                (admin ? R"({"id":"1","type":"admin","name":"Anna Petrova","avatar":"https://cdn.example/avatars/operator.png"})"
-                       : R"("500")") +
-                R"(,"conversation":"900","attachments":[)";
+        body +=
+            R"({"id":")" + id + R"(","random_id":)" + std::to_string(1700000000000LL + i) +
+            R"(,"body":"Message number )" + id +
+            R"(, with a few words of text as people write them in a support chat.",)" +
+            R"("type":")" + (admin ? "reply_admin" : "reply_user") + R"(","created":)" +
+            std::to_string(1733500000 + i) + R"(,"direction":")" + (admin ? "a2u" : "u2a") +
+            R"(","read":)" + (i % 3 == 0 ? "false" : "true") +
+            R"(,"sent_via":"sdk","reply_type":"text","from":)" +
+            (admin
+                 ? R"({"id":"1","type":"admin","name":"Anna Petrova","avatar":"https://cdn.example/avatars/operator.png"})"
+                 : R"("500")") +
+            R"(,"conversation":"900","attachments":[)";
         if (i % 5 == 0) {
-            body += R"({"id":")" + std::to_string(7000 + i) +
-                    R"(","created":1733500000,"type":"image","filename":"photo.jpeg","mime_type":"image/jpeg",)"
-                    R"("url":"https://cdn.example/files/)" +
-                    std::to_string(7000 + i) + R"(/photo.jpeg","size":48213})";
+            body +=
+                R"({"id":")" + std::to_string(7000 + i) +
+                R"(","created":1733500000,"type":"image","filename":"photo.jpeg","mime_type":"image/jpeg",)"
+                R"("url":"https://cdn.example/files/)" +
+                std::to_string(7000 + i) + R"(/photo.jpeg","size":48213})";
         }
         body += "]";
         if (i % 7 == 0) {
             body += R"(,"meta_data":{"vote":"up","comment":"thanks"})";
         }
         if (i % 11 == 0) {
-            body += R"(,"body_json":{"name":"How to return an order","url":"https://help.example/a/1"})";
+            body +=
+                R"(,"body_json":{"name":"How to return an order","url":"https://help.example/a/1"})";
         }
         body += "}";
     }

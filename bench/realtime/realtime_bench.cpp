@@ -31,7 +31,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 class AlwaysReachable final : public vesk::ReachabilitySource {
-public:
+  public:
     void start(std::function<void(bool)> report) override { report(true); }
 };
 
@@ -43,7 +43,8 @@ int fail(const char* what) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::size_t frames = argc > 1 ? static_cast<std::size_t>(std::max(1L, std::atol(argv[1]))) : 100000;
+    const std::size_t frames =
+        argc > 1 ? static_cast<std::size_t>(std::max(1L, std::atol(argv[1]))) : 100000;
     const int rounds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
 
     std::string error;
@@ -56,15 +57,17 @@ int main(int argc, char** argv) {
     values.apiUrl = server->apiBaseUrl();
     values.wssUrl = server->realtimeBaseUrl();
     vesk::configure(values);
-    vesk::setKeyValueStoreFactory(vesk::makeInMemoryKeyValueStoreFactory());  // nothing outlives a run
+    vesk::setKeyValueStoreFactory(
+        vesk::makeInMemoryKeyValueStoreFactory());  // nothing outlives a run
     auto loop = std::make_shared<vesk::RunLoop>();
     vesk::setMainExecutor(loop);
     vesk::setReachabilitySource(std::make_shared<AlwaysReachable>());
 
     bool ready = false;
     loop->post([&] {
-        vesk::Vesk::shared().setup(server->demoApiKey(), [&] { ready = true; },
-                                   [](const std::string& e) { std::fprintf(stderr, "%s\n", e.c_str()); });
+        vesk::Vesk::shared().setup(
+            server->demoApiKey(), [&] { ready = true; },
+            [](const std::string& e) { std::fprintf(stderr, "%s\n", e.c_str()); });
     });
     if (!loop->runUntil([&] { return ready; }, std::chrono::seconds(30))) {
         return fail("setup did not succeed");
@@ -87,8 +90,9 @@ int main(int argc, char** argv) {
 
     const std::string conversation = server->sendPopupChat(userId, "Hello");
     if (conversation.empty() ||
-        !loop->runUntil([&] { return vesk::DialogRepository::shared().find(conversation).has_value(); },
-                        std::chrono::seconds(30))) {
+        !loop->runUntil(
+            [&] { return vesk::DialogRepository::shared().find(conversation).has_value(); },
+            std::chrono::seconds(30))) {
         return fail("the chat popup did not arrive");
     }
 
@@ -101,7 +105,8 @@ int main(int argc, char** argv) {
         // while this thread runs the library's loop.
         std::thread publisher(
             [&] { published = server->publishReplies(userId, conversation, frames); });
-        const bool all = loop->runUntil([&] { return merged >= frames; }, std::chrono::seconds(120));
+        const bool all =
+            loop->runUntil([&] { return merged >= frames; }, std::chrono::seconds(120));
         publisher.join();
         if (published != frames) {
             return fail("the server did not publish every reply");
@@ -113,9 +118,10 @@ int main(int argc, char** argv) {
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         rates.push_back(static_cast<double>(frames) / seconds);
         const auto* repo = vesk::MessagesManager::shared().existing(conversation);
-        std::printf("round %d: %zu frames in %.3f s = %.0f frames/s (conversation holds %zu, unread %d)\n",
-                    round + 1, frames, seconds, rates.back(),
-                    repo ? repo->currentMessages().size() : 0U, unread);
+        std::printf(
+            "round %d: %zu frames in %.3f s = %.0f frames/s (conversation holds %zu, unread %d)\n",
+            round + 1, frames, seconds, rates.back(), repo ? repo->currentMessages().size() : 0U,
+            unread);
         std::fflush(stdout);
     }
     std::sort(rates.begin(), rates.end());
@@ -148,7 +154,8 @@ int main(int argc, char** argv) {
                 server->pushRawFrame(userId, "conversation_reply", frame);
             }
         });
-        const bool all = loop->runUntil([&] { return merged >= frames; }, std::chrono::seconds(120));
+        const bool all =
+            loop->runUntil([&] { return merged >= frames; }, std::chrono::seconds(120));
         sender.join();
         if (!all) {
             std::fprintf(stderr, "only %zu of %zu prepared frames arrived\n", merged, frames);

@@ -83,7 +83,8 @@ void BM_MergeEcho(benchmark::State& state) {
         ++next;
         benchmark::DoNotOptimize(addMessage(world.ctx, echo));
     }
-    if (world.messages.repository("c1").currentMessages().size() != static_cast<std::size_t>(size)) {
+    if (world.messages.repository("c1").currentMessages().size() !=
+        static_cast<std::size_t>(size)) {
         state.SkipWithError("the conversation changed size");
     }
     benchmark::DoNotOptimize(world.seen);

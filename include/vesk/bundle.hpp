@@ -20,7 +20,7 @@
 namespace vesk {
 
 class Bundle {
-public:
+  public:
     using StringTable = std::map<std::string, std::string, std::less<>>;
 
     explicit Bundle(std::string identifier) : identifier_(std::move(identifier)) {}
@@ -28,9 +28,7 @@ public:
     [[nodiscard]] const std::string& identifier() const noexcept { return identifier_; }
 
     // The information dictionary; a bundle may have none at all.
-    [[nodiscard]] const JsonObject* infoDictionary() const {
-        return info_ ? &*info_ : nullptr;
-    }
+    [[nodiscard]] const JsonObject* infoDictionary() const { return info_ ? &*info_ : nullptr; }
     void setInfo(std::string key, JsonValue value);
     void setInfoDictionary(JsonObject info) { info_ = std::move(info); }
 
@@ -43,7 +41,7 @@ public:
     [[nodiscard]] std::string localizedString(std::string_view key,
                                               std::optional<std::string_view> defaultValue) const;
 
-private:
+  private:
     std::string identifier_;
     std::optional<JsonObject> info_;
     std::map<std::string, StringTable, std::less<>> strings_;

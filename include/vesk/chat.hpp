@@ -20,7 +20,7 @@ struct ChatMessage {
     std::string id;
     std::int64_t randomId = 0;
     std::string body;
-    std::string type;  // "reply_user", "reply_admin", "auto_reply", ...
+    std::string type;          // "reply_user", "reply_admin", "auto_reply", ...
     std::int64_t created = 0;  // seconds since 1970
     std::string direction;     // "u2a" or "a2u"
     bool read = false;
@@ -49,7 +49,7 @@ struct TypingNotice {
 
 // Keeps a subscription alive; destroying or resetting it ends it.
 class ChatSubscription {
-public:
+  public:
     ChatSubscription() = default;
     explicit ChatSubscription(std::function<void()> cancel) : cancel_(std::move(cancel)) {}
     ChatSubscription(ChatSubscription&& other) noexcept : cancel_(std::move(other.cancel_)) {
@@ -75,12 +75,12 @@ public:
         }
     }
 
-private:
+  private:
     std::function<void()> cancel_;
 };
 
 class Chat {
-public:
+  public:
     // Errors are the texts the chat window would show.
     using ErrorHandler = std::function<void(const std::string& message)>;
 
@@ -110,8 +110,10 @@ public:
         std::function<void(const std::vector<ChatConversation>&)> handler);
     // Every message the real-time channel delivers, once merged into its
     // conversation (operator replies and echoes of the user's own messages).
-    [[nodiscard]] static ChatSubscription onMessage(std::function<void(const ChatMessage&)> handler);
-    [[nodiscard]] static ChatSubscription onTyping(std::function<void(const TypingNotice&)> handler);
+    [[nodiscard]] static ChatSubscription onMessage(
+        std::function<void(const ChatMessage&)> handler);
+    [[nodiscard]] static ChatSubscription onTyping(
+        std::function<void(const TypingNotice&)> handler);
 };
 
 }  // namespace vesk

@@ -9,7 +9,7 @@
 namespace vesk {
 
 class ConsoleSink {
-public:
+  public:
     virtual ~ConsoleSink() = default;
 
     // One diagnostic line. `subsystem` is the host's bundle identifier (or "Vesk"),

@@ -13,7 +13,7 @@
 namespace vesk {
 
 class DeviceInformation {
-public:
+  public:
     virtual ~DeviceInformation() = default;
 
     // A stable identifier of this installation, a UUID in its canonical upper-case

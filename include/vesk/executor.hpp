@@ -15,7 +15,7 @@
 namespace vesk {
 
 class Executor {
-public:
+  public:
     using Task = std::function<void()>;
 
     virtual ~Executor() = default;
@@ -30,7 +30,7 @@ public:
 // A plain executor for hosts without an event loop of their own: the thread
 // that calls `run` becomes the main thread until `stop`.
 class RunLoop final : public Executor {
-public:
+  public:
     RunLoop() = default;
     RunLoop(const RunLoop&) = delete;
     RunLoop& operator=(const RunLoop&) = delete;
@@ -50,7 +50,7 @@ public:
 
     void stop();
 
-private:
+  private:
     bool runOne(std::unique_lock<std::mutex>& lock);
 
     mutable std::mutex mutex_;

@@ -17,7 +17,7 @@ void notifyAppDidBecomeActive();
 // the configured API host itself; a host that knows better installs its own
 // source, or pushes the status with `reportReachability`.
 class ReachabilitySource {
-public:
+  public:
     virtual ~ReachabilitySource() = default;
     // Starts reporting; `report` is called on the main executor.
     virtual void start(std::function<void(bool reachable)> report) = 0;

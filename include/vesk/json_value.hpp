@@ -36,7 +36,7 @@ using JsonArray = std::vector<JsonValue>;
 // String-keyed members in insertion order. A member may hold no value (only
 // `append` with an absent value makes one); it encodes as null.
 class JsonObject {
-public:
+  public:
     using Member = std::pair<std::string, std::optional<JsonValue>>;
 
     JsonObject() = default;
@@ -64,26 +64,27 @@ public:
 
     friend bool operator==(const JsonObject& a, const JsonObject& b);
 
-private:
+  private:
     std::vector<Member> members_;
 };
 
 class JsonValue {
-public:
+  public:
     enum class Kind { string, integer, floating, boolean, object, array, model, empty };
 
     JsonValue() : storage_(JsonEmpty{}) {}
-    JsonValue(std::string v) : storage_(std::move(v)) {}         // NOLINT(google-explicit-constructor)
-    JsonValue(std::string_view v) : storage_(std::string(v)) {}  // NOLINT(google-explicit-constructor)
-    JsonValue(const char* v) : storage_(std::string(v)) {}       // NOLINT(google-explicit-constructor)
-    JsonValue(std::int64_t v) : storage_(v) {}                   // NOLINT(google-explicit-constructor)
-    JsonValue(int v) : storage_(std::int64_t{v}) {}              // NOLINT(google-explicit-constructor)
-    JsonValue(double v) : storage_(v) {}                         // NOLINT(google-explicit-constructor)
-    JsonValue(bool v) : storage_(v) {}                           // NOLINT(google-explicit-constructor)
-    JsonValue(JsonObject v) : storage_(std::move(v)) {}          // NOLINT(google-explicit-constructor)
-    JsonValue(JsonArray v) : storage_(std::move(v)) {}           // NOLINT(google-explicit-constructor)
-    JsonValue(Model v) : storage_(v) {}                          // NOLINT(google-explicit-constructor)
-    JsonValue(JsonEmpty v) : storage_(v) {}                      // NOLINT(google-explicit-constructor)
+    JsonValue(std::string v) : storage_(std::move(v)) {}  // NOLINT(google-explicit-constructor)
+    JsonValue(std::string_view v)
+        : storage_(std::string(v)) {}                       // NOLINT(google-explicit-constructor)
+    JsonValue(const char* v) : storage_(std::string(v)) {}  // NOLINT(google-explicit-constructor)
+    JsonValue(std::int64_t v) : storage_(v) {}              // NOLINT(google-explicit-constructor)
+    JsonValue(int v) : storage_(std::int64_t{v}) {}         // NOLINT(google-explicit-constructor)
+    JsonValue(double v) : storage_(v) {}                    // NOLINT(google-explicit-constructor)
+    JsonValue(bool v) : storage_(v) {}                      // NOLINT(google-explicit-constructor)
+    JsonValue(JsonObject v) : storage_(std::move(v)) {}     // NOLINT(google-explicit-constructor)
+    JsonValue(JsonArray v) : storage_(std::move(v)) {}      // NOLINT(google-explicit-constructor)
+    JsonValue(Model v) : storage_(v) {}                     // NOLINT(google-explicit-constructor)
+    JsonValue(JsonEmpty v) : storage_(v) {}                 // NOLINT(google-explicit-constructor)
 
     // Decodes one JSON text. Absent when the text is not JSON, has trailing
     // garbage, or nests deeper than `kMaxDepth`.
@@ -105,7 +106,9 @@ public:
 
     // Typed views: nullptr when the value is another case.
     [[nodiscard]] const std::string* string() const { return std::get_if<std::string>(&storage_); }
-    [[nodiscard]] const std::int64_t* integer() const { return std::get_if<std::int64_t>(&storage_); }
+    [[nodiscard]] const std::int64_t* integer() const {
+        return std::get_if<std::int64_t>(&storage_);
+    }
     [[nodiscard]] const double* floating() const { return std::get_if<double>(&storage_); }
     [[nodiscard]] const bool* boolean() const { return std::get_if<bool>(&storage_); }
     [[nodiscard]] const JsonObject* object() const { return std::get_if<JsonObject>(&storage_); }
@@ -125,9 +128,11 @@ public:
     // On an object, sets `key` (replacing an existing member); otherwise does nothing.
     void append(std::string key, std::optional<JsonValue> value);
 
-    friend bool operator==(const JsonValue& a, const JsonValue& b) { return a.storage_ == b.storage_; }
+    friend bool operator==(const JsonValue& a, const JsonValue& b) {
+        return a.storage_ == b.storage_;
+    }
 
-private:
+  private:
     std::variant<std::string, std::int64_t, double, bool, JsonObject, JsonArray, Model, JsonEmpty>
         storage_;
 };
@@ -135,14 +140,20 @@ private:
 inline void JsonObject::appendDistinct(std::string key, std::optional<JsonValue> value) {
     members_.emplace_back(std::move(key), std::move(value));
 }
-inline void JsonObject::reserve(std::size_t count) { members_.reserve(count); }
+inline void JsonObject::reserve(std::size_t count) {
+    members_.reserve(count);
+}
 inline JsonObject JsonObject::fromDistinct(std::vector<Member> members) {
     JsonObject object;
     object.members_ = std::move(members);
     return object;
 }
-inline std::size_t JsonObject::size() const noexcept { return members_.size(); }
-inline bool JsonObject::empty() const noexcept { return members_.empty(); }
+inline std::size_t JsonObject::size() const noexcept {
+    return members_.size();
+}
+inline bool JsonObject::empty() const noexcept {
+    return members_.empty();
+}
 inline std::vector<JsonObject::Member>::const_iterator JsonObject::begin() const noexcept {
     return members_.begin();
 }

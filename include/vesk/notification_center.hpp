@@ -78,7 +78,7 @@ struct PresentationOptions {
 };
 
 class NotificationCenter {
-public:
+  public:
     virtual ~NotificationCenter() = default;
 
     // Schedules a local notification.
@@ -93,7 +93,7 @@ public:
 // A centre with no display: scheduled requests count as delivered at once.
 // Tests and terminal hosts use it; `setObserver` sees each scheduled request.
 class InMemoryNotificationCenter final : public NotificationCenter {
-public:
+  public:
     InMemoryNotificationCenter();
     ~InMemoryNotificationCenter() override;
 
@@ -110,7 +110,7 @@ public:
     // Every request ever scheduled, in order.
     [[nodiscard]] std::vector<NotificationRequest> scheduled() const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -24,7 +24,7 @@
 namespace vesk {
 
 class VeskNotificationService {
-public:
+  public:
     using PresentationHandler = std::function<void(PresentationOptions)>;
 
     static VeskNotificationService& shared();
@@ -68,16 +68,16 @@ public:
     static void deleteDuplicateNotification(NotificationContent& content,
                                             const std::string& appGroudDomain);
 
-protected:
+  protected:
     VeskNotificationService() = default;
 };
 
 // The sibling brand's name for the same service.
 class NorraNotificationService final : public VeskNotificationService {
-public:
+  public:
     static NorraNotificationService& shared();
 
-private:
+  private:
     NorraNotificationService() = default;
 };
 

@@ -10,7 +10,7 @@
 namespace vesk {
 
 class PlatformView {
-public:
+  public:
     virtual ~PlatformView() = default;
 };
 

@@ -10,7 +10,7 @@
 namespace vesk {
 
 class UserProperty {
-public:
+  public:
     // `delete_` and `union_` carry a trailing underscore: the plain words are C++ keywords.
     enum class Operations { updateOrCreate, setOnce, add, delete_, append, union_, exclude };
 
@@ -28,7 +28,7 @@ public:
 
     friend bool operator==(const UserProperty&, const UserProperty&) = default;
 
-private:
+  private:
     Operations operation_;
     std::string key_;
     std::string value_;
@@ -36,7 +36,7 @@ private:
 
 // A property whose key is one of the service's e-commerce keys ("$cart_amount", ...).
 class EcommerceUserProperty : public UserProperty {
-public:
+  public:
     enum class Property {
         cartAmount,
         viewedProducts,

@@ -20,8 +20,8 @@
 #include "vesk/clock.hpp"
 #include "vesk/json_value.hpp"
 #include "vesk/key_value_store.hpp"
-#include "vesk/platform_view.hpp"
 #include "vesk/notification_center.hpp"
+#include "vesk/platform_view.hpp"
 #include "vesk/user_property.hpp"
 
 namespace vesk {
@@ -36,7 +36,7 @@ struct VeskOptions {
 };
 
 class Vesk {
-public:
+  public:
     using SuccessHandler = std::function<void()>;
     using ErrorHandler = std::function<void(const std::string& message)>;
 
@@ -62,8 +62,7 @@ public:
     // Connects to the service with the application's API key once the service is
     // reachable. A user stored by an earlier run is kept; otherwise the anonymous
     // user the service returns is stored. Then the presence heartbeat starts.
-    void setup(const std::string& apiKey, SuccessHandler successHandler,
-               ErrorHandler errorHandler);
+    void setup(const std::string& apiKey, SuccessHandler successHandler, ErrorHandler errorHandler);
 
     // Identifies the host's user with the HMAC-SHA256 of `userId` under
     // `userAuthKey`. Waits until a setup has succeeded.
@@ -113,13 +112,13 @@ public:
 
     struct Impl;
 
-private:
+  private:
     std::shared_ptr<Impl> impl_;
 };
 
 // The sibling brand's name for the same facade.
 class Norra final : public Vesk {
-public:
+  public:
     using Vesk::Vesk;
 };
 

@@ -96,9 +96,9 @@ struct DesktopNotificationCenter::State {
             r = sd_bus_message_open_container(call.get(), 'a', "{sv}");
         }
         if (r >= 0 && content.sound) {
-            r = sd_bus_message_append(call.get(), "{sv}", "sound-name", "s",
-                                      content.sound == "default" ? "message-new-instant"
-                                                                 : content.sound->c_str());
+            r = sd_bus_message_append(
+                call.get(), "{sv}", "sound-name", "s",
+                content.sound == "default" ? "message-new-instant" : content.sound->c_str());
         }
         if (r >= 0) {
             r = sd_bus_message_close_container(call.get());
@@ -153,8 +153,9 @@ void DesktopNotificationCenter::add(NotificationRequest request) {
     state_->delivered.push_back({{std::move(request), std::chrono::system_clock::now()}, busId});
     // Every operator reply may come here; the desktop keeps only recent ones too.
     if (state_->delivered.size() > kKeptDelivered) {
-        state_->delivered.erase(state_->delivered.begin(),
-                                state_->delivered.end() - static_cast<std::ptrdiff_t>(kKeptDelivered));
+        state_->delivered.erase(
+            state_->delivered.begin(),
+            state_->delivered.end() - static_cast<std::ptrdiff_t>(kKeptDelivered));
     }
 }
 

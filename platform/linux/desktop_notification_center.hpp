@@ -14,7 +14,7 @@
 namespace vesk::platform {
 
 class DesktopNotificationCenter final : public NotificationCenter {
-public:
+  public:
     // `appName` is what the desktop shows as the sender.
     explicit DesktopNotificationCenter(std::string appName = "Vesk");
     ~DesktopNotificationCenter() override;
@@ -26,7 +26,7 @@ public:
     // True once a notification reached the notification service.
     [[nodiscard]] bool connected() const;
 
-private:
+  private:
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -38,7 +38,7 @@ std::string newUuid() {
 }
 
 class StoredDeviceInformation final : public DeviceInformation {
-public:
+  public:
     explicit StoredDeviceInformation(std::shared_ptr<KeyValueStore> store)
         : store_(std::move(store)) {}
 
@@ -49,7 +49,8 @@ public:
             std::optional<std::string> chosen;
             store_->update(kVendorIdKey, [&](std::optional<StoreValue> old) {
                 if (old) {
-                    if (const auto* text = std::get_if<std::string>(&*old); text && !text->empty()) {
+                    if (const auto* text = std::get_if<std::string>(&*old);
+                        text && !text->empty()) {
                         chosen = *text;
                         return old;
                     }
@@ -63,7 +64,7 @@ public:
         return cached_;
     }
 
-private:
+  private:
     std::shared_ptr<KeyValueStore> store_;
     std::mutex mutex_;
     std::optional<std::string> cached_;
@@ -71,7 +72,8 @@ private:
 
 }  // namespace
 
-std::shared_ptr<DeviceInformation> makeDefaultDeviceInformation(std::shared_ptr<KeyValueStore> standard) {
+std::shared_ptr<DeviceInformation> makeDefaultDeviceInformation(
+    std::shared_ptr<KeyValueStore> standard) {
     return std::make_shared<StoredDeviceInformation>(std::move(standard));
 }
 

@@ -27,8 +27,12 @@ rx::Observable<rx::Unit> AppStateService::onForeground() const {
     return transitionsTo(isBackground, false);
 }
 
-void notifyAppWillResignActive() { AppStateService::shared().isBackground.accept(true); }
+void notifyAppWillResignActive() {
+    AppStateService::shared().isBackground.accept(true);
+}
 
-void notifyAppDidBecomeActive() { AppStateService::shared().isBackground.accept(false); }
+void notifyAppDidBecomeActive() {
+    AppStateService::shared().isBackground.accept(false);
+}
 
 }  // namespace vesk

@@ -8,7 +8,7 @@
 namespace vesk {
 
 class AppStateService {
-public:
+  public:
     static AppStateService& shared();
 
     // One empty event each time `isBackground` turns true (false); repeats dropped.

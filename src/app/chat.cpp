@@ -15,25 +15,29 @@ namespace {
 
 constexpr const char* kNotConnected = "not connected: set the library up first";
 
-ConversationContext& ctx() { return ConversationContext::shared(); }
+ConversationContext& ctx() {
+    return ConversationContext::shared();
+}
 
 // Requests started here outlive their caller's stack; each is dropped once it
 // has answered.
 class Pending {
-public:
+  public:
     static Pending& shared() {
         static Pending instance;
         return instance;
     }
     // Taken before subscribing: a request may answer while it is subscribed.
     std::uint64_t reserve() { return next_++; }
-    void put(std::uint64_t id, rx::Disposable disposable) { bags_[id].insert(std::move(disposable)); }
+    void put(std::uint64_t id, rx::Disposable disposable) {
+        bags_[id].insert(std::move(disposable));
+    }
     // Deferred: the subscription being ended may be the one calling.
     void finish(std::uint64_t id) {
         Runtime::shared().dispatch([id] { shared().bags_.erase(id); });
     }
 
-private:
+  private:
     std::map<std::uint64_t, rx::DisposeBag> bags_;
     std::uint64_t next_ = 0;
 };
@@ -151,8 +155,10 @@ void Chat::loadMessages(const std::string& conversationId,
 
 void Chat::open(const std::optional<std::string>& conversationId) {
     const auto id = Pending::shared().reserve();
-    Pending::shared().put(id, (openDialog(ctx(), conversationId) | rx::take(1))
-                                  .subscribe([id](rx::Unit) { Pending::shared().finish(id); }));
+    Pending::shared().put(
+        id, (openDialog(ctx(), conversationId) | rx::take(1)).subscribe([id](rx::Unit) {
+            Pending::shared().finish(id);
+        }));
 }
 
 std::optional<std::string> Chat::currentConversation() {
@@ -160,8 +166,7 @@ std::optional<std::string> Chat::currentConversation() {
 }
 
 void Chat::send(const std::string& text,
-                std::function<void(std::int64_t, const std::string&)> status,
-                ErrorHandler failed) {
+                std::function<void(std::int64_t, const std::string&)> status, ErrorHandler failed) {
     const auto settings = ctx().settings();
     if (!settings) {
         if (failed) {
@@ -230,8 +235,8 @@ ChatSubscription Chat::onMessage(std::function<void(const ChatMessage&)> handler
 }
 
 ChatSubscription Chat::onTyping(std::function<void(const TypingNotice&)> handler) {
-    return keep(ctx().currentState.typingIndicator.asObservable().subscribe(
-        [handler](const Message& m) {
+    return keep(
+        ctx().currentState.typingIndicator.asObservable().subscribe([handler](const Message& m) {
             TypingNotice notice;
             notice.conversation = m.conversation.value_or("0");
             notice.adminId = m.id;

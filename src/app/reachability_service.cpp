@@ -12,7 +12,7 @@ constexpr auto kProbePeriod = std::chrono::seconds(10);
 
 class ApiHostReachability final : public ReachabilitySource,
                                   public std::enable_shared_from_this<ApiHostReachability> {
-public:
+  public:
     ApiHostReachability(Executor& executor, Scheduler& scheduler, Scheduler::Duration period)
         : probe_(executor, kProbeTimeout), scheduler_(scheduler), period_(period) {}
 
@@ -44,7 +44,7 @@ public:
         });
     }
 
-private:
+  private:
     void deliver(bool reachable) {
         if (last_ == reachable) {
             return;
@@ -114,6 +114,8 @@ void setReachabilitySource(std::shared_ptr<ReachabilitySource> source) {
     ReachabilityService::shared().setSource(std::move(source));
 }
 
-void reportReachability(bool reachable) { ReachabilityService::shared().report(reachable); }
+void reportReachability(bool reachable) {
+    ReachabilityService::shared().report(reachable);
+}
 
 }  // namespace vesk

@@ -15,7 +15,7 @@
 namespace vesk {
 
 class ReachabilityService {
-public:
+  public:
     enum class Status { online, offline };
 
     static ReachabilityService& shared();
@@ -35,7 +35,7 @@ public:
     rx::DisposeBag disposeBag;
     rx::BehaviorRelay<Status> isReachable{Status::offline};
 
-private:
+  private:
     std::shared_ptr<ReachabilitySource> source_;
     std::optional<bool> lastReport_;
     std::uint64_t generation_ = 0;

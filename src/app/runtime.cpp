@@ -40,7 +40,9 @@ void setMainExecutor(std::shared_ptr<Executor> executor) {
     }
 }
 
-std::shared_ptr<Executor> mainExecutor() { return Runtime::shared().executor(); }
+std::shared_ptr<Executor> mainExecutor() {
+    return Runtime::shared().executor();
+}
 
 Runtime& Runtime::shared() {
     // Intentionally never destroyed: timers, the network thread and the loop run

@@ -16,16 +16,18 @@ class HttpClient;
 namespace vesk {
 
 class Runtime {
-public:
+  public:
     static Runtime& shared();
 
     [[nodiscard]] const std::shared_ptr<Executor>& executor() const noexcept { return executor_; }
-    [[nodiscard]] const std::shared_ptr<Scheduler>& scheduler() const noexcept { return scheduler_; }
+    [[nodiscard]] const std::shared_ptr<Scheduler>& scheduler() const noexcept {
+        return scheduler_;
+    }
 
     // Runs `task` now when on the main executor, otherwise posts it there.
     void dispatch(std::function<void()> task) const;
 
-private:
+  private:
     Runtime();
 
     std::shared_ptr<Executor> executor_;

@@ -3,19 +3,18 @@
 #include "app/app_state_service.hpp"
 #include "app/push_wiring.hpp"
 #include "app/reachability_service.hpp"
-#include "vesk/runtime.hpp"
-#include "usecases/dialog_repository.hpp"
-#include "usecases/rts_service.hpp"
 #include "core/config/info_plist.hpp"
 #include "usecases/conversation_context.hpp"
 #include "usecases/current_state_repository.hpp"
+#include "usecases/dialog_repository.hpp"
 #include "usecases/messenger_repository.hpp"
+#include "usecases/rts_service.hpp"
+#include "vesk/runtime.hpp"
 
 namespace vesk {
 
 std::shared_ptr<KeyValueStore> appGroupStore() {
-    const auto domain =
-        InfoPlist::shared().getValue(InfoPlist::Keys::appGroupDomain, AppType::lib);
+    const auto domain = InfoPlist::shared().getValue(InfoPlist::Keys::appGroupDomain, AppType::lib);
     return domain ? keyValueStoreFactory()->suite(*domain) : nullptr;
 }
 
@@ -39,9 +38,8 @@ SdkApp::SdkApp(std::shared_ptr<KeyValueStore> appGroupStore)
     disposeBag.insert(isInit.subscribe());
     disposeBag.insert(appId.subscribe());
 
-    disposeBag.insert(chatCloseAction.asObservable().subscribe([](rx::Unit) {
-        CurrentStateRepository::shared().isOpen.onNext(false);
-    }));
+    disposeBag.insert(chatCloseAction.asObservable().subscribe(
+        [](rx::Unit) { CurrentStateRepository::shared().isOpen.onNext(false); }));
     disposeBag.insert(sdkStepper.steps.asObservable().subscribe([this](SdkStep step) {
         if (step == SdkStep::closeChat) {
             chatCloseAction.onNext(rx::Unit{});
@@ -63,21 +61,22 @@ SdkApp::SdkApp(std::shared_ptr<KeyValueStore> appGroupStore)
     // The socket restarts on the next turn of the main executor: whoever
     // changed the settings (setup, auth, logout) reports to the host first, and
     // a burst of changes restarts it once, for the last of them.
-    disposeBag.insert(networkSetting.asObservable().subscribe([this, rts](const NetworkSettingsPtr& settings) {
-        if (!settings) {
-            return;
-        }
-        mainExecutor()->post([this, rts, settings] {
-            if (networkSetting.value() != settings) {
+    disposeBag.insert(
+        networkSetting.asObservable().subscribe([this, rts](const NetworkSettingsPtr& settings) {
+            if (!settings) {
                 return;
             }
-            rtsManager->stopRtsAll();
-            rtsManager->startRts(settings,
-                                 {Channel::conversationReply, Channel::conversationTyping,
-                                  Channel::conversation},
-                                 rts);
-        });
-    }));
+            mainExecutor()->post([this, rts, settings] {
+                if (networkSetting.value() != settings) {
+                    return;
+                }
+                rtsManager->stopRtsAll();
+                rtsManager->startRts(settings,
+                                     {Channel::conversationReply, Channel::conversationTyping,
+                                      Channel::conversation},
+                                     rts);
+            });
+        }));
 
     auto store = appGroupStore_;
     const auto record = [store](bool background) {

@@ -22,7 +22,7 @@
 namespace vesk {
 
 class SdkApp {
-public:
+  public:
     static SdkApp& shared();
 
     // `appGroupStore`: where "isBackground" goes; null writes nothing.
@@ -49,7 +49,7 @@ public:
     std::optional<Bundle> bundle;
     std::unique_ptr<RtsManager> rtsManager;
 
-private:
+  private:
     std::shared_ptr<KeyValueStore> appGroupStore_;
 };
 

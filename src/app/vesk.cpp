@@ -16,11 +16,12 @@ namespace {
 // Runs `f(impl)` on the main executor while the facade still exists.
 template <class F>
 void onMain(const std::shared_ptr<Vesk::Impl>& impl, F f) {
-    Runtime::shared().dispatch([weak = std::weak_ptr<Vesk::Impl>(impl), f = std::move(f)]() mutable {
-        if (auto self = weak.lock()) {
-            f(*self);
-        }
-    });
+    Runtime::shared().dispatch(
+        [weak = std::weak_ptr<Vesk::Impl>(impl), f = std::move(f)]() mutable {
+            if (auto self = weak.lock()) {
+                f(*self);
+            }
+        });
 }
 
 }  // namespace
@@ -105,28 +106,30 @@ void Vesk::show(const Notification& notification, const std::optional<std::strin
 
 void Vesk::show(const JsonValue& payload, const std::optional<std::string>& appGroudDomain,
                 std::function<void(PresentationOptions)> completionHandler) {
-    onMain(impl_, [payload, appGroudDomain,
-                   completionHandler = std::move(completionHandler)](Impl& impl) {
-        std::weak_ptr<Impl> weak = impl.weak_from_this();
-        pushNotificationService().show(
-            payload, appGroudDomain,
-            [weak, completionHandler] {
-                // The centre may answer on its own thread.
-                Runtime::shared().dispatch([weak, completionHandler] {
-                    if (weak.lock() && completionHandler) {
-                        completionHandler(
-                            {PresentationOptions::kAlert | PresentationOptions::kSound});
-                    }
-                });
-            },
-            true);
-    });
+    onMain(impl_,
+           [payload, appGroudDomain, completionHandler = std::move(completionHandler)](Impl& impl) {
+               std::weak_ptr<Impl> weak = impl.weak_from_this();
+               pushNotificationService().show(
+                   payload, appGroudDomain,
+                   [weak, completionHandler] {
+                       // The centre may answer on its own thread.
+                       Runtime::shared().dispatch([weak, completionHandler] {
+                           if (weak.lock() && completionHandler) {
+                               completionHandler(
+                                   {PresentationOptions::kAlert | PresentationOptions::kSound});
+                           }
+                       });
+                   },
+                   true);
+           });
 }
 
 void Vesk::openChat() {
     onMain(impl_, [](Impl& impl) {
-        impl.disposeBag.insert((rx::just(rx::Unit{}) | openDialogsUseCase() | rx::take(1))
-                                   .subscribe([](rx::Unit) { SdkApp::shared().createFlowAndOpen(); }));
+        impl.disposeBag.insert(
+            (rx::just(rx::Unit{}) | openDialogsUseCase() | rx::take(1)).subscribe([](rx::Unit) {
+                SdkApp::shared().createFlowAndOpen();
+            }));
     });
 }
 

@@ -14,7 +14,9 @@ namespace {
 
 constexpr auto kHeartbeatPeriod = std::chrono::seconds(30);
 
-NetworkSettingsPtr currentSettings() { return SdkApp::shared().networkSetting.value(); }
+NetworkSettingsPtr currentSettings() {
+    return SdkApp::shared().networkSetting.value();
+}
 
 }  // namespace
 
@@ -58,8 +60,8 @@ void Vesk::Impl::start() {
         SdkApp::shared().networkSetting.accept(settingsFrom(*user, *messenger));
         self->rebuildServices(currentSettings());
     };
-    disposeBag.insert(userRepository.user.asObservable().subscribe(
-        [publish](const std::optional<User>& user) {
+    disposeBag.insert(
+        userRepository.user.asObservable().subscribe([publish](const std::optional<User>& user) {
             if (user) {
                 publish(&*user, nullptr);
             }
@@ -99,10 +101,10 @@ void Vesk::Impl::setup(const std::string& apiKey, SuccessHandler successHandler,
     // Online already, the relay would hand its value over at once: connect
     // without the layers of the wait.
     auto& reachability = ReachabilityService::shared().isReachable;
-    const auto chain = online(reachability.value())
-                           ? connect(reachability.value())
-                           : reachability.asObservable() | rx::filter(online) | rx::take(1) |
-                                 rx::flatMap(connect);
+    const auto chain =
+        online(reachability.value())
+            ? connect(reachability.value())
+            : reachability.asObservable() | rx::filter(online) | rx::take(1) | rx::flatMap(connect);
     disposeBag.insert(chain.subscribe(
         [weak, successHandler, errorHandler](const Result<UserSession>& result) {
             auto self = weak.lock();
@@ -146,15 +148,15 @@ void Vesk::Impl::auth(const std::string& userId, const std::string& userAuthKey,
     const auto messengers = messengerRepository.messenger.asObservable() | rx::compact();
     const auto chain =
         (rx::combineLatest(messengers, userRepository.user.asObservable()) | rx::take(1)) |
-        rx::flatMap([weak, userId, userAuthKey](
-                        const std::tuple<Messenger, std::optional<User>>& pair) {
-            auto self = weak.lock();
-            if (!self || !self->userService) {
-                return rx::empty<Result<std::optional<UserSession>>>();
-            }
-            return self->userService->auth(userId, std::get<0>(pair), std::get<1>(pair),
-                                           userAuthKey);
-        });
+        rx::flatMap(
+            [weak, userId, userAuthKey](const std::tuple<Messenger, std::optional<User>>& pair) {
+                auto self = weak.lock();
+                if (!self || !self->userService) {
+                    return rx::empty<Result<std::optional<UserSession>>>();
+                }
+                return self->userService->auth(userId, std::get<0>(pair), std::get<1>(pair),
+                                               userAuthKey);
+            });
     disposeBag.insert(chain.subscribe(
         [weak, successHandler, errorHandler](const Result<std::optional<UserSession>>& result) {
             auto self = weak.lock();
@@ -167,12 +169,16 @@ void Vesk::Impl::auth(const std::string& userId, const std::string& userAuthKey,
                 }
                 switch (error->kind()) {
                     case UIRepresentableError::Case::custom:
-                    case UIRepresentableError::Case::debug: errorHandler(error->text()); break;
+                    case UIRepresentableError::Case::debug:
+                        errorHandler(error->text());
+                        break;
                     case UIRepresentableError::Case::noInternet:
                         errorHandler(localize("vx_lib.no_internet", AppType::lib,
                                               self->bundle ? &*self->bundle : nullptr));
                         break;
-                    case UIRepresentableError::Case::empty: errorHandler(""); break;
+                    case UIRepresentableError::Case::empty:
+                        errorHandler("");
+                        break;
                 }
                 return;
             }
@@ -207,7 +213,8 @@ void Vesk::Impl::logout() {
         SdkApp::shared().networkSetting.accept(cleared);
         userService = std::make_shared<UserService>(cleared);
     }
-    setup(key, [] {}, [](const std::string&) {});
+    setup(
+        key, [] {}, [](const std::string&) {});
 }
 
 void Vesk::Impl::setUserProperty(const std::vector<UserProperty>& properties) {

@@ -1,8 +1,7 @@
-#include "vesk/notification_service.hpp"
-
 #include "app/push_wiring.hpp"
 #include "app/runtime.hpp"
 #include "core/system_console.hpp"
+#include "vesk/notification_service.hpp"
 
 namespace vesk {
 

@@ -9,7 +9,7 @@
 namespace vesk {
 
 class ApiError {
-public:
+  public:
     enum class Case { apiError, invalidResponse, decodeError, invalidEndpoint, noData };
 
     static ApiError apiError(std::string text) { return {Case::apiError, std::move(text)}; }
@@ -34,7 +34,7 @@ public:
 
     friend bool operator==(const ApiError&, const ApiError&) = default;
 
-private:
+  private:
     ApiError(Case c, std::string payload) : case_(c), payload_(std::move(payload)) {}
 
     Case case_;

@@ -85,7 +85,9 @@ constexpr std::array<std::string_view, kCodingKeyCount> kNames{
 
 }  // namespace
 
-std::string_view codingKeyName(CodingKeys key) { return kNames.at(static_cast<std::size_t>(key)); }
+std::string_view codingKeyName(CodingKeys key) {
+    return kNames.at(static_cast<std::size_t>(key));
+}
 
 std::optional<CodingKeys> codingKeyFromString(std::string_view raw) {
     const auto* it = std::find(kNames.begin(), kNames.end(), raw);

@@ -8,7 +8,7 @@
 namespace vesk {
 
 class EncodingURL {
-public:
+  public:
     explicit EncodingURL(std::string_view url);
 
     [[nodiscard]] const std::optional<std::string>& filename() const noexcept { return filename_; }
@@ -22,7 +22,7 @@ public:
     // urlPath + escapedFileName when both exist and form a well-formed URL.
     [[nodiscard]] std::optional<std::string> url() const;
 
-private:
+  private:
     std::optional<std::string> filename_;
     std::optional<std::string> urlPath_;
     std::optional<std::string> escapedFileName_;

@@ -22,8 +22,10 @@ Unexpected<std::decay_t<E>> unexpected(E&& error) {
 
 template <class T, class E = Error>
 class [[nodiscard]] Expected {
-public:
-    Expected(T value) : state_(std::in_place_index<0>, std::move(value)) {}  // NOLINT(google-explicit-constructor)
+  public:
+    Expected(T value)
+        : state_(std::in_place_index<0>, std::move(value)) {
+    }  // NOLINT(google-explicit-constructor)
     template <class G>
     Expected(Unexpected<G> u)  // NOLINT(google-explicit-constructor)
         : state_(std::in_place_index<1>, E(std::move(u.error))) {}
@@ -45,7 +47,7 @@ public:
     const E& error() const& { return assertError(), std::get<1>(state_); }
     E&& error() && { return assertError(), std::get<1>(std::move(state_)); }
 
-private:
+  private:
     void assertValue() const { assert(hasValue()); }
     void assertError() const { assert(!hasValue()); }
 

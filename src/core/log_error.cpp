@@ -28,9 +28,8 @@ std::string timestamp(std::chrono::system_clock::time_point now) {
 
 LogError::LogError(std::string_view message, std::string_view file, std::string_view function,
                    long line, std::chrono::system_clock::time_point now) {
-    auto name = file.substr(file.find_last_of('/') == std::string_view::npos
-                                ? 0
-                                : file.find_last_of('/') + 1);
+    auto name = file.substr(
+        file.find_last_of('/') == std::string_view::npos ? 0 : file.find_last_of('/') + 1);
     name = name.substr(0, name.find('.'));
     message_ = timestamp(now) + " " + std::string(name) + "." +
                SystemData::functionNameByStrippingParameters(function) +

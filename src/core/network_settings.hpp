@@ -9,7 +9,7 @@
 namespace vesk {
 
 class NetworkSettings {
-public:
+  public:
     // `app` is an operator application's mode; the library always builds `sdk`.
     enum class ConnectionType { app, sdk };
 

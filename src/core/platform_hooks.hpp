@@ -27,6 +27,7 @@ std::shared_ptr<NotificationCenter> makeDefaultNotificationCenter();
 
 // The device information used until the host installs its own; the vendor id is
 // kept in `standard`.
-std::shared_ptr<DeviceInformation> makeDefaultDeviceInformation(std::shared_ptr<KeyValueStore> standard);
+std::shared_ptr<DeviceInformation> makeDefaultDeviceInformation(
+    std::shared_ptr<KeyValueStore> standard);
 
 }  // namespace vesk::platform

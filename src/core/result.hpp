@@ -10,7 +10,7 @@
 namespace vesk {
 
 class UIRepresentableError {
-public:
+  public:
     enum class Case { custom, debug, noInternet, empty };
 
     static UIRepresentableError custom(std::string text) { return {Case::custom, std::move(text)}; }
@@ -24,7 +24,7 @@ public:
 
     friend bool operator==(const UIRepresentableError&, const UIRepresentableError&) = default;
 
-private:
+  private:
     UIRepresentableError(Case c, std::string text) : case_(c), text_(std::move(text)) {}
 
     Case case_;
@@ -33,7 +33,7 @@ private:
 
 template <class T>
 class Result {
-public:
+  public:
     static Result success(T value) { return Result(std::in_place_index<0>, std::move(value)); }
     static Result failure(UIRepresentableError error) {
         return Result(std::in_place_index<1>, std::move(error));
@@ -57,7 +57,7 @@ public:
         return Result<U>::failure(*error());
     }
 
-private:
+  private:
     template <std::size_t I, class V>
     Result(std::in_place_index_t<I> tag, V&& v) : state_(tag, std::forward<V>(v)) {}
 

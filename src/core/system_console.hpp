@@ -9,7 +9,7 @@
 namespace vesk {
 
 class SystemConsole {
-public:
+  public:
     static SystemConsole& shared();
 
     // One line at debug level; the subsystem is the host's bundle identifier

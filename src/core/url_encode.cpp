@@ -18,7 +18,9 @@ bool isAsciiAlnum(unsigned char c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
 
-bool isHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+bool isHexDigit(char c) {
+    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 }  // namespace
 

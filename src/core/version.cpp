@@ -2,6 +2,8 @@
 
 namespace vesk {
 
-std::string_view libraryVersion() noexcept { return "1.0.33"; }
+std::string_view libraryVersion() noexcept {
+    return "1.0.33";
+}
 
 }  // namespace vesk

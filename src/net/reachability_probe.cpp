@@ -33,8 +33,8 @@ bool connects(const std::string& host, std::uint16_t port, std::chrono::millisec
         return false;
     }
     for (const addrinfo* a = list.head; a != nullptr; a = a->ai_next) {
-        const int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC,
-                                a->ai_protocol);
+        const int fd =
+            ::socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
         if (fd < 0) {
             continue;
         }

@@ -15,7 +15,7 @@
 namespace vesk::net {
 
 class ReachabilityProbe {
-public:
+  public:
     using Callback = std::function<void(bool reachable)>;
 
     // Requires: `executor` outlives the probe.
@@ -28,7 +28,7 @@ public:
     // probe asked for while another waits replaces the waiting one.
     void probe(std::string host, std::uint16_t port, Callback done);
 
-private:
+  private:
     struct Impl;
     std::shared_ptr<Impl> impl_;
 };

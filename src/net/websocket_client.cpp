@@ -123,7 +123,7 @@ struct Sink {
 };
 
 class Reporter {
-public:
+  public:
     Reporter(Executor& executor, std::shared_ptr<Sink> sink, std::size_t maxMessage)
         : executor_(executor), sink_(std::move(sink)), maxMessage_(maxMessage) {}
 
@@ -141,7 +141,7 @@ public:
 
     [[nodiscard]] std::size_t maxMessage() const { return maxMessage_; }
 
-private:
+  private:
     Executor& executor_;
     std::shared_ptr<Sink> sink_;
     std::size_t maxMessage_;
@@ -149,16 +149,16 @@ private:
 
 Error describe(const beast::error_code& ec, std::string_view step) {
     const bool timedOut = ec == beast::error::timeout || ec == asio::error::timed_out;
-    Error e = Error::make(timedOut ? Error::Kind::timeout : Error::Kind::transport,
-                          timedOut ? "The real-time connection timed out."
-                                   : "The real-time connection failed.");
+    Error e = Error::make(
+        timedOut ? Error::Kind::timeout : Error::Kind::transport,
+        timedOut ? "The real-time connection timed out." : "The real-time connection failed.");
     e.detail = std::string(step) + ": " + ec.message();
     return e;
 }
 
 // One connection, driven on the I/O thread only.
 class Connection {
-public:
+  public:
     virtual ~Connection() = default;
     virtual void start() = 0;
     virtual void close(std::uint16_t code, std::optional<std::chrono::milliseconds> force) = 0;
@@ -170,7 +170,7 @@ class Session final : public Connection, public std::enable_shared_from_this<Ses
     using Next = std::conditional_t<Tls, beast::ssl_stream<beast::tcp_stream>, beast::tcp_stream>;
     using Ws = websocket::stream<Next>;
 
-public:
+  public:
     // `tls` is used only when Tls is true.
     Session(asio::io_context& ioc, ssl::context* tls, ConnectionId id, Endpoint endpoint,
             std::chrono::milliseconds timeout, std::shared_ptr<const Reporter> reporter)
@@ -234,7 +234,7 @@ public:
         beast::get_lowest_layer(*ws_).socket().close(ignored);
     }
 
-private:
+  private:
     static asio::awaitable<void> run(std::shared_ptr<Session> self) { co_await self->open(); }
 
     asio::awaitable<void> open() {
@@ -242,7 +242,8 @@ private:
         auto token = asio::redirect_error(asio::use_awaitable, ec);
         auto& lowest = beast::get_lowest_layer(*ws_);
 
-        const auto results = co_await resolver_.async_resolve(endpoint_.host, endpoint_.port, token);
+        const auto results =
+            co_await resolver_.async_resolve(endpoint_.host, endpoint_.port, token);
         if (ec || closeRequested_) {
             finish(ec, "resolve");
             co_return;
@@ -310,9 +311,11 @@ private:
             if (!skipping) {
                 std::string data = beast::buffers_to_string(buffer.data());
                 if (ws_->got_binary()) {
-                    reporter_->post({WebSocketEvent::Kind::binary, id_, std::move(data), std::nullopt});
+                    reporter_->post(
+                        {WebSocketEvent::Kind::binary, id_, std::move(data), std::nullopt});
                 } else if (reporter_->accept(id_, data)) {
-                    reporter_->post({WebSocketEvent::Kind::text, id_, std::move(data), std::nullopt});
+                    reporter_->post(
+                        {WebSocketEvent::Kind::text, id_, std::move(data), std::nullopt});
                 }
             }
             buffer.clear();
@@ -369,10 +372,9 @@ private:
 }  // namespace
 
 class WebSocketClient::Impl {
-public:
+  public:
     Impl(Executor& executor, EventHandler onEvent, TextFilter onText, std::size_t maxMessage)
-        : sink_(std::make_shared<Sink>()),
-          work_(asio::make_work_guard(ioc_)) {
+        : sink_(std::make_shared<Sink>()), work_(asio::make_work_guard(ioc_)) {
         sink_->onEvent = std::move(onEvent);
         sink_->onText = std::move(onText);
         reporter_ = std::make_shared<const Reporter>(executor, sink_, maxMessage);
@@ -425,7 +427,7 @@ public:
         });
     }
 
-private:
+  private:
     // Made on the first wss:// connect, on the I/O thread: a new context and
     // the system trust store cost milliseconds, which neither the caller's
     // thread nor a plain ws:// socket should pay.
@@ -452,7 +454,8 @@ private:
 
 WebSocketClient::WebSocketClient(Executor& executor, EventHandler onEvent, TextFilter onText,
                                  std::size_t maxMessageSize)
-    : impl_(std::make_unique<Impl>(executor, std::move(onEvent), std::move(onText), maxMessageSize)) {}
+    : impl_(std::make_unique<Impl>(executor, std::move(onEvent), std::move(onText),
+                                   maxMessageSize)) {}
 
 WebSocketClient::~WebSocketClient() = default;
 

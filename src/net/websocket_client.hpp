@@ -46,7 +46,7 @@ struct WebSocketEvent {
 };
 
 class WebSocketClient {
-public:
+  public:
     // Larger messages are skipped whole, without closing the connection.
     static constexpr std::size_t kMaxMessageSize = std::size_t{4} << 20;
 
@@ -72,7 +72,7 @@ public:
     void disconnect(std::uint16_t closeCode = 1000,
                     std::optional<std::chrono::milliseconds> forceTimeout = std::nullopt);
 
-private:
+  private:
     class Impl;
     std::unique_ptr<Impl> impl_;
 };

@@ -90,7 +90,8 @@ void InMemoryNotificationCenter::removeDeliveredNotifications(
     });
 }
 
-void InMemoryNotificationCenter::setObserver(std::function<void(const NotificationRequest&)> observer) {
+void InMemoryNotificationCenter::setObserver(
+    std::function<void(const NotificationRequest&)> observer) {
     const std::lock_guard lock(state_->mutex);
     state_->observer = std::move(observer);
 }

@@ -30,7 +30,9 @@ struct PushEnvironment {
     std::function<void(const std::string& conversationId)> openConversation;
     // Opens the chat as the facade does.
     std::function<void()> openChat;
-    std::function<std::shared_ptr<NotificationCenter>()> center = [] { return notificationCenter(); };
+    std::function<std::shared_ptr<NotificationCenter>()> center = [] {
+        return notificationCenter();
+    };
     std::function<std::shared_ptr<DeviceInformation>()> device = [] { return deviceInformation(); };
     // Opens app-group suites; null means the library's stores.
     std::shared_ptr<KeyValueStoreFactory> stores;

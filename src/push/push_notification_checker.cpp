@@ -94,15 +94,14 @@ void PushNotificationChecker::isInNotifCenter(const std::string& id,
 
 void PushNotificationChecker::deleteFromNotifCenter(const std::string& id) const {
     auto center = environment_.center();
-    center->getDeliveredNotifications(
-        [id, center](const std::vector<Notification>& delivered) {
-            for (const auto& notification : delivered) {
-                if (carriesId(notification, id)) {
-                    center->removeDeliveredNotifications({notification.request.identifier});
-                    return;
-                }
+    center->getDeliveredNotifications([id, center](const std::vector<Notification>& delivered) {
+        for (const auto& notification : delivered) {
+            if (carriesId(notification, id)) {
+                center->removeDeliveredNotifications({notification.request.identifier});
+                return;
             }
-        });
+        }
+    });
 }
 
 void PushNotificationChecker::deleteDuplicateNotification(const NotificationContent& content,

@@ -20,7 +20,7 @@
 namespace vesk {
 
 class PushNotificationChecker {
-public:
+  public:
     explicit PushNotificationChecker(PushEnvironment environment);
 
     // The foreground rule: the messenger is loaded, the push is a user's
@@ -47,7 +47,7 @@ public:
 
     [[nodiscard]] PushNotificationObserver& observer() noexcept { return observer_; }
 
-private:
+  private:
     PushEnvironment environment_;
     PushNotificationObserver observer_;
 };

@@ -16,7 +16,7 @@
 namespace vesk {
 
 class PushNotificationObserver {
-public:
+  public:
     static constexpr const char* kListKey = "notificationList";
     static constexpr std::size_t kMaxIds = 50;
     static constexpr std::size_t kDroppedIds = 30;
@@ -31,8 +31,7 @@ public:
                   const std::optional<std::string>& appGroupDomain);
     void add(const std::string& id, const std::optional<std::string>& appGroupDomain);
     // Adds each id but "0".
-    void add(const std::vector<std::string>& ids,
-             const std::optional<std::string>& appGroupDomain);
+    void add(const std::vector<std::string>& ids, const std::optional<std::string>& appGroupDomain);
 
     // Lists `id` and tells whether it was listed before, in one step no other
     // writer (in this process or another) can come between: of two callers that
@@ -44,7 +43,7 @@ public:
     [[nodiscard]] static std::vector<std::string> adding(std::vector<std::string> list,
                                                          const std::string& id);
 
-private:
+  private:
     // Reopens the suite when a domain is given; otherwise the last one opened.
     std::shared_ptr<KeyValueStore> defaults(const std::optional<std::string>& appGroupDomain);
 

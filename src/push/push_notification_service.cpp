@@ -20,7 +20,8 @@ std::string lowerCased(std::string text) {
 
 }  // namespace
 
-std::shared_ptr<PushNotificationService> PushNotificationService::make(PushEnvironment environment) {
+std::shared_ptr<PushNotificationService> PushNotificationService::make(
+    PushEnvironment environment) {
     std::shared_ptr<PushNotificationService> service(
         new PushNotificationService(std::move(environment)));
     service->start();
@@ -98,22 +99,22 @@ void PushNotificationService::show(const JsonValue& payload,
     if (!checker_.isSdkReady(payload)) {
         return;
     }
-    checker_.isShownEarlier(payload, appGroudDomain,
-                            [present = std::move(present), log](bool shownEarlier) {
-                                const auto& out = SystemConsole::shared();
-                                if (log) {
-                                    out.writeSeparator(std::string("пуш будет показан: ") +
-                                                           (shownEarlier ? "false" : "true"),
-                                                       kConsoleCategory);
-                                }
-                                if (shownEarlier) {
-                                    return;
-                                }
-                                present();
-                                if (log) {
-                                    out.writeSeparator("Уведомление показано", kConsoleCategory);
-                                }
-                            });
+    checker_.isShownEarlier(
+        payload, appGroudDomain, [present = std::move(present), log](bool shownEarlier) {
+            const auto& out = SystemConsole::shared();
+            if (log) {
+                out.writeSeparator(
+                    std::string("пуш будет показан: ") + (shownEarlier ? "false" : "true"),
+                    kConsoleCategory);
+            }
+            if (shownEarlier) {
+                return;
+            }
+            present();
+            if (log) {
+                out.writeSeparator("Уведомление показано", kConsoleCategory);
+            }
+        });
 }
 
 void PushNotificationService::clickNotification(const JsonValue& payload) {

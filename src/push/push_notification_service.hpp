@@ -21,7 +21,7 @@
 namespace vesk {
 
 class PushNotificationService : public std::enable_shared_from_this<PushNotificationService> {
-public:
+  public:
     // Subscribes the registration pipeline at once.
     static std::shared_ptr<PushNotificationService> make(PushEnvironment environment);
 
@@ -47,7 +47,7 @@ public:
 
     static constexpr const char* kConsoleCategory = "VeskPush";
 
-private:
+  private:
     explicit PushNotificationService(PushEnvironment environment);
     void start();
     void registerToken(const std::string& token);

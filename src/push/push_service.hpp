@@ -10,7 +10,7 @@
 namespace vesk {
 
 class PushService : public VeskService<PushTarget> {
-public:
+  public:
     using VeskService<PushTarget>::VeskService;
 
     [[nodiscard]] rx::Observable<Result<Response<JsonValue>>> send(

@@ -71,8 +71,7 @@ checkNeededShowPushNotificationUseCase(PushEnvironment environment) {
                    }
                    auto& state = CurrentStateRepository::shared();
                    const auto dialogId = state.dialogId.value();
-                   const auto top =
-                       environment.topScreen ? environment.topScreen() : std::nullopt;
+                   const auto top = environment.topScreen ? environment.topScreen() : std::nullopt;
                    if (!top || !state.isOpen.value() || !dialogId || !message.conversation ||
                        *top != ChatScreen::messageList) {
                        return true;
@@ -90,7 +89,8 @@ PushNotificationData pushNotificationData(const Message& message) {
 std::function<rx::Observable<PushNotificationData>(rx::Observable<Message>)>
 getPushNotificationDataUseCase() {
     return [](rx::Observable<Message> messages) {
-        return messages | rx::map([](const Message& message) { return pushNotificationData(message); });
+        return messages |
+               rx::map([](const Message& message) { return pushNotificationData(message); });
     };
 }
 
@@ -112,7 +112,8 @@ NotificationRequest pushNotificationRequest(const PushNotificationData& data) {
     content.userInfo.set("localPushType", JsonValue("sdk"));
     content.userInfo.set("is_vesk", JsonValue(true));
     content.userInfo.set("id", JsonValue(data.id));
-    return {randomUuid(), std::move(content), NotificationTrigger{std::chrono::duration<double>(1.0), false}};
+    return {randomUuid(), std::move(content),
+            NotificationTrigger{std::chrono::duration<double>(1.0), false}};
 }
 
 std::function<rx::Observable<NotificationRequest>(rx::Observable<PushNotificationData>)>

@@ -12,10 +12,11 @@
 namespace vesk {
 
 class AppService : public VeskService<AppTarget> {
-public:
+  public:
     using VeskService<AppTarget>::VeskService;
 
-    [[nodiscard]] rx::Observable<Result<Response<JsonValue>>> getApp(const std::string& userId) const;
+    [[nodiscard]] rx::Observable<Result<Response<JsonValue>>> getApp(
+        const std::string& userId) const;
 
     // Single values: the reply's data, or a failed stream (an ApiError for an
     // unsuccessful envelope, the decoding error for a body that is none).

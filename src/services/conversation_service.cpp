@@ -7,7 +7,8 @@ rx::Observable<Result<Response<std::vector<Dialog>>>> ConversationService::getDi
     return request<std::vector<Dialog>>(ConversationTraget::get(after, false, "before"));
 }
 
-rx::Observable<Result<Response<Dialog>>> ConversationService::get(const std::string& dialogId) const {
+rx::Observable<Result<Response<Dialog>>> ConversationService::get(
+    const std::string& dialogId) const {
     return request<Dialog>(ConversationTraget::getDialog(dialogId)) | rx::shareReplay();
 }
 

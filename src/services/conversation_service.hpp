@@ -32,7 +32,7 @@ struct Codec<std::optional<JsonValue>> {
 }  // namespace json
 
 class ConversationService : public VeskService<ConversationTraget> {
-public:
+  public:
     using VeskService<ConversationTraget>::VeskService;
 
     // One page, newest first, from `after` (empty: from the newest);
@@ -42,7 +42,8 @@ public:
     // Shared: late subscribers get the latest reply without a new request.
     [[nodiscard]] rx::Observable<Result<Response<Dialog>>> get(const std::string& dialogId) const;
     // The new conversation's id.
-    [[nodiscard]] rx::Observable<Result<Response<SimpleId>>> start(const std::string& message) const;
+    [[nodiscard]] rx::Observable<Result<Response<SimpleId>>> start(
+        const std::string& message) const;
     // The new part's id.
     [[nodiscard]] rx::Observable<Result<Response<SimpleId>>> reply(
         const std::string& dialogId, const std::string& message, const std::string& randomId,

@@ -15,7 +15,7 @@ namespace vesk {
 std::string encodeUserProperties(const std::vector<UserProperty>& properties);
 
 class EventPropService : public VeskService<EventPropTarget> {
-public:
+  public:
     using VeskService<EventPropTarget>::VeskService;
 
     [[nodiscard]] rx::Observable<Result<Response<JsonValue>>> setUserProperty(

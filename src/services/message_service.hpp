@@ -13,7 +13,7 @@
 namespace vesk {
 
 class MessageService : public VeskService<MessageTarget> {
-public:
+  public:
     using VeskService<MessageTarget>::VeskService;
 
     // Without a position the newest page; with one, the page before it.

@@ -37,7 +37,8 @@ Expected<Result<T>> errorReply(std::string_view body) {
 
 }  // namespace
 
-UserService::UserService(NetworkSettingsPtr networkSettings, std::shared_ptr<net::HttpClient> client)
+UserService::UserService(NetworkSettingsPtr networkSettings,
+                         std::shared_ptr<net::HttpClient> client)
     : VeskService<UserTarget>(orBlank(std::move(networkSettings)), std::move(client)) {}
 
 const std::string& UserService::sessionId() const {
@@ -61,7 +62,7 @@ const std::string& UserService::deviceName() {
     static const std::string name = [] {
         std::array<char, 256> host{};
         return ::gethostname(host.data(), host.size() - 1) == 0 ? std::string(host.data())
-                                                                 : std::string("unknown");
+                                                                : std::string("unknown");
     }();
     return name;
 }
@@ -127,9 +128,9 @@ Expected<Result<std::optional<UserSession>>> UserService::mapAuthReply(
 
 rx::Observable<Result<UserSession>> UserService::connect(const std::string& apiKey,
                                                          const std::string& version) const {
-    auto target = UserTarget::connect(sessionId(), apiKey, true, false, false, false,
-                                      "iOS sdk " + version, "iOS " + systemVersion(),
-                                      deviceName(), "phone");
+    auto target =
+        UserTarget::connect(sessionId(), apiKey, true, false, false, false, "iOS sdk " + version,
+                            "iOS " + systemVersion(), deviceName(), "phone");
     return requestRaw(std::move(target)) | rx::tryMap([](const net::HttpReply& reply) {
                return mapConnectReply(reply.status, reply.body);
            });

@@ -21,7 +21,7 @@ namespace vesk {
 using UserSession = std::pair<User, Messenger>;
 
 class UserService : public VeskService<UserTarget> {
-public:
+  public:
     // Without settings the service uses blank ones (no token, app or user id).
     explicit UserService(NetworkSettingsPtr networkSettings,
                          std::shared_ptr<net::HttpClient> client = defaultHttpClient());
@@ -38,8 +38,8 @@ public:
     // One Result of the authenticated user (with the new token) and `messenger`;
     // `oldUser` stands in when the reply's user does not decode.
     [[nodiscard]] rx::Observable<Result<std::optional<UserSession>>> auth(
-        const std::string& userId, const Messenger& messenger,
-        const std::optional<User>& oldUser, const std::string& userAuthKey) const;
+        const std::string& userId, const Messenger& messenger, const std::optional<User>& oldUser,
+        const std::string& userAuthKey) const;
 
     [[nodiscard]] rx::Observable<Result<Response<JsonValue>>> setPresence() const;
 
@@ -53,7 +53,7 @@ public:
     static const std::string& systemVersion();
     static const std::string& deviceName();
 
-private:
+  private:
     mutable std::string sessionId_;
 };
 

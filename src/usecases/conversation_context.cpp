@@ -34,14 +34,11 @@ ConversationContext& ConversationContext::shared() {
     return instance;
 }
 
-ConversationContext::ConversationContext(DialogRepository& dialogRepository,
-                                         MessagesManager& messagesManager,
-                                         CurrentStateRepository& currentStateRepository,
-                                         PopupRepository& popupRepository,
-                                         MessengerRepository& messengerRepository,
-                                         std::shared_ptr<KeyValueStore> standardStore,
-                                         std::shared_ptr<Scheduler> scheduler,
-                                         std::function<NetworkSettingsPtr()> settings)
+ConversationContext::ConversationContext(
+    DialogRepository& dialogRepository, MessagesManager& messagesManager,
+    CurrentStateRepository& currentStateRepository, PopupRepository& popupRepository,
+    MessengerRepository& messengerRepository, std::shared_ptr<KeyValueStore> standardStore,
+    std::shared_ptr<Scheduler> scheduler, std::function<NetworkSettingsPtr()> settings)
     : dialogs(dialogRepository),
       messages(messagesManager),
       currentState(currentStateRepository),

@@ -28,7 +28,7 @@ void installConversationScheduler(std::shared_ptr<Scheduler> scheduler);
 void installConversationSettings(std::function<NetworkSettingsPtr()> settings);
 
 class ConversationContext {
-public:
+  public:
     static ConversationContext& shared();
 
     // A null scheduler or settings function falls back to the installed ones.
@@ -52,7 +52,7 @@ public:
     MessengerRepository& messenger;
     std::shared_ptr<KeyValueStore> store;
 
-private:
+  private:
     std::shared_ptr<Scheduler> scheduler_;
     std::function<NetworkSettingsPtr()> settings_;
 };

@@ -3,9 +3,9 @@
 #include <memory>
 
 #include "core/simple_id.hpp"
-#include "services/models/dialog.hpp"
 #include "services/conversation_service.hpp"
 #include "services/message_service.hpp"
+#include "services/models/dialog.hpp"
 #include "usecases/conversation_use_cases.hpp"
 
 namespace vesk {
@@ -28,7 +28,8 @@ rx::Observable<rx::Unit> readDialog(ConversationContext& ctx,
     });
 }
 
-rx::Observable<bool> loadDialogs(ConversationContext& ctx, const rx::Observable<rx::Unit>& triggers) {
+rx::Observable<bool> loadDialogs(ConversationContext& ctx,
+                                 const rx::Observable<rx::Unit>& triggers) {
     return rx::deferred([&ctx, triggers]() -> rx::Observable<bool> {
         const auto settings = ctx.settings();
         if (!settings) {
@@ -41,21 +42,22 @@ rx::Observable<bool> loadDialogs(ConversationContext& ctx, const rx::Observable<
                    ctx.dialogs.loading.onNext(true);
                    const auto after = ctx.dialogs.paginatePosition.value_or("");
                    return service->getDialogs(after) |
-                          rx::map([&ctx, more](const Result<Response<std::vector<Dialog>>>& result) {
-                              ctx.dialogs.loading.onNext(false);
-                              const auto* page = result.success();
-                              if (page == nullptr || page->meta.status != 200) {
+                          rx::map(
+                              [&ctx, more](const Result<Response<std::vector<Dialog>>>& result) {
+                                  ctx.dialogs.loading.onNext(false);
+                                  const auto* page = result.success();
+                                  if (page == nullptr || page->meta.status != 200) {
+                                      return *more;
+                                  }
+                                  AddDialogs{page->data}.execute(ctx);
+                                  if (page->meta.nextAfter) {
+                                      ctx.dialogs.paginatePosition = page->meta.nextAfter;
+                                  } else {
+                                      ctx.dialogs.paginatePosition = "";
+                                      *more = false;
+                                  }
                                   return *more;
-                              }
-                              AddDialogs{page->data}.execute(ctx);
-                              if (page->meta.nextAfter) {
-                                  ctx.dialogs.paginatePosition = page->meta.nextAfter;
-                              } else {
-                                  ctx.dialogs.paginatePosition = "";
-                                  *more = false;
-                              }
-                              return *more;
-                          }) |
+                              }) |
                           rx::catchError([&ctx, more](const Error&) {
                               ctx.dialogs.loading.onNext(false);
                               return rx::just(*more);
@@ -93,7 +95,8 @@ rx::Observable<MessagesPage> loadMessages(ConversationContext& ctx,
     });
 }
 
-rx::Observable<rx::Unit> sendMessage(ConversationContext& ctx, const rx::Observable<Message>& messages) {
+rx::Observable<rx::Unit> sendMessage(ConversationContext& ctx,
+                                     const rx::Observable<Message>& messages) {
     return rx::deferred([&ctx, messages]() -> rx::Observable<rx::Unit> {
         const auto settings = ctx.settings();
         if (!settings) {

@@ -20,15 +20,19 @@ using MessagesPage = Result<Response<std::vector<Message>>>;
 
 // Marks each present conversation id read on the server; one empty event per
 // reply, failures included.
-rx::Observable<rx::Unit> readDialog(ConversationContext& ctx, const rx::Observable<std::optional<std::string>>& ids);
+rx::Observable<rx::Unit> readDialog(ConversationContext& ctx,
+                                    const rx::Observable<std::optional<std::string>>& ids);
 inline auto readDialogUseCase(ConversationContext& ctx = ConversationContext::shared()) {
-    return [&ctx](const rx::Observable<std::optional<std::string>>& ids) { return readDialog(ctx, ids); };
+    return [&ctx](const rx::Observable<std::optional<std::string>>& ids) {
+        return readDialog(ctx, ids);
+    };
 }
 
 // Each trigger loads the next page of conversations into the list (triggers
 // during a load, and after the last page, are ignored) and yields whether more
 // pages exist. `DialogRepository::loading` is true while a page loads.
-rx::Observable<bool> loadDialogs(ConversationContext& ctx, const rx::Observable<rx::Unit>& triggers);
+rx::Observable<bool> loadDialogs(ConversationContext& ctx,
+                                 const rx::Observable<rx::Unit>& triggers);
 inline auto loadDialogsUseCase(ConversationContext& ctx = ConversationContext::shared()) {
     return [&ctx](const auto& triggers) {
         return loadDialogs(ctx, triggers | rx::map([](const auto&) { return rx::Unit{}; }));
@@ -39,7 +43,8 @@ inline auto loadDialogsUseCase(ConversationContext& ctx = ConversationContext::s
 // position (ids arriving during a load are ignored). A failure shows the
 // connection error (no internet, or no reply at all) or the server error on
 // the overlay and yields nothing.
-rx::Observable<MessagesPage> loadMessages(ConversationContext& ctx, const rx::Observable<std::string>& ids);
+rx::Observable<MessagesPage> loadMessages(ConversationContext& ctx,
+                                          const rx::Observable<std::string>& ids);
 inline auto loadMessagesUseCase(ConversationContext& ctx = ConversationContext::shared()) {
     return [&ctx](const rx::Observable<std::string>& ids) { return loadMessages(ctx, ids); };
 }
@@ -49,7 +54,8 @@ inline auto loadMessagesUseCase(ConversationContext& ctx = ConversationContext::
 // when it has none ("0"), and yields one empty event per reply. A failure
 // marks the message (by randomId) "warning" on `updateMessageStatus`; a
 // started conversation marks it "" and becomes the one shown.
-rx::Observable<rx::Unit> sendMessage(ConversationContext& ctx, const rx::Observable<Message>& messages);
+rx::Observable<rx::Unit> sendMessage(ConversationContext& ctx,
+                                     const rx::Observable<Message>& messages);
 inline auto sendMessageUseCase(ConversationContext& ctx = ConversationContext::shared()) {
     return [&ctx](const rx::Observable<Message>& messages) { return sendMessage(ctx, messages); };
 }

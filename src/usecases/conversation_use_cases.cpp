@@ -34,8 +34,7 @@ Message addMessage(ConversationContext& ctx, const Message& m) {
 
 std::optional<Scheduler::Duration> expiryDelay(std::int64_t expirationTime, Clock::WallTime now) {
     using std::chrono::milliseconds;
-    const auto nowMs =
-        std::chrono::duration_cast<milliseconds>(now.time_since_epoch()).count();
+    const auto nowMs = std::chrono::duration_cast<milliseconds>(now.time_since_epoch()).count();
     const std::int64_t nowSeconds = nowMs / 1000;
     // Both are positive here, so the difference cannot overflow.
     if (expirationTime - nowSeconds > kMaxExpirySeconds) {
@@ -83,9 +82,9 @@ Message createEmptyMessage() {
     return m;
 }
 
-Message createMessage(const ConversationContext& ctx, const std::string& body, const JsonValue& from,
-                      const std::optional<std::string>& conversation, std::int64_t t,
-                      const std::string& type) {
+Message createMessage(const ConversationContext& ctx, const std::string& body,
+                      const JsonValue& from, const std::optional<std::string>& conversation,
+                      std::int64_t t, const std::string& type) {
     Message m;
     m.id = std::to_string(t);
     m.randomId = t;
@@ -103,7 +102,8 @@ Message createMessage(const ConversationContext& ctx, const std::string& body, c
 
 Message createUserMessage(const ConversationContext& ctx, const std::string& body, const User& user,
                           const std::optional<std::string>& conversation) {
-    return createMessage(ctx, body, JsonValue(user.id), conversation, ctx.nowSeconds(), "reply_user");
+    return createMessage(ctx, body, JsonValue(user.id), conversation, ctx.nowSeconds(),
+                         "reply_user");
 }
 
 void setCurrentDialogId(ConversationContext& ctx, const std::string& dialogId) {
@@ -113,7 +113,8 @@ void setCurrentDialogId(ConversationContext& ctx, const std::string& dialogId) {
     ctx.currentState.dialogId.onNext(dialogId);
 }
 
-std::optional<Dialog> getDialog(const ConversationContext& ctx, const std::optional<std::string>& id) {
+std::optional<Dialog> getDialog(const ConversationContext& ctx,
+                                const std::optional<std::string>& id) {
     if (!id) {
         return std::nullopt;
     }
@@ -141,9 +142,8 @@ std::optional<Dialog> bubbleCandidate(const std::vector<Dialog>& dialogs,
                                       const std::vector<std::string>& closedMessages) {
     const Dialog* best = nullptr;
     for (const auto& dialog : dialogs) {
-        if (dialog.userUnreadCount < 1 ||
-            std::find(closedMessages.begin(), closedMessages.end(), dialog.partLast.id) !=
-                closedMessages.end()) {
+        if (dialog.userUnreadCount < 1 || std::find(closedMessages.begin(), closedMessages.end(),
+                                                    dialog.partLast.id) != closedMessages.end()) {
             continue;
         }
         // Strictly newer only: the first of equals wins, as a stable sort keeps it.
@@ -186,8 +186,7 @@ rx::Observable<std::optional<std::string>> getWelcomeAvatarUseCase(ConversationC
 }
 
 rx::Observable<std::string> getWelcomeNameUseCase(ConversationContext& ctx) {
-    return ctx.messenger.messenger.asObservable() |
-           rx::map([](const std::optional<Messenger>& m) {
+    return ctx.messenger.messenger.asObservable() | rx::map([](const std::optional<Messenger>& m) {
                return m ? m->name : std::string("error name");
            });
 }
@@ -220,7 +219,8 @@ rx::Observable<Message> getWelcomeMessageUseCase(ConversationContext& ctx) {
            });
 }
 
-rx::Observable<rx::Unit> openDialog(ConversationContext& ctx, const std::optional<std::string>& id) {
+rx::Observable<rx::Unit> openDialog(ConversationContext& ctx,
+                                    const std::optional<std::string>& id) {
     return rx::deferred([&ctx, id] {
         ctx.currentState.state.onNext(NavigationViewState::contentLoading());
         clearMessages(ctx, id);
@@ -231,7 +231,8 @@ rx::Observable<rx::Unit> openDialog(ConversationContext& ctx, const std::optiona
         // Every source here replays at once, so the operator is saved before this returns.
         (void)(rx::just(id) | getTitleAdminUseCase(ctx) | rx::take(1))
             .subscribe([&ctx, id](const Admin& admin) {
-                (void)(rx::just(std::make_pair(admin, id)) | saveCurrentAdminUseCase(ctx)).subscribe();
+                (void)(rx::just(std::make_pair(admin, id)) | saveCurrentAdminUseCase(ctx))
+                    .subscribe();
             });
         return rx::just(rx::Unit{});
     });
@@ -240,7 +241,8 @@ rx::Observable<rx::Unit> openDialog(ConversationContext& ctx, const std::optiona
 std::optional<std::string> dialogToOpen(const std::vector<Dialog>& dialogs) {
     const Dialog* newest = nullptr;
     for (const auto& dialog : dialogs) {
-        if (dialog.type == "popup_chat" && (newest == nullptr || dialog.lastUpdate > newest->lastUpdate)) {
+        if (dialog.type == "popup_chat" &&
+            (newest == nullptr || dialog.lastUpdate > newest->lastUpdate)) {
             newest = &dialog;
         }
     }

@@ -74,9 +74,9 @@ inline auto createEmptyMessageUseCase() {
 
 // id = the text of t, randomId = t, created now, "u2a" for "reply_user" and
 // "a2u" otherwise, read, "sdk_ios", "text", conversation `conversation` or "0".
-Message createMessage(const ConversationContext& ctx, const std::string& body, const JsonValue& from,
-                      const std::optional<std::string>& conversation, std::int64_t t,
-                      const std::string& type);
+Message createMessage(const ConversationContext& ctx, const std::string& body,
+                      const JsonValue& from, const std::optional<std::string>& conversation,
+                      std::int64_t t, const std::string& type);
 // A "reply_user" message from the user (their id as a JSON string) with the
 // current second as its time value.
 Message createUserMessage(const ConversationContext& ctx, const std::string& body, const User& user,
@@ -118,9 +118,8 @@ void setCurrentDialogId(ConversationContext& ctx, const std::string& dialogId);
 // Skips absent ids; yields the id.
 inline auto setCurrentDialogIdUseCase(ConversationContext& ctx = ConversationContext::shared()) {
     return [&ctx](const rx::Observable<std::optional<std::string>>& source) {
-        return source | rx::compact() | rx::doOnNext([&ctx](const std::string& id) {
-                   setCurrentDialogId(ctx, id);
-               });
+        return source | rx::compact() |
+               rx::doOnNext([&ctx](const std::string& id) { setCurrentDialogId(ctx, id); });
     };
 }
 
@@ -142,21 +141,24 @@ inline auto setPaginatePositionUseCase(ConversationContext& ctx = ConversationCo
 
 inline auto clearPaginatePositionUseCase(ConversationContext& ctx = ConversationContext::shared()) {
     return [&ctx](const auto& source) {
-        return source | rx::doOnNext([&ctx](const auto&) { ctx.currentState.paginatePosition.reset(); });
+        return source |
+               rx::doOnNext([&ctx](const auto&) { ctx.currentState.paginatePosition.reset(); });
     };
 }
 
-inline auto setCurrentNavigationStateUseCase(NavigationViewState state,
-                                             ConversationContext& ctx = ConversationContext::shared()) {
+inline auto setCurrentNavigationStateUseCase(
+    NavigationViewState state, ConversationContext& ctx = ConversationContext::shared()) {
     return [&ctx, state](const auto& source) {
-        return source | rx::doOnNext([&ctx, state](const auto&) { ctx.currentState.state.onNext(state); });
+        return source |
+               rx::doOnNext([&ctx, state](const auto&) { ctx.currentState.state.onNext(state); });
     };
 }
 
 // ---- reading the repositories ----------------------------------------------
 
 // The listed dialog with this id; absent for an absent or unlisted id.
-std::optional<Dialog> getDialog(const ConversationContext& ctx, const std::optional<std::string>& id);
+std::optional<Dialog> getDialog(const ConversationContext& ctx,
+                                const std::optional<std::string>& id);
 
 inline auto getDialogUseCase(ConversationContext& ctx = ConversationContext::shared()) {
     return rx::map([&ctx](const std::optional<std::string>& id) { return getDialog(ctx, id); });
@@ -178,11 +180,12 @@ inline auto getMessagesUseCase(ConversationContext& ctx = ConversationContext::s
 
 // For each (conversation id, message id): that message as listed now.
 inline auto getMessageUseCase(ConversationContext& ctx = ConversationContext::shared()) {
-    return rx::map([&ctx](const std::pair<std::string, std::string>& key) -> std::optional<Message> {
-        const auto* repo = ctx.messages.existing(key.first);
-        const Message* found = repo ? repo->find(key.second) : nullptr;
-        return found ? std::optional<Message>(*found) : std::nullopt;
-    });
+    return rx::map(
+        [&ctx](const std::pair<std::string, std::string>& key) -> std::optional<Message> {
+            const auto* repo = ctx.messages.existing(key.first);
+            const Message* found = repo ? repo->find(key.second) : nullptr;
+            return found ? std::optional<Message>(*found) : std::nullopt;
+        });
 }
 
 // Adds a page of messages (those not listed yet) to their conversation; passes it on.
@@ -199,10 +202,12 @@ inline auto saveDialogUseCase(ConversationContext& ctx = ConversationContext::sh
 
 // Marks a conversation read here (its dialog's counts drop to 0) and yields its
 // messages that were still unread, for the caller to report.
-std::vector<Message> setMessageRead(ConversationContext& ctx, const std::optional<std::string>& dialogId);
+std::vector<Message> setMessageRead(ConversationContext& ctx,
+                                    const std::optional<std::string>& dialogId);
 
 inline auto setMessageReadUseCase(ConversationContext& ctx = ConversationContext::shared()) {
-    return rx::map([&ctx](const std::optional<std::string>& id) { return setMessageRead(ctx, id); });
+    return rx::map(
+        [&ctx](const std::optional<std::string>& id) { return setMessageRead(ctx, id); });
 }
 
 // Empties the messages of a present conversation id and forgets the paging
@@ -240,11 +245,14 @@ rx::Observable<std::optional<std::string>> getWelcomeMessageBodyUseCase(
 rx::Observable<std::optional<std::string>> getWelcomeAvatarUseCase(
     ConversationContext& ctx = ConversationContext::shared());
 // "error name" while no settings are held.
-rx::Observable<std::string> getWelcomeNameUseCase(ConversationContext& ctx = ConversationContext::shared());
+rx::Observable<std::string> getWelcomeNameUseCase(
+    ConversationContext& ctx = ConversationContext::shared());
 // A "reply_admin" message (id "welcome", conversation absent, created now,
 // body the welcome text or "") from the welcome operator.
-rx::Observable<Message> getWelcomeMessageUseCase(ConversationContext& ctx = ConversationContext::shared());
-rx::Observable<Admin> getWelcomeAdminUseCase(ConversationContext& ctx = ConversationContext::shared());
+rx::Observable<Message> getWelcomeMessageUseCase(
+    ConversationContext& ctx = ConversationContext::shared());
+rx::Observable<Admin> getWelcomeAdminUseCase(
+    ConversationContext& ctx = ConversationContext::shared());
 
 // For each id: the listed dialog's lastAdmin (nothing when the dialog is not
 // listed); for an absent id, the welcome operator.
@@ -263,7 +271,8 @@ inline auto getTitleAdminUseCase(ConversationContext& ctx = ConversationContext:
 rx::Observable<rx::Unit> openDialog(ConversationContext& ctx, const std::optional<std::string>& id);
 
 inline auto openDialogUseCase(ConversationContext& ctx = ConversationContext::shared()) {
-    return rx::flatMap([&ctx](const std::optional<std::string>& id) { return openDialog(ctx, id); });
+    return rx::flatMap(
+        [&ctx](const std::optional<std::string>& id) { return openDialog(ctx, id); });
 }
 
 // The newest "popup_chat" dialog by lastUpdate, or none.

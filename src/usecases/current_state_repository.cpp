@@ -13,18 +13,19 @@ std::vector<std::string> getClosedMessages(const KeyValueStore& store) {
 }
 
 void closeMessage(KeyValueStore& store, const std::string& id) {
-    store.update(kClosedMessages, [&id](std::optional<StoreValue> old) -> std::optional<StoreValue> {
-        std::vector<std::string> ids;
-        if (old) {
-            if (auto* list = std::get_if<std::vector<std::string>>(&*old)) {
-                ids = std::move(*list);
-            }
-        }
-        if (std::find(ids.begin(), ids.end(), id) == ids.end()) {
-            ids.push_back(id);
-        }
-        return ids;
-    });
+    store.update(kClosedMessages,
+                 [&id](std::optional<StoreValue> old) -> std::optional<StoreValue> {
+                     std::vector<std::string> ids;
+                     if (old) {
+                         if (auto* list = std::get_if<std::vector<std::string>>(&*old)) {
+                             ids = std::move(*list);
+                         }
+                     }
+                     if (std::find(ids.begin(), ids.end(), id) == ids.end()) {
+                         ids.push_back(id);
+                     }
+                     return ids;
+                 });
 }
 
 CurrentStateRepository& CurrentStateRepository::shared() {

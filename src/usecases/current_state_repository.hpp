@@ -25,7 +25,7 @@ std::vector<std::string> getClosedMessages(const KeyValueStore& store);
 void closeMessage(KeyValueStore& store, const std::string& id);
 
 class CurrentStateRepository {
-public:
+  public:
     // Binds the shared instance to the standard store; call before its first use.
     static CurrentStateRepository& shared();
 
@@ -48,7 +48,7 @@ public:
     rx::BehaviorSubject<std::optional<std::vector<std::string>>> closedMessages{std::nullopt};
     rx::BehaviorSubject<bool> isOpen{false};
 
-private:
+  private:
     std::shared_ptr<KeyValueStore> store_;
 };
 

@@ -18,7 +18,7 @@
 namespace vesk {
 
 class DialogRepository {
-public:
+  public:
     static DialogRepository& shared();
 
     DialogRepository() = default;
@@ -47,7 +47,8 @@ public:
     [[nodiscard]] std::optional<Dialog> find(const std::string& dialogId) const;
 
     // Runs `task` once `delay` has passed; cancelled when this repository dies.
-    void scheduleExpiry(Scheduler& scheduler, Scheduler::Duration delay, std::function<void()> task);
+    void scheduleExpiry(Scheduler& scheduler, Scheduler::Duration delay,
+                        std::function<void()> task);
 
     rx::DisposeBag disposeBag;
     rx::PublishSubject<std::optional<std::string>> dialogReaded;
@@ -57,7 +58,7 @@ public:
     // The randomIds of messages already counted into a dialog.
     std::unordered_set<std::int64_t> updatedRandomId;
 
-private:
+  private:
     std::map<std::uint64_t, TimerHandle> expiries_;
     std::uint64_t nextExpiry_ = 0;
 };

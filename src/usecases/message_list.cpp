@@ -81,7 +81,9 @@ std::uint64_t MessageStore::randomHash(std::int64_t randomId, const std::string&
 
 MessageStore::MessageStore() : log_(std::make_shared<detail::MessageLog>()) {}
 
-MessageList MessageStore::snapshot() const { return {log_, log_->size(), version_, live_}; }
+MessageList MessageStore::snapshot() const {
+    return {log_, log_->size(), version_, live_};
+}
 
 std::size_t MessageStore::slotOfId(const std::string& id) const {
     return byId_.find(idHash(id),

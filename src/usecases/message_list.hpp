@@ -34,7 +34,7 @@ namespace detail {
 // Slots in segments of 16, 32, 64, ... messages: a slot keeps its address for
 // the life of the log.
 class MessageLog {
-public:
+  public:
     static constexpr std::uint64_t kAlive = ~std::uint64_t{0};
 
     // Messages are shared with the rebuilt log, so a rebuild copies pointers.
@@ -52,7 +52,7 @@ public:
     [[nodiscard]] Slot& at(std::size_t index);
     void push(std::shared_ptr<const Message> message);
 
-private:
+  private:
     static std::pair<std::size_t, std::size_t> locate(std::size_t index) noexcept;
 
     std::vector<std::vector<Slot>> segments_;
@@ -63,9 +63,9 @@ private:
 
 // One consistent view of a conversation's messages, oldest change first.
 class MessageList {
-public:
+  public:
     class const_iterator {
-    public:
+      public:
         using iterator_category = std::forward_iterator_tag;
         using value_type = Message;
         using difference_type = std::ptrdiff_t;
@@ -89,7 +89,7 @@ public:
             return a.index_ == b.index_;
         }
 
-    private:
+      private:
         friend class MessageList;
         const_iterator(const detail::MessageLog* log, std::size_t index, std::size_t end,
                        std::uint64_t version)
@@ -126,7 +126,7 @@ public:
     // Same messages (by id, as messages compare) in the same order.
     friend bool operator==(const MessageList& a, const MessageList& b);
 
-private:
+  private:
     friend class MessageStore;
     MessageList(std::shared_ptr<const detail::MessageLog> log, std::size_t length,
                 std::uint64_t version, std::size_t count)
@@ -141,7 +141,7 @@ private:
 // The changing list behind a repository, with the lookups the merge needs:
 // by id, and by (randomId, type) for the echo of a message the user sent.
 class MessageStore {
-public:
+  public:
     MessageStore();
 
     [[nodiscard]] MessageList snapshot() const;
@@ -165,7 +165,7 @@ public:
     bool removeFirstMatch(const Message& m);
     void clear();
 
-private:
+  private:
     static std::uint64_t idHash(const std::string& id) noexcept;
     static std::uint64_t randomHash(std::int64_t randomId, const std::string& type) noexcept;
 

@@ -18,7 +18,7 @@ namespace vesk {
 // snapshots share their storage, so publishing costs the same whatever the
 // length of the conversation.
 class MessagesRepository {
-public:
+  public:
     explicit MessagesRepository(std::string id) : dialogId(std::move(id)) {}
 
     // The current snapshot, then each new one.
@@ -41,7 +41,7 @@ public:
     rx::DisposeBag disposeBag;
     const std::string dialogId;
 
-private:
+  private:
     void publish() { relay_.accept(store_.snapshot()); }
 
     MessageStore store_;
@@ -49,7 +49,7 @@ private:
 };
 
 class MessagesManager {
-public:
+  public:
     static MessagesManager& shared();
 
     // The repository of `dialogId`, created empty on first use.
@@ -62,7 +62,7 @@ public:
     // to report; the list itself is left as it is.
     std::vector<Message> markRead(const std::optional<std::string>& dialogId);
 
-private:
+  private:
     // Repositories stay where they are: callers keep references.
     std::unordered_map<std::string, std::unique_ptr<MessagesRepository>> repositories_;
 };

@@ -10,7 +10,7 @@
 namespace vesk {
 
 class MessengerRepository {
-public:
+  public:
     static MessengerRepository& shared();
 
     rx::BehaviorRelay<std::optional<Messenger>> messenger{std::nullopt};

@@ -16,9 +16,9 @@ std::string NavigationViewState::getDesc() const {
     if (const auto* zero = std::get_if<ZeroData>(&payload_)) {
         return zero->desc;
     }
-    return localize(case_ == Case::connectError ? "vx_lib.no_internet_details"
-                                                : "vx_lib.server_error_details",
-                    AppType::sdk);
+    return localize(
+        case_ == Case::connectError ? "vx_lib.no_internet_details" : "vx_lib.server_error_details",
+        AppType::sdk);
 }
 
 }  // namespace vesk

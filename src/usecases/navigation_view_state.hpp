@@ -9,8 +9,16 @@
 namespace vesk {
 
 class NavigationViewState {
-public:
-    enum class Case { frameLoading, zeroData, hide, connectError, serverError, fullscreenLoading, contentLoading };
+  public:
+    enum class Case {
+        frameLoading,
+        zeroData,
+        hide,
+        connectError,
+        serverError,
+        fullscreenLoading,
+        contentLoading
+    };
 
     struct Rect {
         double x = 0;
@@ -44,7 +52,7 @@ public:
 
     friend bool operator==(const NavigationViewState&, const NavigationViewState&) = default;
 
-private:
+  private:
     struct ZeroData {
         std::string title;
         std::string desc;

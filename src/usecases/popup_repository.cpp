@@ -28,8 +28,8 @@ PopupRepository& PopupRepository::shared() {
 }
 
 void PopupRepository::addNewPopup(const Popup& popup) {
-    activePopups.insert_or_assign(popup.id,
-                                  rx::BehaviorRelay<PopupEntity>(PopupEntity{popup.id, popup.json, 0}));
+    activePopups.insert_or_assign(
+        popup.id, rx::BehaviorRelay<PopupEntity>(PopupEntity{popup.id, popup.json, 0}));
     incomingPopup.onNext(popup);
 }
 

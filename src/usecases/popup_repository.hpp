@@ -12,8 +12,8 @@
 namespace vesk {
 
 struct Popup {
-    std::string id;  // the id of the conversation that carries it
-    std::string json;  // the page data as JSON text
+    std::string id;                   // the id of the conversation that carries it
+    std::string json;                 // the page data as JSON text
     std::vector<std::string> images;  // never filled by decoding
 
     friend bool operator==(const Popup&, const Popup&) = default;
@@ -39,7 +39,7 @@ struct Codec<Popup> {
 }  // namespace json
 
 class PopupRepository {
-public:
+  public:
     static PopupRepository& shared();
 
     // Stores a fresh entity holder under the popup's id (replacing an earlier

@@ -32,7 +32,8 @@ RtsService::RtsService(ConversationContext& ctx, ReadDialog readDialog)
             return rx::just(id) | readDialogUseCase(ctx);
         };
     }
-    disposeBag.add(newMessageSelf.asObservable().subscribe([this](const Message& m) { onReply(m); }));
+    disposeBag.add(
+        newMessageSelf.asObservable().subscribe([this](const Message& m) { onReply(m); }));
     disposeBag.add(newDialogSelf.asObservable().subscribe([this](const Dialog& dialog) {
         AddDialogs{{dialog}}.execute(ctx_);
         newDialog.onNext(dialog);
@@ -122,7 +123,8 @@ void RtsService::onTyping(const JsonObject& payload) {
 
 void RtsService::onConversation(const JsonValue& payload, const JsonObject& object) {
     if (isString(object, "type", "block_popup_small")) {
-        if (!isString(object, "recipient_type", "sdk") && !isString(object, "recipient_type", "all") &&
+        if (!isString(object, "recipient_type", "sdk") &&
+            !isString(object, "recipient_type", "all") &&
             !isString(object, "recipient_type", "sdk_i")) {
             return;
         }

@@ -22,7 +22,7 @@
 namespace vesk {
 
 class RtsService final : public RtsServiceProtocol {
-public:
+  public:
     // Marks a popup conversation read on the server; the result is held in the
     // service's dispose bag. The default uses `readDialogUseCase`.
     using ReadDialog = std::function<rx::Observable<rx::Unit>(const std::optional<std::string>&)>;
@@ -46,7 +46,7 @@ public:
     rx::PublishSubject<Message> newMessageSelf;
     rx::PublishSubject<Dialog> newDialogSelf;
 
-private:
+  private:
     void dispatch(const std::string& text);
     void onTyping(const JsonObject& payload);
     void onConversation(const JsonValue& payload, const JsonObject& object);

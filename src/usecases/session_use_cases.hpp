@@ -26,7 +26,8 @@ auto setPresenceUseCase(SettingsFn currentSettings) {
             auto service = std::make_shared<UserService>(settings);
             return ticks | rx::flatMap([service](std::int64_t) {
                        return service->setPresence() |
-                              rx::map([](const Result<Response<JsonValue>>&) { return rx::Unit{}; }) |
+                              rx::map(
+                                  [](const Result<Response<JsonValue>>&) { return rx::Unit{}; }) |
                               rx::catchErrorJustReturn(rx::Unit{});
                    });
         });

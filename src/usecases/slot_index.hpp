@@ -23,7 +23,7 @@
 namespace vesk::detail {
 
 class SlotIndex {
-public:
+  public:
     static constexpr std::size_t kNone = std::numeric_limits<std::size_t>::max();
 
     [[nodiscard]] std::size_t size() const noexcept { return size_; }
@@ -79,7 +79,7 @@ public:
         size_ = 0;
     }
 
-private:
+  private:
     static constexpr std::uint32_t kEmpty = ~std::uint32_t{0};
 
     struct Entry {
@@ -124,7 +124,8 @@ private:
     // Backward-shift deletion: no tombstones, so probes stay short however
     // many entries come and go.
     void eraseAt(std::size_t hole) {
-        for (std::size_t j = (hole + 1) & mask(); entries_[j].slot != kEmpty; j = (j + 1) & mask()) {
+        for (std::size_t j = (hole + 1) & mask(); entries_[j].slot != kEmpty;
+             j = (j + 1) & mask()) {
             const std::size_t want = home(entries_[j].tag);
             // The entry stays when its home lies cyclically in (hole, j].
             const bool stays = hole <= j ? (hole < want && want <= j) : (hole < want || want <= j);

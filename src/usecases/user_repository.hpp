@@ -13,7 +13,7 @@
 namespace vesk {
 
 class UserRepository {
-public:
+  public:
     static constexpr const char* token = "VeskToken";
     static constexpr const char* userId = "VeskUserId";
 
@@ -25,7 +25,7 @@ public:
 
     rx::BehaviorRelay<std::optional<User>> user{std::nullopt};
 
-private:
+  private:
     [[nodiscard]] std::optional<User> loadUser() const;
 
     std::shared_ptr<KeyValueStore> store_;

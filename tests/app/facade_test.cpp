@@ -27,14 +27,16 @@ struct Outcome {
 };
 
 class FacadeTest : public testing::DevServerTest {
-protected:
+  protected:
     std::unique_ptr<Vesk> makeFacade() {
         return std::make_unique<Vesk>(VeskOptions{scheduler, openStore()});
     }
     bool finished(const Outcome& outcome) {
         return runUntil([&] { return outcome.calls() > 0; });
     }
-    [[nodiscard]] NetworkSettingsPtr settings() const { return SdkApp::shared().networkSetting.value(); }
+    [[nodiscard]] NetworkSettingsPtr settings() const {
+        return SdkApp::shared().networkSetting.value();
+    }
     [[nodiscard]] std::optional<std::string> stored(const char* key) const {
         return openStore()->string(key);
     }
@@ -167,14 +169,15 @@ dev::Fault dropFault(const char* path) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, FacadeFaults,
-    ::testing::Values(
-        FaultCase{"UserDoesNotDecode", replyFault("connect", 200, R"({"meta":{"status":200},"data":{}})"),
-                  "connect(withKey: withVersion:) Ошибка десериализации модели User"},
-        FaultCase{"ServerErrorEnvelope",
-                  replyFault("connect", 503, R"({"meta":{"status":503,"error":"down"},"data":null})"),
-                  "Error (status: 503) down: "},
-        FaultCase{"ErrorWithoutEnvelope", replyFault("connect", 500, "oops"), ""},
-        FaultCase{"ConnectionDropped", dropFault("connect"), ""}),
+    ::testing::Values(FaultCase{"UserDoesNotDecode",
+                                replyFault("connect", 200, R"({"meta":{"status":200},"data":{}})"),
+                                "connect(withKey: withVersion:) Ошибка десериализации модели User"},
+                      FaultCase{"ServerErrorEnvelope",
+                                replyFault("connect", 503,
+                                           R"({"meta":{"status":503,"error":"down"},"data":null})"),
+                                "Error (status: 503) down: "},
+                      FaultCase{"ErrorWithoutEnvelope", replyFault("connect", 500, "oops"), ""},
+                      FaultCase{"ConnectionDropped", dropFault("connect"), ""}),
     [](const auto& tested) { return std::string(tested.param.name); });
 
 TEST_F(FacadeTest, LogoutEmptiesTheTokenThenSavesTheNewAnonymousUser) {

@@ -22,7 +22,7 @@ namespace {
 using namespace std::chrono_literals;
 
 class RealtimeTest : public testing::DevServerTest {
-protected:
+  protected:
     void SetUp() override {
         DevServerTest::SetUp();
         // The repositories live for the process; a new server may reuse ids.
@@ -39,13 +39,16 @@ protected:
     // Sets up and waits until the user's socket is connected; the user id.
     std::string connect() {
         bool ok = false;
-        vesk->setup(server->demoApiKey(), [&] { ok = true; }, [](const std::string&) {});
+        vesk->setup(
+            server->demoApiKey(), [&] { ok = true; }, [](const std::string&) {});
         EXPECT_TRUE(runUntil([&] { return ok; }));
         const std::string user = SdkApp::shared().networkSetting.value()->userId;
         EXPECT_TRUE(runUntil([&] { return server->realtimeSocketCount(user) == 1; }));
         return user;
     }
-    std::optional<Dialog> dialog(const std::string& id) { return DialogRepository::shared().find(id); }
+    std::optional<Dialog> dialog(const std::string& id) {
+        return DialogRepository::shared().find(id);
+    }
     std::string openChatPopup(const std::string& user) {
         const auto id = server->sendPopupChat(user, "Can we help?");
         EXPECT_FALSE(id.empty());
@@ -94,9 +97,10 @@ TEST_F(RealtimeTest, ASentMessageAndItsEchoShowOnceAndCountOnce) {
     const int partsBefore = dialog(conversation)->partsCount;
 
     std::vector<std::string> statuses;
-    Chat::send("Where is my order?",
-               [&](std::int64_t, const std::string& status) { statuses.push_back(status); },
-               [](const std::string& e) { ADD_FAILURE() << e; });
+    Chat::send(
+        "Where is my order?",
+        [&](std::int64_t, const std::string& status) { statuses.push_back(status); },
+        [](const std::string& e) { ADD_FAILURE() << e; });
     EXPECT_EQ(countBodies(conversation, "Where is my order?"), 1U);  // listed at once
     ASSERT_TRUE(runUntil([&] { return statuses.size() == 2; }));
     EXPECT_EQ(statuses, (std::vector<std::string>{"loading", ""}));
@@ -125,7 +129,8 @@ TEST_F(RealtimeTest, AfterADroppedSocketTheForegroundResumesWithNothingLostOrRep
     notifyAppWillResignActive();
     notifyAppDidBecomeActive();
     ASSERT_TRUE(runUntil([&] {
-        return countBodies(conversation, "missed 1") == 1 && countBodies(conversation, "missed 2") == 1;
+        return countBodies(conversation, "missed 1") == 1 &&
+               countBodies(conversation, "missed 2") == 1;
     }));
     ASSERT_FALSE(server->operatorReply(conversation, "after").empty());
     ASSERT_TRUE(runUntil([&] { return countBodies(conversation, "after") == 1; }));
@@ -137,8 +142,9 @@ TEST_F(RealtimeTest, AfterADroppedSocketTheForegroundResumesWithNothingLostOrRep
 TEST_F(RealtimeTest, AfterAuthTheSocketListensAsTheIdentifiedUserOnly) {
     const auto anonymous = connect();
     bool ok = false;
-    vesk->auth("customer-42", server->demoUserAuthKey(), [&] { ok = true; },
-               [](const std::string& e) { ADD_FAILURE() << e; });
+    vesk->auth(
+        "customer-42", server->demoUserAuthKey(), [&] { ok = true; },
+        [](const std::string& e) { ADD_FAILURE() << e; });
     ASSERT_TRUE(runUntil([&] { return ok; }));
     const std::string identified = SdkApp::shared().networkSetting.value()->userId;
     ASSERT_NE(identified, anonymous);
@@ -160,8 +166,9 @@ TEST_F(RealtimeTest, AnOperatorReplyBecomesALocalNotificationButTheUsersOwnEchoD
     const auto conversation = openChatPopup(user);
     Chat::open(conversation);
     bool sent = false;
-    Chat::send("my own words", [&](std::int64_t, const std::string& s) { sent = s.empty(); },
-               [](const std::string& e) { ADD_FAILURE() << e; });
+    Chat::send(
+        "my own words", [&](std::int64_t, const std::string& s) { sent = s.empty(); },
+        [](const std::string& e) { ADD_FAILURE() << e; });
     ASSERT_TRUE(runUntil([&] { return sent; }));
     ASSERT_FALSE(server->operatorReply(conversation, "<b>Your order</b> has shipped").empty());
     ASSERT_TRUE(runUntil([&] { return !center->scheduled().empty(); }));
@@ -175,10 +182,10 @@ TEST_F(RealtimeTest, AnOperatorReplyBecomesALocalNotificationButTheUsersOwnEchoD
 TEST_F(RealtimeTest, BadFramesAreDroppedAndTheSocketStaysUp) {
     const auto user = connect();
     const auto conversation = openChatPopup(user);
-    for (const char* junk : {"", "not json", "[]", R"({"id":1})",
-                             R"({"id":1,"channel":"nope.1","message":{}})",
-                             R"({"id":1,"channel":"conversation_reply.1","message":"text"})",
-                             R"({"id":1,"channel":"conversation_typing","message":[1,2]})"}) {
+    for (const char* junk :
+         {"", "not json", "[]", R"({"id":1})", R"({"id":1,"channel":"nope.1","message":{}})",
+          R"({"id":1,"channel":"conversation_reply.1","message":"text"})",
+          R"({"id":1,"channel":"conversation_typing","message":[1,2]})"}) {
         server->pushRawFrame(user, "", junk);
     }
     server->pushRawFrame(user, "", std::string(5 * 1024 * 1024, 'x'));  // over the cap

@@ -39,7 +39,8 @@ INSTANTIATE_TEST_SUITE_P(
         HmacVector{std::string(20, '\xaa'), std::string(50, '\xdd'),
                    "773ea91e36800e46854db8ebd09181a72959098b3ef8c122d9635514ced565fe"},
         // A key longer than the block size is hashed first.
-        HmacVector{std::string(131, '\xaa'), "Test Using Larger Than Block-Size Key - Hash Key First",
+        HmacVector{std::string(131, '\xaa'),
+                   "Test Using Larger Than Block-Size Key - Hash Key First",
                    "60e431591ee0b67f0d8a26aacbf5b77f8e0bc6213728c5140546040f0ee37f54"},
         HmacVector{"", "", "b613679a0814d9ec772f95d778c35fc5ff1697c493715653c6c712144292c5ad"}));
 
@@ -152,11 +153,13 @@ INSTANTIATE_TEST_SUITE_P(
                    "connect(withKey: withVersion:) Ошибка десериализации модели Messenger"},
         BadConnect{connectBody(R"(,"messenger_show_powered_by":true)", R"(,"is_banned":"no")"),
                    "connect(withKey: withVersion:) Ошибка десериализации модели User"},
-        BadConnect{"not json", "connect(withKey: withVersion:) Ошибка десериализации модели User"}));
+        BadConnect{"not json",
+                   "connect(withKey: withVersion:) Ошибка десериализации модели User"}));
 
 TEST(ConnectReply, RejectionCarriesTheEnvelopeText) {
     const auto mapped = UserService::mapConnectReply(
-        400, R"({"meta":{"status":400,"error":"invalid_api_key","error_message":"Unknown"},"data":{}})");
+        400,
+        R"({"meta":{"status":400,"error":"invalid_api_key","error_message":"Unknown"},"data":{}})");
     ASSERT_TRUE(mapped);
     EXPECT_EQ(mapped->error()->text(), "Error (status: 400) invalid_api_key: Unknown");
     EXPECT_FALSE(UserService::mapConnectReply(502, "<html>"));  // a failed stream
@@ -173,7 +176,8 @@ const char* kAuthUser =
 
 TEST(AuthReply, NumericTokenBecomesItsDecimalText) {
     const auto mapped = UserService::mapAuthReply(
-        200, std::string(R"({"meta":{"status":200},"data":{"auth_token":12345,)") + kAuthUser + "}}",
+        200,
+        std::string(R"({"meta":{"status":200},"data":{"auth_token":12345,)") + kAuthUser + "}}",
         someMessenger(), std::nullopt);
     ASSERT_TRUE(mapped && mapped->succeed());
     const auto& session = **mapped->success();
@@ -281,14 +285,18 @@ TEST(CurrentState, LoadsClosedMessagesAtCreationAndAddsEachOnce) {
 // ---- services against the development server -------------------------------------
 
 class ServicesTest : public testing::DevServerTest {
-protected:
+  protected:
     template <class T>
     std::optional<T> first(const rx::Observable<T>& stream) {
         std::optional<T> out;
         bool done = false;
         rx::DisposeBag bag;
-        bag.insert(stream.subscribe([&](const T& v) { out = v; done = true; },
-                                    [&](const Error&) { done = true; }, [&] { done = true; }));
+        bag.insert(stream.subscribe(
+            [&](const T& v) {
+                out = v;
+                done = true;
+            },
+            [&](const Error&) { done = true; }, [&] { done = true; }));
         EXPECT_TRUE(runUntil([&] { return done; }));
         return out;
     }
@@ -329,7 +337,8 @@ TEST_F(ServicesTest, ConnectWithAnUnknownKeyGivesTheEnvelopeText) {
     const auto result = first(UserService(nullptr).connect("nope", "1.0.33"));
     ASSERT_TRUE(result);
     ASSERT_FALSE(result->succeed());
-    EXPECT_EQ(result->error()->text().rfind("Error (status: 400) ", 0), 0U) << result->error()->text();
+    EXPECT_EQ(result->error()->text().rfind("Error (status: 400) ", 0), 0U)
+        << result->error()->text();
 }
 
 TEST_F(ServicesTest, AuthWithTheRightHashIdentifiesTheUserAndAWrongKeyIsRejected) {
@@ -337,7 +346,8 @@ TEST_F(ServicesTest, AuthWithTheRightHashIdentifiesTheUserAndAWrongKeyIsRejected
     const UserService service(settings);
     Messenger messenger;
     messenger.appId = settings->appId;
-    const auto ok = first(service.auth("ext-1", messenger, std::nullopt, server->demoUserAuthKey()));
+    const auto ok =
+        first(service.auth("ext-1", messenger, std::nullopt, server->demoUserAuthKey()));
     ASSERT_TRUE(ok && ok->succeed());
     EXPECT_EQ((*ok->success())->first.id.empty(), false);
     EXPECT_TRUE((*ok->success())->first.token.has_value());
@@ -378,11 +388,13 @@ TEST_F(ServicesTest, PresenceUseCaseSendsOncePerTickAndNothingWithoutSettings) {
     rx::PublishSubject<std::int64_t> ticks;
     int replies = 0;
     rx::DisposeBag bag;
-    bag.insert((ticks.asObservable() | setPresenceUseCase([settings] { return settings; }))
-                   .subscribe([&](rx::Unit) { ++replies; }));
+    bag.insert((ticks.asObservable() | setPresenceUseCase([settings] {
+                    return settings;
+                })).subscribe([&](rx::Unit) { ++replies; }));
     bool completed = false;
-    bag.insert((ticks.asObservable() | setPresenceUseCase([] { return NetworkSettingsPtr{}; }))
-                   .subscribe([](rx::Unit) {}, [](const Error&) {}, [&] { completed = true; }));
+    bag.insert((ticks.asObservable() | setPresenceUseCase([] {
+                    return NetworkSettingsPtr{};
+                })).subscribe([](rx::Unit) {}, [](const Error&) {}, [&] { completed = true; }));
     EXPECT_TRUE(completed);
     ticks.onNext(0);
     ticks.onNext(1);
@@ -395,8 +407,9 @@ TEST_F(ServicesTest, PropertyUseCaseDropsPairsWhileARequestIsInFlight) {
     rx::PublishSubject<std::pair<std::string, std::string>> pairs;
     int results = 0;
     rx::DisposeBag bag;
-    bag.insert((pairs.asObservable() | sendUserPropertyUseCase([settings] { return settings; }))
-                   .subscribe([&](const Result<Response<JsonValue>>&) { ++results; }));
+    bag.insert((pairs.asObservable() | sendUserPropertyUseCase([settings] {
+                    return settings;
+                })).subscribe([&](const Result<Response<JsonValue>>&) { ++results; }));
     pairs.onNext({"email", "a@b.c"});
     pairs.onNext({"phone", "1"});  // the first is still in flight
     EXPECT_TRUE(runUntil([&] { return results == 1; }));
@@ -411,7 +424,8 @@ TEST_F(ServicesTest, PropertyUseCaseDropsPairsWhileARequestIsInFlight) {
 TEST_F(ServicesTest, AppServiceReachesItsEndpoints) {
     const AppService service(connected());
     ASSERT_TRUE(first(service.getAppIntegrations()).has_value());
-    EXPECT_EQ(requestsTo("/v1/apps/" + service.networkSettings()->appId + "/integrations").size(), 1U);
+    EXPECT_EQ(requestsTo("/v1/apps/" + service.networkSettings()->appId + "/integrations").size(),
+              1U);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
-
-#include <sys/socket.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "app/app_state_service.hpp"
@@ -35,13 +34,13 @@ TEST(AppStateService, SignalsEachChangeOnceAndDropsRepeats) {
 }
 
 class PushedSource final : public ReachabilitySource {
-public:
+  public:
     void start(std::function<void(bool)> report) override { report_ = std::move(report); }
     void probeNow() override { ++probes; }
     void push(bool reachable) { report_(reachable); }
     int probes = 0;
 
-private:
+  private:
     std::function<void(bool)> report_;
 };
 
@@ -92,7 +91,7 @@ struct Listener {
 };
 
 class ApiHostProbe : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override {
         for (auto& bundle : config::makeLibraryBundles()) {
             registerBundle(std::move(bundle));

@@ -3,8 +3,8 @@
 #include "core/config/bundle_lookup.hpp"
 #include "core/config/info_plist.hpp"
 #include "core/config/library_bundles.hpp"
-#include "tests/support/capturing_console_sink.hpp"
 #include "core/system_console.hpp"
+#include "tests/support/capturing_console_sink.hpp"
 #include "vesk/bundle.hpp"
 #include "vesk/configuration.hpp"
 
@@ -12,7 +12,7 @@ namespace vesk {
 namespace {
 
 class ConfigTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { setPreferredLanguage("en"); }
     void TearDown() override {
         setMainBundle(std::nullopt);

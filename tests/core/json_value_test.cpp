@@ -154,13 +154,12 @@ TEST_P(DoubleText, IsShortestWithAFractionOrExponent) {
     EXPECT_EQ(doubleText(GetParam().value), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Values, DoubleText,
-                         ::testing::Values(DoubleCase{5.0, "5.0"}, DoubleCase{0.1, "0.1"},
-                                           DoubleCase{-2.5, "-2.5"}, DoubleCase{100000.0, "100000.0"},
-                                           DoubleCase{1701234567.0, "1701234567.0"},
-                                           DoubleCase{1701234567.123, "1701234567.123"},
-                                           DoubleCase{1e16, "1e+16"}, DoubleCase{1e-5, "1e-05"},
-                                           DoubleCase{0.0, "0.0"}));
+INSTANTIATE_TEST_SUITE_P(
+    Values, DoubleText,
+    ::testing::Values(DoubleCase{5.0, "5.0"}, DoubleCase{0.1, "0.1"}, DoubleCase{-2.5, "-2.5"},
+                      DoubleCase{100000.0, "100000.0"}, DoubleCase{1701234567.0, "1701234567.0"},
+                      DoubleCase{1701234567.123, "1701234567.123"}, DoubleCase{1e16, "1e+16"},
+                      DoubleCase{1e-5, "1e-05"}, DoubleCase{0.0, "0.0"}));
 
 }  // namespace
 }  // namespace vesk

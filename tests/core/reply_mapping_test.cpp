@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "core/simple_id.hpp"
-#include "vesk/bundle.hpp"
 #include "tests/support/capturing_console_sink.hpp"
+#include "vesk/bundle.hpp"
 
 namespace vesk {
 namespace {
-
 
 TEST(Meta, DecodesWithOnlyAStatus) {
     const auto meta = json::decodeText<Meta>(R"({"status":200})");
@@ -104,7 +103,8 @@ TEST(ReplyMapping, ErrorStatusWithEnvelopeIsAnErrorValue) {
 }
 
 TEST(ReplyMapping, ErrorStatusWithoutEnvelopeFailsTheStream) {
-    for (const char* body : {"", "<html>502</html>", R"({"meta":{}})", R"({"meta":{"status":500}})"}) {
+    for (const char* body :
+         {"", "<html>502</html>", R"({"meta":{}})", R"({"meta":{"status":500}})"}) {
         const auto out = mapReply<JsonValue>(500, body);
         ASSERT_FALSE(out) << body;
         EXPECT_EQ(out.error().kind, Error::Kind::decoding);

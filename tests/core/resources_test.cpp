@@ -1,7 +1,8 @@
+#include "core/config/resources.hpp"
+
 #include <gtest/gtest.h>
 
 #include "core/config/library_bundles.hpp"
-#include "core/config/resources.hpp"
 #include "vesk/configuration.hpp"
 
 namespace vesk {

@@ -2,4 +2,6 @@
 
 #include <gtest/gtest.h>
 
-TEST(Version, MatchesTheVersionSentAtConnect) { EXPECT_EQ(vesk::libraryVersion(), "1.0.33"); }
+TEST(Version, MatchesTheVersionSentAtConnect) {
+    EXPECT_EQ(vesk::libraryVersion(), "1.0.33");
+}

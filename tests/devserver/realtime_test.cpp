@@ -90,13 +90,12 @@ TEST_F(Realtime, UpgradeIsRefusedUnlessTheTokenOwnsEveryChannel) {
     EXPECT_EQ(refusal(path + "/conversation." + appId + "." + stranger.userId +
                       "?auth_token=" + session.token),
               401);
-    EXPECT_EQ(refusal("/conversation_reply.999." + session.userId + "?auth_token=" +
-                      session.token),
+    EXPECT_EQ(refusal("/conversation_reply.999." + session.userId + "?auth_token=" + session.token),
               401);
     // The app form of a path belongs to app connections, not to a user's own token.
     EXPECT_EQ(refusal("/conversation_reply." + appId + "?auth_token=" + session.token), 401);
-    EXPECT_EQ(refusal("/no_such_channel." + appId + "." + session.userId + "?auth_token=" +
-                      session.token),
+    EXPECT_EQ(refusal("/no_such_channel." + appId + "." + session.userId +
+                      "?auth_token=" + session.token),
               400);
     EXPECT_EQ(refusal("/?auth_token=" + session.token), 400);
     EXPECT_EQ(server->realtimeSocketCount(session.userId), 0u);
@@ -122,8 +121,7 @@ TEST_F(Realtime, EnvelopeCarriesIdChannelMessageTagAndTime) {
     ASSERT_TRUE(b.is_object()) << ws->lastError();
     ASSERT_EQ(a.as_object().size(), 5u) << a;
     EXPECT_TRUE(a.at("id").is_int64());
-    EXPECT_EQ(a.at("channel"),
-              json::value("conversation_reply." + appId + "." + session.userId));
+    EXPECT_EQ(a.at("channel"), json::value("conversation_reply." + appId + "." + session.userId));
     EXPECT_EQ(a.at("tag"), json::value(server->realtimeTag()));
     EXPECT_EQ(a.at("time"), json::value(std::to_string(a.at("id").as_int64())));
     EXPECT_EQ(a.at("message").at("id"), json::value(first));
@@ -189,9 +187,9 @@ TEST_F(Realtime, OperatorTypingPopupAndChatPopupArriveOnTheirChannels) {
     ASSERT_TRUE(p.at("body_json").is_string()) << p;
     EXPECT_EQ(json::parse(p.at("body_json").as_string()), json::value(page));
     EXPECT_EQ(p.at("expiration_time"), json::value(4102444800));
-    for (const char* key : {"id", "created", "replied", "type", "reply_type", "part_last",
-                            "parts_count", "last_admin", "last_update", "unread_parts_count",
-                            "user_unread_count"}) {
+    for (const char* key :
+         {"id", "created", "replied", "type", "reply_type", "part_last", "parts_count",
+          "last_admin", "last_update", "unread_parts_count", "user_unread_count"}) {
         EXPECT_TRUE(p.as_object().contains(key)) << key;
     }
     // The HTTP view knows the popup's conversation.
@@ -200,9 +198,9 @@ TEST_F(Realtime, OperatorTypingPopupAndChatPopupArriveOnTheirChannels) {
     EXPECT_EQ(dialog.json().at("data").at("type"), json::value("block_popup_small"));
     EXPECT_EQ(dialog.json().at("data").at("body_json"), p.at("body_json"));
 
-    control("operator/popup", {{"user_id", session.userId},
-                               {"body_json", "{\"raw\":true}"},
-                               {"recipient_type", "web"}});
+    control(
+        "operator/popup",
+        {{"user_id", session.userId}, {"body_json", "{\"raw\":true}"}, {"recipient_type", "web"}});
     const json::value web = ws->readJson();
     ASSERT_TRUE(web.is_object()) << ws->lastError();
     EXPECT_EQ(web.at("message").at("recipient_type"), json::value("web"));
@@ -258,8 +256,7 @@ TEST_F(Realtime, ReconnectWithTheResumePointReplaysExactlyWhatWasMissed) {
     operatorReply(conversation, "e5");
 
     // Resuming after e1 (as if e2 had been lost on the way): e2 to e5, each once, in order.
-    const std::string resume =
-        "&tag=" + text(e1.at("tag")) + "&time=" + text(e1.at("time"));
+    const std::string resume = "&tag=" + text(e1.at("tag")) + "&time=" + text(e1.at("time"));
     auto again = open(target(session, kAllChannels, resume));
     ASSERT_NE(again, nullptr);
     operatorReply(conversation, "e6");  // live, after the replay
@@ -302,8 +299,8 @@ TEST_F(Realtime, AForeignOrUnusableResumePointReplaysNothing) {
         EXPECT_EQ(f.at("message").at("id"), json::value(live)) << resume;
     }
     // With this run's tag and the start of time, everything kept comes back.
-    auto all = open(target(session, {"conversation_reply"},
-                           "&tag=" + server->realtimeTag() + "&time=0"));
+    auto all =
+        open(target(session, {"conversation_reply"}, "&tag=" + server->realtimeTag() + "&time=0"));
     ASSERT_NE(all, nullptr);
     const json::value first = all->readJson();
     ASSERT_TRUE(first.is_object()) << all->lastError();
@@ -333,8 +330,7 @@ TEST_F(Realtime, EverySocketOfTheUserReceivesAndNoOtherUser) {
     ASSERT_TRUE(own.is_object()) << stranger->lastError();
     EXPECT_EQ(own.at("message").at("body"), json::value("Mine"));
 
-    const json::value stats =
-        client.get(server->baseUrl() + "_dev/realtime").json();
+    const json::value stats = client.get(server->baseUrl() + "_dev/realtime").json();
     EXPECT_EQ(stats.at("sockets"), json::value(3));
     EXPECT_EQ(stats.at("tag"), json::value(server->realtimeTag()));
     bool found = false;
@@ -357,8 +353,8 @@ TEST_F(Realtime, EverySocketOfTheUserReceivesAndNoOtherUser) {
 TEST_F(Realtime, AppTokenUsesTheAppFormOfThePath) {
     const std::string conversation = start();
     const std::string token = "appm-" + appId + "-" + session.token;
-    auto ws = open("/conversation_reply." + appId + "/conversation." + appId +
-                   "?auth_token=" + token);
+    auto ws =
+        open("/conversation_reply." + appId + "/conversation." + appId + "?auth_token=" + token);
     ASSERT_NE(ws, nullptr);
     const std::string part = operatorReply(conversation, "To the app");
     const json::value f = ws->readJson();
@@ -421,14 +417,15 @@ TEST_F(Realtime, PublishedRepliesAreStoredAndSentInOrder) {
     EXPECT_EQ(dialog.json().at("data").at("parts_count"),
               json::value(static_cast<std::int64_t>(kCount) + 1));
 
-    auto flood = client.postJson(server->baseUrl() + "_dev/operator/flood",
-                                 R"({"conversation_id":")" + conversation +
-                                     R"(","count":2,"text":"Batch"})");
+    auto flood = client.postJson(
+        server->baseUrl() + "_dev/operator/flood",
+        R"({"conversation_id":")" + conversation + R"(","count":2,"text":"Batch"})");
     ASSERT_EQ(flood.status, 201) << flood.body;
     EXPECT_EQ(ws->readJson().at("message").at("body"), json::value("Batch 1"));
     EXPECT_EQ(ws->readJson().at("message").at("body"), json::value("Batch 2"));
-    EXPECT_EQ(client.postJson(server->baseUrl() + "_dev/operator/flood",
-                              R"({"conversation_id":")" + conversation + R"(","count":0})")
+    EXPECT_EQ(client
+                  .postJson(server->baseUrl() + "_dev/operator/flood",
+                            R"({"conversation_id":")" + conversation + R"(","count":0})")
                   .status,
               400);
 }

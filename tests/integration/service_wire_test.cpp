@@ -1,7 +1,6 @@
 // Requests built by the provider, sent through the HTTP client to the
 // development server, as the server recorded them.
 #include <gtest/gtest.h>
-
 #include <jpeglib.h>
 
 #include <cstdio>
@@ -70,7 +69,7 @@ dev::Fault fault(dev::Fault::Action action, int count, int status = 500, std::st
 }
 
 class ServiceWireTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         std::string error;
         server_ = dev::DevServer::start({}, &error);
@@ -86,17 +85,15 @@ protected:
 
         // An anonymous user of the demo app, as connect makes one.
         const VeskService<UserTarget> anonymous(nullptr, client_);
-        const auto reply = await(anonymous.requestRaw(
-            UserTarget::connect("s1", server_->demoApiKey(), true, false, false, false, "b", "o",
-                                "d", "t")));
+        const auto reply = await(anonymous.requestRaw(UserTarget::connect(
+            "s1", server_->demoApiKey(), true, false, false, false, "b", "o", "d", "t")));
         ASSERT_TRUE(reply);
         const auto body = JsonValue::parse(reply->body);
         ASSERT_TRUE(body);
         const auto data = body->object()->find("data")->value();
         settings_ = std::make_shared<const NetworkSettings>(
             NetworkSettings::ConnectionType::sdk, *data.getString("auth_token"),
-            server_->demoAppId(),
-            *data.object()->find("user")->value().getString("id"));
+            server_->demoAppId(), *data.object()->find("user")->value().getString("id"));
         server_->clearRequests();
     }
 
@@ -166,8 +163,8 @@ TEST_F(ServiceWireTest, ConnectSendsEveryBodyFieldWithBooleansAsNumbers) {
 
 TEST_F(ServiceWireTest, ConversationListCarriesPagingAndRecipientType) {
     const VeskService<ConversationTraget> service(settings_, client_);
-    const auto result = await(
-        service.request<JsonValue>(ConversationTraget::get("", false, "before")));
+    const auto result =
+        await(service.request<JsonValue>(ConversationTraget::get("", false, "before")));
     ASSERT_TRUE(result && result->succeed());
     const auto request = lastRequest();
     EXPECT_EQ(request.path, "/v1/users/" + settings_->userId + "/conversations");
@@ -244,12 +241,13 @@ TEST_F(ServiceWireTest, AnUndecodableJpegDegradesToAPlainPost) {
 }
 
 TEST_F(ServiceWireTest, ABadTokenIsAnErrorValueWithTheEnvelopeText) {
-    auto bad = std::make_shared<const NetworkSettings>(NetworkSettings::ConnectionType::sdk,
-                                                       "wrong", settings_->appId, settings_->userId);
+    auto bad = std::make_shared<const NetworkSettings>(
+        NetworkSettings::ConnectionType::sdk, "wrong", settings_->appId, settings_->userId);
     const VeskService<UserTarget> service(bad, client_);
     const auto result = await(service.request<JsonValue>(UserTarget::setPresence()));
     ASSERT_TRUE(result && result->error());
-    EXPECT_EQ(result->error()->text().rfind("Error (status: 401)", 0), 0U) << result->error()->text();
+    EXPECT_EQ(result->error()->text().rfind("Error (status: 401)", 0), 0U)
+        << result->error()->text();
 }
 
 TEST_F(ServiceWireTest, ServerFaultsReachTheCallerAsTheThreeOutcomes) {

@@ -1,9 +1,8 @@
 #include "net/http_client.hpp"
 
-#include <sched.h>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <filesystem>
 #include <fstream>

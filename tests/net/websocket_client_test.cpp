@@ -44,7 +44,7 @@ struct Recorder {
 };
 
 class WebSocketClientTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<WebSocketClient> makeClient(WebSocketClient::TextFilter filter = {}) {
         return std::make_unique<WebSocketClient>(
             loop,
@@ -57,9 +57,8 @@ protected:
 
     bool connected(std::size_t n = 1) {
         // The server too: a frame sent before it has the connection would go nowhere.
-        const bool ok = runUntil(loop, [&] {
-            return recorder.count(Kind::connected) >= n && server.handshakes() >= n;
-        });
+        const bool ok = runUntil(
+            loop, [&] { return recorder.count(Kind::connected) >= n && server.handshakes() >= n; });
         if (!ok) {
             for (const auto& e : recorder.events) {
                 ADD_FAILURE() << "event " << static_cast<int>(e.kind) << " "
@@ -113,7 +112,8 @@ TEST_F(WebSocketClientTest, BinaryAndOversizedMessagesAreNotTextAndTheConnection
     const auto texts = recorder.payloads(Kind::text);
     EXPECT_EQ(texts[0], atCap);
     EXPECT_EQ(texts[1], "after");
-    EXPECT_EQ(recorder.payloads(Kind::binary), std::vector<std::string>{std::string("\x00\x01\xff", 3)});
+    EXPECT_EQ(recorder.payloads(Kind::binary),
+              std::vector<std::string>{std::string("\x00\x01\xff", 3)});
     EXPECT_EQ(recorder.count(Kind::disconnected), 0U);
     EXPECT_EQ(server.openConnections(), 1U);
 }
@@ -194,7 +194,8 @@ TEST_F(WebSocketClientTest, UnusableTargetsReportDisconnectedWithAnError) {
         SCOPED_TRACE(url);
         const std::size_t before = recorder.count(Kind::disconnected);
         const ConnectionId id = client->connect({url, std::chrono::seconds(10)});
-        ASSERT_TRUE(runUntil(loop, [&] { return recorder.count(Kind::disconnected) == before + 1; }));
+        ASSERT_TRUE(
+            runUntil(loop, [&] { return recorder.count(Kind::disconnected) == before + 1; }));
         const auto* failed = recorder.last(Kind::disconnected);
         EXPECT_EQ(failed->connection, id);
         EXPECT_TRUE(failed->error.has_value());

@@ -14,10 +14,12 @@ namespace {
 TEST(WebSocketClientTls, ASelfSignedCertificateIsRejectedBeforeAnyRequest) {
     vesk::testing::TempDir dir;
     const std::string d = dir.path().string();
-    const std::string make = "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
-                             " -days 2 -keyout '" + d + "/self.key' -out '" + d +
-                             "/self.pem' -subj '/CN=127.0.0.1' -addext "
-                             "'subjectAltName=IP:127.0.0.1,DNS:localhost' >/dev/null 2>&1";
+    const std::string make =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes"
+        " -days 2 -keyout '" +
+        d + "/self.key' -out '" + d +
+        "/self.pem' -subj '/CN=127.0.0.1' -addext "
+        "'subjectAltName=IP:127.0.0.1,DNS:localhost' >/dev/null 2>&1";
     ASSERT_EQ(std::system(make.c_str()), 0) << "the openssl command line is needed";
 
     dev::DevServerOptions options;

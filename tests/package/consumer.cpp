@@ -1,8 +1,7 @@
 // A host program that uses only the installed package.
+#include <cstdio>
 #include <vesk/version.hpp>
 #include <vesk/vesk.hpp>
-
-#include <cstdio>
 
 int main() {
     std::printf("vesk %s (library %.*s)\n", vesk::Vesk::version().c_str(),

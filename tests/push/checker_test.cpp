@@ -24,24 +24,48 @@ TEST_P(Ownership, FollowsIsVeskThenLocalTypeThenNotificationType) {
 INSTANTIATE_TEST_SUITE_P(
     Payloads, Ownership,
     ::testing::Values(
-        OwnershipCase{"StringFalse", payload({{"is_vesk", JsonValue("false")}, {"notification_type", JsonValue("user")}}), false},
-        OwnershipCase{"TrueLocalSdk", payload({{"is_vesk", JsonValue(true)}, {"localPushType", JsonValue("sdk")}}), true},
-        OwnershipCase{"LocalWebBeatsUser", payload({{"is_vesk", JsonValue(true)}, {"localPushType", JsonValue("web")}, {"notification_type", JsonValue("user")}}), false},
-        OwnershipCase{"StringTrueUser", payload({{"is_vesk", JsonValue("true")}, {"notification_type", JsonValue("user")}}), true},
-        OwnershipCase{"StringTrueAdmin", payload({{"is_vesk", JsonValue("true")}, {"notification_type", JsonValue("admin")}}), false},
+        OwnershipCase{
+            "StringFalse",
+            payload({{"is_vesk", JsonValue("false")}, {"notification_type", JsonValue("user")}}),
+            false},
+        OwnershipCase{"TrueLocalSdk",
+                      payload({{"is_vesk", JsonValue(true)}, {"localPushType", JsonValue("sdk")}}),
+                      true},
+        OwnershipCase{"LocalWebBeatsUser",
+                      payload({{"is_vesk", JsonValue(true)},
+                               {"localPushType", JsonValue("web")},
+                               {"notification_type", JsonValue("user")}}),
+                      false},
+        OwnershipCase{
+            "StringTrueUser",
+            payload({{"is_vesk", JsonValue("true")}, {"notification_type", JsonValue("user")}}),
+            true},
+        OwnershipCase{
+            "StringTrueAdmin",
+            payload({{"is_vesk", JsonValue("true")}, {"notification_type", JsonValue("admin")}}),
+            false},
         OwnershipCase{"NoNotificationType", payload({{"is_vesk", JsonValue(true)}}), false},
-        OwnershipCase{"NumberIsVesk", payload({{"is_vesk", JsonValue(1)}, {"notification_type", JsonValue("user")}}), false},
-        OwnershipCase{"NullIsVesk", payload({{"is_vesk", std::nullopt}, {"notification_type", JsonValue("user")}}), false},
+        OwnershipCase{
+            "NumberIsVesk",
+            payload({{"is_vesk", JsonValue(1)}, {"notification_type", JsonValue("user")}}), false},
+        OwnershipCase{
+            "NullIsVesk",
+            payload({{"is_vesk", std::nullopt}, {"notification_type", JsonValue("user")}}), false},
         OwnershipCase{"NoIsVesk", payload({{"notification_type", JsonValue("user")}}), false},
-        OwnershipCase{"LocalTypeNotString", payload({{"is_vesk", JsonValue(true)}, {"localPushType", JsonValue(5)}, {"notification_type", JsonValue("user")}}), true},
+        OwnershipCase{"LocalTypeNotString",
+                      payload({{"is_vesk", JsonValue(true)},
+                               {"localPushType", JsonValue(5)},
+                               {"notification_type", JsonValue("user")}}),
+                      true},
         OwnershipCase{"ArrayPayload", JsonValue(JsonArray{JsonValue("is_vesk")}), false},
         OwnershipCase{"StringPayload", JsonValue("is_vesk"), false}),
     [](const auto& c) { return std::string(c.param.name); });
 
 class CheckerTest : public testing::PushTest {
-protected:
+  protected:
     // What isShownEarlier answered (absent: the completion was not called).
-    std::optional<bool> shownEarlier(const JsonValue& p, std::optional<std::string> domain = kDomain) {
+    std::optional<bool> shownEarlier(const JsonValue& p,
+                                     std::optional<std::string> domain = kDomain) {
         std::optional<bool> answer;
         checker.isShownEarlier(p, domain, [&](bool value) { answer = value; });
         return answer;

@@ -15,12 +15,12 @@ const std::string kImage = "\xF0\x9F\x96\xBC\xEF\xB8\x8F";
 const std::string kFile = "\xF0\x9F\x93\x8E";
 
 JsonValue attachment(const char* mimeType, const char* filename) {
-    return JsonValue(JsonArray{JsonValue(JsonObject{{"mime_type", JsonValue(mimeType)},
-                                                    {"filename", JsonValue(filename)}})});
+    return JsonValue(JsonArray{JsonValue(
+        JsonObject{{"mime_type", JsonValue(mimeType)}, {"filename", JsonValue(filename)}})});
 }
 
 class LocalNotificationTest : public testing::PushTest {
-protected:
+  protected:
     void SetUp() override {
         PushTest::SetUp();
         loadMessenger();
@@ -41,8 +41,9 @@ TEST_F(LocalNotificationTest, AReplyMakesOneNotificationForItsConversation) {
     EXPECT_EQ(request.content.threadIdentifier, "c1");
     EXPECT_EQ(request.content.summaryArgument, "Olga");
     EXPECT_EQ(request.content.summaryArgumentCount, 1);
-    EXPECT_EQ(JsonValue(request.content.userInfo).encode(),
-              R"({"conversation_id":"c1","body":"Hi there","localPushType":"sdk","is_vesk":true,"id":"m1"})");
+    EXPECT_EQ(
+        JsonValue(request.content.userInfo).encode(),
+        R"({"conversation_id":"c1","body":"Hi there","localPushType":"sdk","is_vesk":true,"id":"m1"})");
     ASSERT_TRUE(request.trigger);
     EXPECT_EQ(request.trigger->timeInterval.count(), 1.0);
     EXPECT_FALSE(request.trigger->repeats);
@@ -110,16 +111,22 @@ TEST_P(NotificationBody, MarksAttachmentsAndStripsTags) {
 INSTANTIATE_TEST_SUITE_P(
     Bodies, NotificationBody,
     ::testing::Values(
-        BodyCase{"ImageWithEmptyBodyTakesTheFileName", "", attachment("image/png", "a.png"), kImage + " a.png"},
-        BodyCase{"FileMarkerForOtherTypes", "", attachment("application/pdf", "a.pdf"), kFile + " a.pdf"},
-        BodyCase{"BodyWinsOverTheFileName", "see this", attachment("image/jpeg", "b.jpg"), kImage + " see this"},
+        BodyCase{"ImageWithEmptyBodyTakesTheFileName", "", attachment("image/png", "a.png"),
+                 kImage + " a.png"},
+        BodyCase{"FileMarkerForOtherTypes", "", attachment("application/pdf", "a.pdf"),
+                 kFile + " a.pdf"},
+        BodyCase{"BodyWinsOverTheFileName", "see this", attachment("image/jpeg", "b.jpg"),
+                 kImage + " see this"},
         BodyCase{"MimeTypeWithoutSlashLeavesTheBody", "text", attachment("png", "a.png"), "text"},
         BodyCase{"NoFileNameLeavesTheBody", "text",
-                 JsonValue(JsonArray{JsonValue(JsonObject{{"mime_type", JsonValue("image/png")}})}), "text"},
+                 JsonValue(JsonArray{JsonValue(JsonObject{{"mime_type", JsonValue("image/png")}})}),
+                 "text"},
         BodyCase{"FirstItemNotAnObject", "text", JsonValue(JsonArray{JsonValue(1)}), "text"},
-        BodyCase{"BodyJsonNotAnArray", "text", JsonValue(JsonObject{{"mime_type", JsonValue("image/png")}}), "text"},
+        BodyCase{"BodyJsonNotAnArray", "text",
+                 JsonValue(JsonObject{{"mime_type", JsonValue("image/png")}}), "text"},
         BodyCase{"BoldTagsGoTheWordStays", "a <b>bold</b> word", std::nullopt, "a bold word"},
-        BodyCase{"TagsInsideTheMarkedBody", "<p>x</p>", attachment("image/png", "a.png"), kImage + " x"},
+        BodyCase{"TagsInsideTheMarkedBody", "<p>x</p>", attachment("image/png", "a.png"),
+                 kImage + " x"},
         BodyCase{"LoneAngleBracketsStay", "1 < 2 > 0 <>", std::nullopt, "1  0 <>"}),
     [](const auto& c) { return std::string(c.param.name); });
 

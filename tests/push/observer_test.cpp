@@ -22,7 +22,7 @@ std::vector<std::string> ids(int from, int to) {
 }
 
 class ObserverTest : public ::testing::Test {
-protected:
+  protected:
     std::shared_ptr<KeyValueStore> store() const { return stores->suite(kDomain); }
     [[nodiscard]] std::vector<std::string> list() const {
         return store()->stringArray("notificationList").value_or(std::vector<std::string>{});

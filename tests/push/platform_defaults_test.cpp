@@ -19,7 +19,8 @@ TEST(StoredDeviceInformation, OneCanonicalUpperCaseIdPerInstallation) {
         platform::makeDefaultDeviceInformation(makeFileKeyValueStoreFactory(dir.path())->standard())
             ->identifierForVendor();
     ASSERT_TRUE(first);
-    EXPECT_TRUE(RE2::FullMatch(*first, "[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}"))
+    EXPECT_TRUE(RE2::FullMatch(
+        *first, "[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}"))
         << *first;
     // Another process (a new factory on the same file) sees the same id.
     const auto again =
@@ -50,11 +51,13 @@ TEST(DesktopNotificationCenter, WithoutASessionBusRemembersAndRemovesQuietly) {
         request.identifier = "r2";
         center.add(request);
         std::vector<Notification> delivered;
-        center.getDeliveredNotifications([&](std::vector<Notification> d) { delivered = std::move(d); });
+        center.getDeliveredNotifications(
+            [&](std::vector<Notification> d) { delivered = std::move(d); });
         ASSERT_EQ(delivered.size(), 2U);
         EXPECT_EQ(delivered[0].request.identifier, "r1");
         center.removeDeliveredNotifications({"r1"});
-        center.getDeliveredNotifications([&](std::vector<Notification> d) { delivered = std::move(d); });
+        center.getDeliveredNotifications(
+            [&](std::vector<Notification> d) { delivered = std::move(d); });
         ASSERT_EQ(delivered.size(), 1U);
         EXPECT_EQ(delivered[0].request.identifier, "r2");
         EXPECT_FALSE(center.connected());

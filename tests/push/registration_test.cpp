@@ -22,7 +22,7 @@ using namespace std::chrono_literals;
 constexpr const char* kVendorId = "A1B2C3D4-E5F6-4000-8000-00000000ABCD";
 
 class RegistrationTest : public testing::DevServerTest {
-protected:
+  protected:
     void SetUp() override {
         DevServerTest::SetUp();
         setDeviceInformation(std::make_shared<testing::FixedDevice>(kVendorId));
@@ -37,11 +37,12 @@ protected:
     void setUp(Vesk& vesk) {
         bool done = false;
         std::string error;
-        vesk.setup(server->demoApiKey(), [&] { done = true; },
-                   [&](const std::string& e) {
-                       error = e;
-                       done = true;
-                   });
+        vesk.setup(
+            server->demoApiKey(), [&] { done = true; },
+            [&](const std::string& e) {
+                error = e;
+                done = true;
+            });
         ASSERT_TRUE(runUntil([&] { return done; }));
         ASSERT_EQ(error, "");
     }
@@ -49,10 +50,13 @@ protected:
         return "/v1/users/" + SdkApp::shared().networkSetting.value()->userId + "/" + endpoint;
     }
     // Lets every request already made reach the server.
-    void settle() { runUntil([] { return false; }, 200ms); }
+    void settle() {
+        runUntil([] { return false; }, 200ms);
+    }
 
     std::shared_ptr<VirtualScheduler> scheduler = std::make_shared<VirtualScheduler>();
-    std::shared_ptr<InMemoryNotificationCenter> center = std::make_shared<InMemoryNotificationCenter>();
+    std::shared_ptr<InMemoryNotificationCenter> center =
+        std::make_shared<InMemoryNotificationCenter>();
 };
 
 TEST_F(RegistrationTest, ATokenIsSubscribedAfterEachSetupButNotWhenUnchangedOrEmpty) {
@@ -133,7 +137,8 @@ TEST_F(RegistrationTest, TheFacadePresentsAUserPushOnceAndLogsEachStep) {
     EXPECT_EQ(presented, 0);
 
     setUp(*vesk);
-    show(testing::payload({{"id", JsonValue("p-0")}, {"notification_type", JsonValue("admin")}}), domain);
+    show(testing::payload({{"id", JsonValue("p-0")}, {"notification_type", JsonValue("admin")}}),
+         domain);
     EXPECT_EQ(presented, 0);
     show(push, domain);
     EXPECT_EQ(presented, 1);

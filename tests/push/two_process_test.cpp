@@ -2,11 +2,10 @@
 // is presented by exactly one of them. Each process is this test binary again,
 // run as a helper.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -101,7 +100,8 @@ TEST(TwoProcesses, ShareOneStoreAndPresentEachIdExactlyOnce) {
     }
     const testing::TempDir dir;
     // The file exists before the race, as the application's own would.
-    ASSERT_TRUE(makeFileKeyValueStoreFactory(dir.path())->suite(kDomain)->setBool("isBackground", false));
+    ASSERT_TRUE(
+        makeFileKeyValueStoreFactory(dir.path())->suite(kDomain)->setBool("isBackground", false));
     std::vector<Helper> helpers;
     for (int i = 0; i < kProcesses; ++i) {
         helpers.push_back(spawnHelper(dir, i));
@@ -128,8 +128,8 @@ TEST(TwoProcesses, ShareOneStoreAndPresentEachIdExactlyOnce) {
     for (const auto& [id, count] : presented) {
         EXPECT_EQ(count, 1) << id;
     }
-    const auto list = makeFileKeyValueStoreFactory(dir.path())->suite(kDomain)->stringArray(
-        "notificationList");
+    const auto list =
+        makeFileKeyValueStoreFactory(dir.path())->suite(kDomain)->stringArray("notificationList");
     ASSERT_TRUE(list);
     EXPECT_LE(list->size(), 51U);
 }

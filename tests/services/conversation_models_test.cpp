@@ -17,9 +17,15 @@ using json::decodeText;
 // and `drop` (a key) left out.
 std::string messageJson(const std::string& extra = "", const std::string& drop = "") {
     const std::pair<const char*, const char*> members[] = {
-        {"id", "\"m1\""},          {"random_id", "77"},         {"body", "\"hello\""},
-        {"type", "\"comment\""},   {"created", "1700000000"},   {"direction", "\"out\""},
-        {"read", "true"},          {"sent_via", "\"api\""},      {"reply_type", "\"admin\""},
+        {"id", "\"m1\""},
+        {"random_id", "77"},
+        {"body", "\"hello\""},
+        {"type", "\"comment\""},
+        {"created", "1700000000"},
+        {"direction", "\"out\""},
+        {"read", "true"},
+        {"sent_via", "\"api\""},
+        {"reply_type", "\"admin\""},
         {"from", "{\"type\":\"admin\",\"id\":\"a1\"}"},
     };
     std::string out = "{";
@@ -107,7 +113,8 @@ TEST(MessageDecoding, LenientFieldsFallBackToTheirDefaults) {
 }
 
 TEST(MessageDecoding, RequiredFieldsFailTheWholeMessage) {
-    for (const char* key : {"body", "type", "created", "direction", "sent_via", "reply_type", "from"}) {
+    for (const char* key :
+         {"body", "type", "created", "direction", "sent_via", "reply_type", "from"}) {
         EXPECT_FALSE(decodeText<Message>(messageJson("", key))) << key;
     }
     EXPECT_FALSE(decodeText<Message>(messageJson("\"created\":\"1\"", "created")));
@@ -127,7 +134,8 @@ TEST(MessageDecoding, ConversationIsAbsentWhenMissingButAPresentNonStringFails) 
 
 TEST(MessageDecoding, ArticleTakesItsBodyFromTheStringName) {
     const auto article = [](const std::string& bodyJson) {
-        return decodeText<Message>(messageJson("\"type\":\"article\",\"body_json\":" + bodyJson, "type"));
+        return decodeText<Message>(
+            messageJson("\"type\":\"article\",\"body_json\":" + bodyJson, "type"));
     };
     EXPECT_EQ(article(R"({"name":"How to pay"})")->body, "How to pay");
     EXPECT_EQ(article(R"({"name":7})")->body, "hello");
@@ -149,8 +157,8 @@ TEST(MessageDecoding, EqualityAndHashFollowTheIdOnly) {
 }
 
 TEST(MessageEncoding, WritesEveryKeyButExpirationInOrderAndRoundTrips) {
-    const auto decoded = decodeText<Message>(
-        messageJson(R"("conversation":"c1","meta_data":{"k":1},"attachments":[1],"expiration_time":5)"));
+    const auto decoded = decodeText<Message>(messageJson(
+        R"("conversation":"c1","meta_data":{"k":1},"attachments":[1],"expiration_time":5)"));
     ASSERT_TRUE(decoded);
     const auto encoded = Codec<Message>::encode(*decoded);
     EXPECT_EQ(encoded.encode(),
@@ -198,8 +206,9 @@ TEST(DialogDecoding, DecodesNestedModelsAndOptionalFields) {
 }
 
 TEST(DialogDecoding, AnyMissingRequiredFieldFailsTheDialog) {
-    for (const char* key : {"id", "created", "replied", "type", "reply_type", "part_last", "parts_count",
-                            "last_admin", "last_update", "unread_parts_count", "user_unread_count"}) {
+    for (const char* key :
+         {"id", "created", "replied", "type", "reply_type", "part_last", "parts_count",
+          "last_admin", "last_update", "unread_parts_count", "user_unread_count"}) {
         EXPECT_FALSE(decodeText<Dialog>(dialogJson("", key))) << key;
     }
     // A part or an operator that does not decode fails the dialog too.
@@ -209,11 +218,13 @@ TEST(DialogDecoding, AnyMissingRequiredFieldFailsTheDialog) {
 
 TEST(DialogDecoding, CountsBeyondIntAreRefusedNotTruncated) {
     EXPECT_FALSE(decodeText<Dialog>(dialogJson(R"("parts_count":4294967297)", "parts_count")));
-    EXPECT_FALSE(decodeText<Dialog>(dialogJson(R"("user_unread_count":-4294967296)", "user_unread_count")));
+    EXPECT_FALSE(
+        decodeText<Dialog>(dialogJson(R"("user_unread_count":-4294967296)", "user_unread_count")));
 }
 
 TEST(DialogEncoding, WritesEveryFieldInOrderAndRoundTrips) {
-    const auto dialog = decodeText<Dialog>(dialogJson(R"("body_json":{"a":[1]},"expiration_time":9)"));
+    const auto dialog =
+        decodeText<Dialog>(dialogJson(R"("body_json":{"a":[1]},"expiration_time":9)"));
     ASSERT_TRUE(dialog);
     const auto encoded = Codec<Dialog>::encode(*dialog);
     const auto* object = encoded.object();
@@ -222,10 +233,10 @@ TEST(DialogEncoding, WritesEveryFieldInOrderAndRoundTrips) {
     for (const auto& [key, value] : *object) {
         keys.push_back(key);
     }
-    EXPECT_EQ(keys, (std::vector<std::string>{"id", "created", "replied", "message", "type", "reply_type",
-                                              "part_last", "parts_count", "last_admin", "last_update",
-                                              "unread_parts_count", "body_json", "user_unread_count",
-                                              "expiration_time"}));
+    EXPECT_EQ(keys, (std::vector<std::string>{
+                        "id", "created", "replied", "message", "type", "reply_type", "part_last",
+                        "parts_count", "last_admin", "last_update", "unread_parts_count",
+                        "body_json", "user_unread_count", "expiration_time"}));
     const auto again = Codec<Dialog>::decode(encoded);
     ASSERT_TRUE(again);
     EXPECT_EQ(Codec<Dialog>::encode(*again), encoded);
@@ -239,7 +250,8 @@ TEST(AttachmentDecoding, FollowsItsTable) {
     EXPECT_EQ(attachment->id, "5");
     EXPECT_EQ(attachment->status, "");
     EXPECT_EQ(attachment->size, 10);
-    EXPECT_EQ(Codec<AttachmentEntity>::decode(Codec<AttachmentEntity>::encode(*attachment)).value(), *attachment);
+    EXPECT_EQ(Codec<AttachmentEntity>::decode(Codec<AttachmentEntity>::encode(*attachment)).value(),
+              *attachment);
 
     std::string noSize = kAttachment;
     noSize.replace(noSize.find(",\"size\":10"), 10, "");
@@ -250,8 +262,8 @@ TEST(AttachmentDecoding, FollowsItsTable) {
 }
 
 TEST(MessageEntityForm, CopiesTheMessageAndSetsBothStatuses) {
-    const auto message = decodeText<Message>(
-        messageJson("\"attachments\":[" + kAttachment + "," + kAttachment + "],\"conversation\":\"c1\""));
+    const auto message = decodeText<Message>(messageJson(
+        "\"attachments\":[" + kAttachment + "," + kAttachment + "],\"conversation\":\"c1\""));
     ASSERT_TRUE(message);
     const auto entity = getMessageEntity(*message, "loading", "uploading");
     EXPECT_EQ(entity.status, "loading");
@@ -267,7 +279,8 @@ TEST(MessageEntityForm, CopiesTheMessageAndSetsBothStatuses) {
 TEST(MessageEntityForm, OneUndecodableAttachmentDropsTheWholeList) {
     std::string noSize = kAttachment;
     noSize.replace(noSize.find(",\"size\":10"), 10, "");
-    const auto message = decodeText<Message>(messageJson("\"attachments\":[" + kAttachment + "," + noSize + "]"));
+    const auto message =
+        decodeText<Message>(messageJson("\"attachments\":[" + kAttachment + "," + noSize + "]"));
     ASSERT_TRUE(message);
     EXPECT_FALSE(getMessageEntity(*message, "", "").attachments);
     const auto notAList = decodeText<Message>(messageJson("\"attachments\":" + kAttachment));

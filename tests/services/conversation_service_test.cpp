@@ -1,17 +1,17 @@
 // The conversation and message services against the development server.
-#include <gtest/gtest.h>
+#include "services/conversation_service.hpp"
 
+#include <gtest/gtest.h>
 #include <jpeglib.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <set>
-#include <unistd.h>
 
 #include "core/api_error.hpp"
 #include "core/config/library_bundles.hpp"
-#include "services/conversation_service.hpp"
 #include "services/message_service.hpp"
 #include "services/models/message_entity.hpp"
 #include "tools/devserver/dev_server.hpp"
@@ -69,18 +69,20 @@ std::string seedJson() {
         std::string parts;
         const int count = i == 0 ? kLongDialogParts : 1;
         for (int p = 0; p < count; ++p) {
-            parts += std::string(p > 0 ? "," : "") + R"({"from":")" + (p % 2 == 0 ? "user" : "admin") +
-                     R"(","body":"part )" + std::to_string(p) + R"("})";
+            parts += std::string(p > 0 ? "," : "") + R"({"from":")" +
+                     (p % 2 == 0 ? "user" : "admin") + R"(","body":"part )" + std::to_string(p) +
+                     R"("})";
         }
         conversations += std::string(i > 0 ? "," : "") + R"({"id":")" + std::to_string(900 + i) +
-                         R"(","user":")" + kUser + R"(","type":"conversation","parts":[)" + parts + "]}";
+                         R"(","user":")" + kUser + R"(","type":"conversation","parts":[)" + parts +
+                         "]}";
     }
-    return R"({"users":[{"id":")" + kUser + R"(","token":")" + kToken + R"(","user_id":"alice"}],)" +
-           R"("conversations":[)" + conversations + "]}";
+    return R"({"users":[{"id":")" + kUser + R"(","token":")" + kToken +
+           R"(","user_id":"alice"}],)" + R"("conversations":[)" + conversations + "]}";
 }
 
 class ConversationServiceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
                ("vesk-conversations-" + std::to_string(::getpid()) + "-" +
@@ -96,8 +98,8 @@ protected:
         values.apiUrl = server_->apiBaseUrl();
         configure(values);
         client_ = std::make_shared<net::HttpClient>(loop_);
-        settings_ = std::make_shared<const NetworkSettings>(NetworkSettings::ConnectionType::sdk, kToken,
-                                                            server_->demoAppId(), kUser);
+        settings_ = std::make_shared<const NetworkSettings>(NetworkSettings::ConnectionType::sdk,
+                                                            kToken, server_->demoAppId(), kUser);
         conversations_.emplace(settings_, client_);
         messages_.emplace(settings_, client_);
     }
@@ -209,8 +211,8 @@ TEST_F(ConversationServiceTest, OneDialogIsSharedAmongItsSubscribers) {
     std::vector<Result<Response<Dialog>>> seen;
     rx::DisposeBag bag;
     bool done = false;
-    bag.insert(stream.subscribe([&](const auto& r) { seen.push_back(r); }, [&](const Error&) { done = true; },
-                                [&] { done = true; }));
+    bag.insert(stream.subscribe([&](const auto& r) { seen.push_back(r); },
+                                [&](const Error&) { done = true; }, [&] { done = true; }));
     bag.insert(stream.subscribe([&](const auto& r) { seen.push_back(r); }));
     ASSERT_TRUE(loop_.runUntil([&] { return done; }, std::chrono::seconds(20)));
     ASSERT_EQ(seen.size(), 2U);
@@ -229,7 +231,8 @@ TEST_F(ConversationServiceTest, StartReplyAndMarkRead) {
     EXPECT_EQ(lastRequest().path, "/v1/users/" + kUser + "/startconversation");
     EXPECT_EQ(lastRequest().formField("body"), "Hello");
 
-    const auto replied = awaitSuccess(conversations_->reply(dialogId, "Second", "101", "reply_user", std::nullopt));
+    const auto replied =
+        awaitSuccess(conversations_->reply(dialogId, "Second", "101", "reply_user", std::nullopt));
     ASSERT_TRUE(replied);
     EXPECT_FALSE(replied->data.id.empty());
     auto request = lastRequest();
@@ -241,8 +244,8 @@ TEST_F(ConversationServiceTest, StartReplyAndMarkRead) {
     EXPECT_EQ(request.formField("type"), "reply_user");
     EXPECT_FALSE(request.hasFormField("body_json"));
 
-    ASSERT_TRUE(awaitSuccess(
-        conversations_->reply(dialogId, "Card", "102", "reply_user", std::string(R"({"name":"n"})"))));
+    ASSERT_TRUE(awaitSuccess(conversations_->reply(dialogId, "Card", "102", "reply_user",
+                                                   std::string(R"({"name":"n"})"))));
     EXPECT_EQ(lastRequest().formField("body_json"), R"({"name":"n"})");
 
     const auto read = awaitSuccess(conversations_->markRead(dialogId));
@@ -266,7 +269,8 @@ TEST_F(ConversationServiceTest, AJpegIsReencodedAndNamedOtherFilesAreStreamed) {
     const std::string original = makeJpeg(320, 240);
     std::ofstream(dir_ / "a.jpeg", std::ios::binary) << original;
     Error failure;
-    const auto jpeg = await(conversations_->replyFile(kLongDialog, dir_ / "a.jpeg", "201"), &failure);
+    const auto jpeg =
+        await(conversations_->replyFile(kLongDialog, dir_ / "a.jpeg", "201"), &failure);
     ASSERT_TRUE(jpeg) << failure.description;
     EXPECT_FALSE(jpeg->id.empty());
     ASSERT_TRUE(jpeg->attachment);
@@ -312,7 +316,8 @@ TEST_F(ConversationServiceTest, MessagesPageBackwardsFromAPosition) {
     EXPECT_EQ(newest->data.front().body, "part 5");
     ASSERT_TRUE(newest->meta.nextBeforePosition);
 
-    const auto older = awaitSuccess(messages_->getMessages(kLongDialog, newest->meta.nextBeforePosition));
+    const auto older =
+        awaitSuccess(messages_->getMessages(kLongDialog, newest->meta.nextBeforePosition));
     ASSERT_TRUE(older);
     request = lastRequest();
     EXPECT_EQ(request.queryItem("after"), *newest->meta.nextBeforePosition);
@@ -325,7 +330,8 @@ TEST_F(ConversationServiceTest, MessagesPageBackwardsFromAPosition) {
 }
 
 TEST_F(ConversationServiceTest, UpdateEditAndDeleteAMessage) {
-    const auto replied = awaitSuccess(conversations_->reply(kLongDialog, "typo", "301", "reply_user", std::nullopt));
+    const auto replied =
+        awaitSuccess(conversations_->reply(kLongDialog, "typo", "301", "reply_user", std::nullopt));
     ASSERT_TRUE(replied);
     const std::string partId = replied->data.id;
 
@@ -370,7 +376,8 @@ TEST_F(ConversationServiceTest, AClientErrorBecomesTheEnvelopeText) {
 
     const auto empty = await(conversations_->start(""));
     ASSERT_TRUE(empty && empty->error());
-    EXPECT_EQ(empty->error()->text().rfind("Error (status: 400) ", 0), 0U) << empty->error()->text();
+    EXPECT_EQ(empty->error()->text().rfind("Error (status: 400) ", 0), 0U)
+        << empty->error()->text();
 }
 
 TEST_F(ConversationServiceTest, AReplyThatDoesNotDecodeGivesTheDecodingError) {

@@ -4,13 +4,13 @@
 #include <fstream>
 
 #include "core/config/library_bundles.hpp"
-#include "tests/support/capturing_console_sink.hpp"
 #include "services/network/parameter_encoding.hpp"
 #include "services/network/targets/conversation_target.hpp"
 #include "services/network/targets/event_prop_target.hpp"
 #include "services/network/targets/integration_targets.hpp"
 #include "services/network/targets/user_target.hpp"
 #include "services/network/vesk_provider.hpp"
+#include "tests/support/capturing_console_sink.hpp"
 #include "vesk/configuration.hpp"
 
 namespace vesk {
@@ -28,7 +28,7 @@ net::Parameters formOf(const net::HttpRequest& request) {
 }
 
 class ProviderTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         DeploymentValues values;
         values.apiUrl = "https://api.example/v1/";
@@ -63,15 +63,13 @@ TEST_F(ProviderTest, PlainRequestsStillCarryTheTokenInTheQuery) {
 
 TEST_F(ProviderTest, ParametersAreSortedWithBooleansAsNumbersAndArraysWithBrackets) {
     const Parameters parameters{
-        {"z", JsonValue(true)},
-        {"a", JsonValue(JsonArray{JsonValue("x"), JsonValue(2)})},
-        {"m", JsonValue(false)},
-        {"o", JsonValue(JsonObject{{"k", JsonValue(1.5)}})},
+        {"z", JsonValue(true)},        {"a", JsonValue(JsonArray{JsonValue("x"), JsonValue(2)})},
+        {"m", JsonValue(false)},       {"o", JsonValue(JsonObject{{"k", JsonValue(1.5)}})},
         {"n", JsonValue(JsonEmpty{})},
     };
     EXPECT_EQ(flattenParameters(parameters),
-              (net::Parameters{{"a[]", "x"}, {"a[]", "2"}, {"m", "0"}, {"n", ""}, {"o[k]", "1.5"},
-                               {"z", "1"}}));
+              (net::Parameters{
+                  {"a[]", "x"}, {"a[]", "2"}, {"m", "0"}, {"n", ""}, {"o[k]", "1.5"}, {"z", "1"}}));
 }
 
 TEST_F(ProviderTest, PlaceholdersFillStringValuesButNeverKeys) {
@@ -119,8 +117,8 @@ TEST_F(ProviderTest, RecipientTypeOnlyForTheConversationList) {
     const auto request = provider.request(ConversationTraget::start("hi"));
     ASSERT_TRUE(request);
     // A POST with the default encoding carries its tokenized parameters in the body.
-    EXPECT_EQ(formOf(*request), (net::Parameters{{"auth_token", "T"}, {"body", "hi"},
-                                                 {"id_as_string", "1"}}));
+    EXPECT_EQ(formOf(*request),
+              (net::Parameters{{"auth_token", "T"}, {"body", "hi"}, {"id_as_string", "1"}}));
     EXPECT_TRUE(request->query.empty());
 }
 
@@ -219,9 +217,10 @@ TEST_F(ProviderTest, OtherFilesStreamFromDiskWithoutNameOrType) {
     EXPECT_TRUE(target.task.parts[0].filename.empty());
     EXPECT_TRUE(target.task.parts[0].mimeType.empty());
     const VeskProvider provider(settings(), false);
-    EXPECT_EQ(provider.request(target)->query,
-              (net::Parameters{{"auth_token", "T"}, {"filename", "b.png"}, {"id_as_string", "1"},
-                               {"random_id", "r1"}}));
+    EXPECT_EQ(provider.request(target)->query, (net::Parameters{{"auth_token", "T"},
+                                                                {"filename", "b.png"},
+                                                                {"id_as_string", "1"},
+                                                                {"random_id", "r1"}}));
     std::filesystem::remove_all(dir);
 }
 

@@ -23,7 +23,8 @@ TEST(Channel, RawStringsRoundTripAndNothingElseMaps) {
         EXPECT_EQ(rawValue(channel), raw);
         EXPECT_EQ(channelFromRaw(raw), channel);
     }
-    for (const char* other : {"", "Conversation", "conversation_reply.1", "pong", "conversation "}) {
+    for (const char* other :
+         {"", "Conversation", "conversation_reply.1", "pong", "conversation "}) {
         EXPECT_FALSE(channelFromRaw(other).has_value()) << other;
     }
 }
@@ -40,8 +41,8 @@ TEST(RtsResponse, NeedsAllFiveKeysOfTheRightTypes) {
 
     // Any payload will do, null included.
     for (const char* payload : {"null", "\"text\"", "3", "[1]"}) {
-        const std::string text = std::string(R"({"id":1,"channel":"c","tag":"t","time":"x","message":)") +
-                                 payload + "}";
+        const std::string text =
+            std::string(R"({"id":1,"channel":"c","tag":"t","time":"x","message":)") + payload + "}";
         EXPECT_TRUE(json::decodeText<RtsResponse>(text).hasValue()) << text;
     }
 
@@ -78,7 +79,8 @@ TEST(RtsMessage, KeepsTheFirstNonEmptyPieceOfTheChannel) {
         EXPECT_EQ(decoded->message.getString("k"), "v");
     }
     // No tag or time needed; the payload and id are.
-    EXPECT_TRUE(json::decodeText<RtsMessage>(R"({"id":1,"channel":"c","message":null})").hasValue());
+    EXPECT_TRUE(
+        json::decodeText<RtsMessage>(R"({"id":1,"channel":"c","message":null})").hasValue());
     EXPECT_FALSE(json::decodeText<RtsMessage>(R"({"id":1,"channel":"c"})").hasValue());
     EXPECT_FALSE(json::decodeText<RtsMessage>(R"({"channel":"c","message":1})").hasValue());
     EXPECT_FALSE(json::decodeText<RtsMessage>(R"({"id":1,"channel":2,"message":1})").hasValue());

@@ -1,9 +1,10 @@
+#include "services/realtime/rts_manager.hpp"
+
 #include <gtest/gtest.h>
 
 #include "core/config/library_bundles.hpp"
 #include "net/support/client_harness.hpp"
 #include "net/support/ws_server.hpp"
-#include "services/realtime/rts_manager.hpp"
 #include "services/realtime/vesk_socket.hpp"
 #include "vesk/bundle.hpp"
 #include "vesk/configuration.hpp"
@@ -30,7 +31,7 @@ std::string envelope(int id, const std::string& tag, const std::string& time) {
 }
 
 class RecordingService final : public RtsServiceProtocol {
-public:
+  public:
     explicit RecordingService(RunLoop& loop) : loop_(loop) {}
     void onMessage(const std::string& text) override {
         onLoop = onLoop && loop_.isCurrent();
@@ -39,12 +40,12 @@ public:
     std::vector<std::string> texts;
     bool onLoop = true;
 
-private:
+  private:
     RunLoop& loop_;
 };
 
 class RealtimeConfig : public ::testing::Test {
-protected:
+  protected:
     void useWssUrl(const std::string& url) {
         DeploymentValues values;
         values.wssUrl = url;
@@ -61,17 +62,19 @@ using SocketUrl = RealtimeConfig;
 
 TEST_F(SocketUrl, ChannelsCarryTheAppAndForSdkTheUser) {
     useWssUrl("wss://rts.example");
-    EXPECT_EQ(VeskSocket::getUrl(*settings("1", "2", "t"), kSetupChannels, std::nullopt, std::nullopt),
-              "wss://rts.example/conversation_reply.1.2/conversation_typing.1.2/conversation.1.2"
-              "?auth_token=t");
+    EXPECT_EQ(
+        VeskSocket::getUrl(*settings("1", "2", "t"), kSetupChannels, std::nullopt, std::nullopt),
+        "wss://rts.example/conversation_reply.1.2/conversation_typing.1.2/conversation.1.2"
+        "?auth_token=t");
     EXPECT_EQ(VeskSocket::getUrl(*settings("1", "2", "t", Kind::app), kSetupChannels, std::nullopt,
                                  std::nullopt),
               "wss://rts.example/conversation_reply.1/conversation_typing.1/conversation.1"
               "?auth_token=appm-1-t");
     // The shipped base ends in "/": no empty path segment.
     useWssUrl("wss://rts.example/");
-    EXPECT_EQ(VeskSocket::getUrl(*settings("1", "2", "t"), {Channel::ping}, std::nullopt, std::nullopt),
-              "wss://rts.example/ping.1.2?auth_token=t");
+    EXPECT_EQ(
+        VeskSocket::getUrl(*settings("1", "2", "t"), {Channel::ping}, std::nullopt, std::nullopt),
+        "wss://rts.example/ping.1.2?auth_token=t");
 }
 
 TEST_F(SocketUrl, ResumePointOnlyWithBothPartsAndOnlyLettersAndDigitsKept) {
@@ -90,9 +93,10 @@ TEST_F(SocketUrl, ResumePointOnlyWithBothPartsAndOnlyLettersAndDigitsKept) {
 TEST_F(SocketUrl, AnUnparsableUrlFailsCreationAndStoresNothing) {
     useWssUrl("wss://rts.example");
     RunLoop loop;
-    EXPECT_FALSE(VeskSocket::getUrl(*settings("1", "2", "t k"), kSetupChannels, std::nullopt,
-                                    std::nullopt));
-    EXPECT_EQ(VeskSocket::create(loop, settings("1", "2", "t k"), kSetupChannels, nullptr), nullptr);
+    EXPECT_FALSE(
+        VeskSocket::getUrl(*settings("1", "2", "t k"), kSetupChannels, std::nullopt, std::nullopt));
+    EXPECT_EQ(VeskSocket::create(loop, settings("1", "2", "t k"), kSetupChannels, nullptr),
+              nullptr);
 
     RtsManager manager(loop, rx::just(false), rx::just(true));
     EXPECT_EQ(manager.startRts(settings("1", "2", "t k"), kSetupChannels, nullptr), nullptr);
@@ -103,8 +107,9 @@ TEST_F(SocketUrl, AnUnparsableUrlFailsCreationAndStoresNothing) {
 TEST_F(SocketUrl, AMissingBaseGivesErrorAndTheConnectFailsQuietly) {
     Bundle bare{std::string(config::kLibBundleId)};
     registerBundle(std::move(bare));
-    EXPECT_EQ(VeskSocket::getUrl(*settings("1", "2", "t"), {Channel::ping}, std::nullopt, std::nullopt),
-              "error/ping.1.2?auth_token=t");
+    EXPECT_EQ(
+        VeskSocket::getUrl(*settings("1", "2", "t"), {Channel::ping}, std::nullopt, std::nullopt),
+        "error/ping.1.2?auth_token=t");
 
     RunLoop loop;
     auto socket = VeskSocket::create(loop, settings("1", "2", "t"), {Channel::ping}, nullptr);
@@ -117,7 +122,7 @@ TEST_F(SocketUrl, AMissingBaseGivesErrorAndTheConnectFailsQuietly) {
 // A manager against a local WebSocket server, with the app-state and
 // reachability streams under the test's control.
 class RtsManagerTest : public RealtimeConfig {
-protected:
+  protected:
     void SetUp() override { useWssUrl(server.url() + "/"); }
 
     bool openConnections(std::size_t n) {
@@ -207,9 +212,8 @@ TEST_F(RtsManagerTest, AppStateAndReachabilityStopAndStartEverySocket) {
     loop.runPending();
     background.accept(true);
     background.accept(false);
-    ASSERT_TRUE(runUntil(loop, [&] {
-        return server.handshakes() == 4 && server.openConnections() == 2;
-    }));
+    ASSERT_TRUE(
+        runUntil(loop, [&] { return server.handshakes() == 4 && server.openConnections() == 2; }));
     EXPECT_EQ(server.targets().size(), 4U);
 
     background.accept(true);
@@ -249,9 +253,8 @@ TEST_F(RtsManagerTest, StartingForAnotherUserConnectsAsThatUserWithoutTheOldResu
 
     // Without a stop first: the open connection is replaced.
     EXPECT_EQ(manager.startRts(settings("1", "4", "V"), {Channel::conversation}, service), socket);
-    ASSERT_TRUE(runUntil(loop, [&] {
-        return server.handshakes() == 3 && server.openConnections() == 1;
-    }));
+    ASSERT_TRUE(
+        runUntil(loop, [&] { return server.handshakes() == 3 && server.openConnections() == 1; }));
     EXPECT_EQ(server.targets().back(), "/conversation.1.4?auth_token=V");
     EXPECT_FALSE(socket->tag().has_value());
 
@@ -285,9 +288,8 @@ TEST_F(RtsManagerTest, AFrameRecordedBeforeAStopIsDeliveredButNotOneOfThePreviou
     server.sendText(envelope(2, "old user", "2"));
     ASSERT_TRUE(net::test::waitFor([&] { return socket->tag() == "old user"; }));
     manager.startRts(settings("1", "3", "U"), kSetupChannels, service);
-    ASSERT_TRUE(runUntil(loop, [&] {
-        return server.handshakes() == 3 && server.openConnections() == 1;
-    }));
+    ASSERT_TRUE(
+        runUntil(loop, [&] { return server.handshakes() == 3 && server.openConnections() == 1; }));
     loop.runPending();
     EXPECT_EQ(service->texts.size(), 1U);
     EXPECT_FALSE(socket->tag().has_value());

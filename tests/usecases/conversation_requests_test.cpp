@@ -1,4 +1,6 @@
 // The conversation requests against the development server on loopback.
+#include "usecases/conversation_requests.hpp"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,7 +12,6 @@
 #include "tests/support/temp_dir.hpp"
 #include "tests/usecases/support/conversation_fixture.hpp"
 #include "tools/devserver/dev_server.hpp"
-#include "usecases/conversation_requests.hpp"
 #include "usecases/conversation_use_cases.hpp"
 #include "vesk/configuration.hpp"
 #include "vesk/runtime.hpp"
@@ -42,7 +43,7 @@ RunLoop& loop() {
 }
 
 class ConversationRequestsTest : public ConversationTest {
-protected:
+  protected:
     void SetUp() override {
         loop();
         std::string error;
@@ -61,8 +62,8 @@ protected:
         ASSERT_TRUE(connected->succeed());
         const auto& [user, app] = *connected->success();
         userId = user.id;
-        settings = std::make_shared<const NetworkSettings>(NetworkSettings::ConnectionType::sdk,
-                                                           user.token.value_or(""), app.appId, user.id);
+        settings = std::make_shared<const NetworkSettings>(
+            NetworkSettings::ConnectionType::sdk, user.token.value_or(""), app.appId, user.id);
         currentSettings = settings;
     }
 
@@ -86,7 +87,8 @@ protected:
 
     Message userMessage(const std::string& body, const std::optional<std::string>& conversation,
                         std::int64_t randomId) {
-        Message m = createMessage(requestsCtx, body, JsonValue(userId), conversation, randomId, "reply_user");
+        Message m = createMessage(requestsCtx, body, JsonValue(userId), conversation, randomId,
+                                  "reply_user");
         return m;
     }
 
@@ -95,8 +97,9 @@ protected:
         Recorded<StatusChange> statuses;
         statuses.record(currentState.updateMessageStatus.asObservable());
         rx::DisposeBag bag;
-        bag.add((rx::just(userMessage("Hello", std::nullopt, 111)) | sendMessageUseCase(requestsCtx))
-                    .subscribe());
+        bag.add(
+            (rx::just(userMessage("Hello", std::nullopt, 111)) | sendMessageUseCase(requestsCtx))
+                .subscribe());
         EXPECT_TRUE(runUntil([&] { return !statuses.values.empty(); }));
         EXPECT_EQ(statuses.values, (std::vector<StatusChange>{{"111", ""}}));
         return currentState.dialogId.value().value_or("");
@@ -106,8 +109,9 @@ protected:
     std::string userId;
     NetworkSettingsPtr settings;
     NetworkSettingsPtr currentSettings;
-    ConversationContext requestsCtx{dialogs, messages, currentState, popups, messenger, store, scheduler,
-                                    [this] { return currentSettings; }};
+    ConversationContext requestsCtx{
+        dialogs,   messages, currentState, popups,
+        messenger, store,    scheduler,    [this] { return currentSettings; }};
 };
 
 TEST_F(ConversationRequestsTest, StartReplyLoadAndRead) {
@@ -139,7 +143,8 @@ TEST_F(ConversationRequestsTest, StartReplyLoadAndRead) {
     EXPECT_EQ(requestsEndingWith("/conversations").size(), 1U);
 
     Recorded<MessagesPage> pages;
-    pages.record(rx::just(id) | loadMessagesUseCase(requestsCtx) | setPaginatePositionUseCase(requestsCtx));
+    pages.record(rx::just(id) | loadMessagesUseCase(requestsCtx) |
+                 setPaginatePositionUseCase(requestsCtx));
     ASSERT_TRUE(runUntil([&] { return !pages.values.empty(); }));
     ASSERT_TRUE(pages.values[0].succeed());
     ASSERT_EQ(pages.values[0].success()->data.size(), 2U);
@@ -156,11 +161,13 @@ TEST_F(ConversationRequestsTest, FailedSendsAreMarkedWarning) {
     Recorded<StatusChange> statuses;
     statuses.record(currentState.updateMessageStatus.asObservable());
     Recorded<rx::Unit> replies;
-    replies.record(rx::just(userMessage("To nowhere", "999999", 5)) | sendMessageUseCase(requestsCtx));
+    replies.record(rx::just(userMessage("To nowhere", "999999", 5)) |
+                   sendMessageUseCase(requestsCtx));
     ASSERT_TRUE(runUntil([&] { return !statuses.values.empty(); }));
 
     server->addFault(drop("users"));
-    replies.record(rx::just(userMessage("Lost", std::nullopt, 6)) | sendMessageUseCase(requestsCtx));
+    replies.record(rx::just(userMessage("Lost", std::nullopt, 6)) |
+                   sendMessageUseCase(requestsCtx));
     ASSERT_TRUE(runUntil([&] { return statuses.values.size() == 2; }));
 
     EXPECT_EQ(statuses.values, (std::vector<StatusChange>{{"5", "warning"}, {"6", "warning"}}));

@@ -154,9 +154,12 @@ TEST_F(MessageMergeTest, MarkReadClearsCountsThenAnnounces) {
     dialogs.add({dialog("c1", 4, 10), dialog("c2")});
     std::vector<std::string> order;
     rx::DisposeBag bag;
-    bag.add(dialogs.dialogs.asObservable().subscribe([&](const auto&) { order.push_back("list"); }));
-    bag.add(dialogs.dialogReaded.asObservable().subscribe(
-        [&](const std::optional<std::string>& id) { order.push_back("read " + id.value_or("-")); }));
+    bag.add(
+        dialogs.dialogs.asObservable().subscribe([&](const auto&) { order.push_back("list"); }));
+    bag.add(
+        dialogs.dialogReaded.asObservable().subscribe([&](const std::optional<std::string>& id) {
+            order.push_back("read " + id.value_or("-"));
+        }));
     order.clear();
 
     dialogs.markRead("c1");
@@ -210,8 +213,9 @@ TEST_F(MessageMergeTest, OpenDialogMakesItCurrentInOrder) {
     }));
     bag.add(currentState.dialogId.asObservable().subscribe(
         [&](const std::optional<std::string>& id) { events.push_back("id " + id.value_or("-")); }));
-    bag.add(currentState.admin.asObservable().subscribe(
-        [&](const std::optional<Admin>& a) { events.push_back("admin " + a.value_or(Admin{}).type); }));
+    bag.add(currentState.admin.asObservable().subscribe([&](const std::optional<Admin>& a) {
+        events.push_back("admin " + a.value_or(Admin{}).type);
+    }));
     events.clear();
 
     int yielded = 0;
@@ -231,7 +235,8 @@ TEST_F(MessageMergeTest, OpenDialogsPicksTheNewestChatPopup) {
               std::optional<std::string>("c"));
     int yielded = 0;
     rx::DisposeBag bag;
-    bag.add((rx::just(rx::Unit{}) | openDialogsUseCase(ctx)).subscribe([&](rx::Unit) { ++yielded; }));
+    bag.add(
+        (rx::just(rx::Unit{}) | openDialogsUseCase(ctx)).subscribe([&](rx::Unit) { ++yielded; }));
     EXPECT_EQ(yielded, 1);
     EXPECT_EQ(currentState.dialogId.value(), std::nullopt);
     EXPECT_FALSE(store->string("dialogId").has_value());

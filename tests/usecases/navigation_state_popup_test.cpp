@@ -18,9 +18,9 @@ TEST(NavigationViewStateTest, TextsAndButton) {
     EXPECT_EQ(offline.getDesc(), "Check your connection and try again.");
     EXPECT_FALSE(offline.isButtonHidden());
 
-    for (const auto& state : {NavigationViewState::serverError(), NavigationViewState::hide(),
-                              NavigationViewState::contentLoading(),
-                              NavigationViewState::frameLoading({1, 2, 3, 4})}) {
+    for (const auto& state :
+         {NavigationViewState::serverError(), NavigationViewState::hide(),
+          NavigationViewState::contentLoading(), NavigationViewState::frameLoading({1, 2, 3, 4})}) {
         EXPECT_EQ(state.getTitle(), "Something went wrong");
         EXPECT_EQ(state.getDesc(), "We could not load the data. Please try again.");
         EXPECT_FALSE(state.isButtonHidden());
@@ -28,8 +28,10 @@ TEST(NavigationViewStateTest, TextsAndButton) {
 }
 
 TEST(NavigationViewStateTest, EqualityComparesPayloads) {
-    EXPECT_EQ(NavigationViewState::frameLoading({1, 2, 3, 4}), NavigationViewState::frameLoading({1, 2, 3, 4}));
-    EXPECT_NE(NavigationViewState::frameLoading({1, 2, 3, 4}), NavigationViewState::frameLoading({1, 2, 3, 5}));
+    EXPECT_EQ(NavigationViewState::frameLoading({1, 2, 3, 4}),
+              NavigationViewState::frameLoading({1, 2, 3, 4}));
+    EXPECT_NE(NavigationViewState::frameLoading({1, 2, 3, 4}),
+              NavigationViewState::frameLoading({1, 2, 3, 5}));
     EXPECT_NE(NavigationViewState::zeroData("a", "b"), NavigationViewState::zeroData("a", "c"));
     EXPECT_NE(NavigationViewState::hide(), NavigationViewState::contentLoading());
     ASSERT_NE(NavigationViewState::frameLoading({1, 2, 3, 4}).rect(), nullptr);

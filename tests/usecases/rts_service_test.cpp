@@ -1,4 +1,6 @@
 // Dispatch of real-time frames to the repositories.
+#include "usecases/rts_service.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,7 +8,6 @@
 
 #include "tests/usecases/support/conversation_fixture.hpp"
 #include "usecases/conversation_use_cases.hpp"
-#include "usecases/rts_service.hpp"
 
 namespace vesk::testing {
 namespace {
@@ -14,7 +15,7 @@ namespace {
 using Ids = std::vector<std::string>;
 
 class RtsServiceTest : public ConversationTest {
-protected:
+  protected:
     RtsServiceTest()
         : rts(ctx, [this](const std::optional<std::string>& id) {
               reads.push_back(id.value_or("-"));
@@ -70,20 +71,24 @@ TEST_F(RtsServiceTest, TypingPayloadVariants) {
     Recorded<Message> typing;
     typing.record(currentState.typingIndicator.asObservable());
 
-    rts.onMessage(frame("conversation_typing",
-                        JsonValue(JsonObject{{"conversation", JsonValue("c1")},
-                                             {"admin", JsonValue(JsonObject{{"id", JsonValue("7")},
-                                                                            {"name", JsonValue("A")}})}})));
-    rts.onMessage(frame("conversation_typing", JsonValue(JsonObject{{"conversation", JsonValue("c1")}})));
-    rts.onMessage(frame("conversation_typing",
-                        JsonValue(JsonObject{{"conversation", JsonValue(12)},
-                                             {"admin", JsonValue(JsonObject{{"id", JsonValue(9)}})}})));
+    rts.onMessage(frame(
+        "conversation_typing",
+        JsonValue(JsonObject{
+            {"conversation", JsonValue("c1")},
+            {"admin", JsonValue(JsonObject{{"id", JsonValue("7")}, {"name", JsonValue("A")}})}})));
+    rts.onMessage(
+        frame("conversation_typing", JsonValue(JsonObject{{"conversation", JsonValue("c1")}})));
+    rts.onMessage(
+        frame("conversation_typing",
+              JsonValue(JsonObject{{"conversation", JsonValue(12)},
+                                   {"admin", JsonValue(JsonObject{{"id", JsonValue(9)}})}})));
 
     ASSERT_EQ(typing.values.size(), 3U);
     EXPECT_EQ(typing.values[0].id, "7");
     EXPECT_EQ(typing.values[0].type, "typing_admin");
     EXPECT_EQ(typing.values[0].conversation, std::optional<std::string>("c1"));
-    EXPECT_EQ(typing.values[0].from, JsonValue(JsonObject{{"id", JsonValue("7")}, {"name", JsonValue("A")}}));
+    EXPECT_EQ(typing.values[0].from,
+              JsonValue(JsonObject{{"id", JsonValue("7")}, {"name", JsonValue("A")}}));
     EXPECT_EQ(typing.values[0].created, nowSeconds());
     EXPECT_EQ(typing.values[1].id, "0");
     EXPECT_EQ(typing.values[1].from, JsonValue("0"));
@@ -103,7 +108,10 @@ TEST_F(RtsServiceTest, FramesThatDoNotMakeSenseAreDropped) {
     popupsSeen.record(popups.incomingPopup.asObservable());
 
     for (const std::string& text : {
-             std::string(""), std::string("not json"), std::string("[]"), std::string("{}"),
+             std::string(""),
+             std::string("not json"),
+             std::string("[]"),
+             std::string("{}"),
              std::string(R"({"id":1,"channel":"conversation_reply"})"),
              std::string(R"({"id":"x","channel":"conversation_reply","message":{}})"),
              frame("no_such_channel", messageJson("m1", "c1", "7")),
@@ -116,12 +124,14 @@ TEST_F(RtsServiceTest, FramesThatDoNotMakeSenseAreDropped) {
              frame("conversation", JsonValue(JsonObject{{"type", JsonValue("block_popup_small")}})),
              frame("conversation", popupPayload("p1", "web")),
              frame("conversation", JsonValue(JsonObject{{"type", JsonValue("popup_chat")}})),
-             std::string(R"({"id":1,"channel":"conversation_reply","message":)") + std::string(5000, '[') ,
+             std::string(R"({"id":1,"channel":"conversation_reply","message":)") +
+                 std::string(5000, '['),
          }) {
         rts.onMessage(text);
     }
 
-    EXPECT_TRUE(messages.existing("c1") == nullptr || messages.existing("c1")->currentMessages().empty());
+    EXPECT_TRUE(messages.existing("c1") == nullptr ||
+                messages.existing("c1")->currentMessages().empty());
     EXPECT_TRUE(typing.values.empty());
     EXPECT_EQ(lists.values.size(), 1U);
     EXPECT_TRUE(popupsSeen.values.empty());
@@ -171,8 +181,9 @@ TEST_F(RtsServiceTest, ChatPopupIsMergedThenAnnounced) {
 TEST_F(RtsServiceTest, MutatedFramesNeverBreakDispatch) {
     const std::vector<std::string> seeds = {
         frame("conversation_reply.1.2", messageJson("m1", "c1", "7")),
-        frame("conversation_typing", JsonValue(JsonObject{{"conversation", JsonValue("c1")},
-                                                          {"admin", JsonValue(JsonObject{{"id", JsonValue(7)}})}})),
+        frame("conversation_typing",
+              JsonValue(JsonObject{{"conversation", JsonValue("c1")},
+                                   {"admin", JsonValue(JsonObject{{"id", JsonValue(7)}})}})),
         frame("conversation", popupPayload("p1", "sdk")),
         frame("conversation", dialogJson("d1", "popup_chat")),
     };
@@ -189,9 +200,15 @@ TEST_F(RtsServiceTest, MutatedFramesNeverBreakDispatch) {
         for (std::uint64_t e = 0; e < edits && !text.empty(); ++e) {
             const auto at = static_cast<std::size_t>(next() % text.size());
             switch (next() % 3) {
-                case 0: text[at] = static_cast<char>(next() % 256); break;
-                case 1: text.erase(at, 1 + next() % 8); break;
-                default: text.insert(at, text.substr(at, 1 + next() % 8)); break;
+                case 0:
+                    text[at] = static_cast<char>(next() % 256);
+                    break;
+                case 1:
+                    text.erase(at, 1 + next() % 8);
+                    break;
+                default:
+                    text.insert(at, text.substr(at, 1 + next() % 8));
+                    break;
             }
         }
         currentState.isOpen.onNext(round % 2 == 0);
@@ -208,7 +225,7 @@ TEST_F(RtsServiceTest, MutatedFramesNeverBreakDispatch) {
 }
 
 class PopupExpiryTest : public RtsServiceTest {
-protected:
+  protected:
     // A popup dialog expiring `seconds` after the virtual calendar's now.
     void arrive(const std::string& id, std::int64_t seconds) {
         JsonValue payload = popupPayload(id, "sdk");

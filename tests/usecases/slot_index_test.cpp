@@ -1,4 +1,6 @@
 // The flat index under the message store, against a plain multimap.
+#include "usecases/slot_index.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,8 +8,6 @@
 #include <map>
 #include <random>
 #include <vector>
-
-#include "usecases/slot_index.hpp"
 
 namespace vesk::testing {
 namespace {
@@ -69,14 +69,15 @@ TEST(SlotIndexTest, ReassignAndRemapMoveOnlyTheEntriesAsked) {
     for (std::size_t slot = 0; slot < 100; ++slot) {
         index.insert(slot % 10, slot);
     }
-    EXPECT_TRUE(index.reassign(3, [](std::size_t s) { return s == 53; }, 1000));
-    EXPECT_FALSE(index.reassign(3, [](std::size_t s) { return s == 54; }, 1001));
+    EXPECT_TRUE(index.reassign(
+        3, [](std::size_t s) { return s == 53; }, 1000));
+    EXPECT_FALSE(index.reassign(
+        3, [](std::size_t s) { return s == 54; }, 1001));
     EXPECT_EQ(index.find(3, [](std::size_t s) { return s == 1000; }), 1000U);
     EXPECT_EQ(index.find(3, [](std::size_t s) { return s == 53; }), SlotIndex::kNone);
 
     index.remap([](std::size_t s) { return s + 1; });
-    EXPECT_EQ(slotsOf(index, 0),
-              (std::vector<std::size_t>{1, 11, 21, 31, 41, 51, 61, 71, 81, 91}));
+    EXPECT_EQ(slotsOf(index, 0), (std::vector<std::size_t>{1, 11, 21, 31, 41, 51, 61, 71, 81, 91}));
     index.clear();
     EXPECT_EQ(index.size(), 0U);
     EXPECT_EQ(slotsOf(index, 0), std::vector<std::size_t>{});

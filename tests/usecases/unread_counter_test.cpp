@@ -32,10 +32,10 @@ TEST_F(UnreadCounterTest, BubbleCandidate) {
     // Equal lastUpdate: list order.
     EXPECT_EQ(bubbleCandidate({dialog("a", 1, 20), dialog("b", 1, 20)}, {})->id, "a");
     // Read ones and closed last parts are not candidates.
-    EXPECT_EQ(bubbleCandidate({dialog("a", 1, 10), dialog("b", 1, 20), dialog("c", 0, 30)},
-                              {"last-b"})
-                  ->id,
-              "a");
+    EXPECT_EQ(
+        bubbleCandidate({dialog("a", 1, 10), dialog("b", 1, 20), dialog("c", 0, 30)}, {"last-b"})
+            ->id,
+        "a");
     EXPECT_EQ(bubbleCandidate({dialog("b", 2, 20)}, {"last-b"}), std::nullopt);
 }
 

@@ -388,8 +388,8 @@ HttpReply operatorFlood(ServerState& state, const json::object& body) {
             firstId = part.id;
         }
         lastId = part.id;
-        store.outbox.push_back(
-            {conversation->appId, conversation->userId, "conversation_reply", partJson(store, part)});
+        store.outbox.push_back({conversation->appId, conversation->userId, "conversation_reply",
+                                partJson(store, part)});
     }
     return jsonReply(201, json::object{{"conversation_id", conversation->id},
                                        {"count", count},
@@ -467,7 +467,8 @@ HttpReply operatorPopup(ServerState& state, const json::object& body) {
     if (page == nullptr) {
         return controlError(400, "body_json is required");
     }
-    const std::string text = page->is_string() ? std::string(page->as_string()) : json::serialize(*page);
+    const std::string text =
+        page->is_string() ? std::string(page->as_string()) : json::serialize(*page);
     std::string recipient = member(body, "recipient_type", "recipientType");
     if (recipient.empty()) {
         recipient = "sdk";

@@ -187,8 +187,8 @@ std::string DevServer::operatorReply(const std::string& conversationId, const st
     return memberText(control(impl_->service, "/_dev/operator/reply", body), "part", nullptr);
 }
 
-std::size_t DevServer::publishReplies(const std::string& userId,
-                                      const std::string& conversationId, std::size_t count) {
+std::size_t DevServer::publishReplies(const std::string& userId, const std::string& conversationId,
+                                      std::size_t count) {
     // In slices, so that the first frames are on their way while later parts are made.
     constexpr std::size_t kSlice = 2000;
     std::size_t sent = 0;

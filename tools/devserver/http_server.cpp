@@ -92,9 +92,8 @@ class WsSession : public FrameSink, public std::enable_shared_from_this<WsSessio
         ws_.set_option(websocket::stream_base::decorator([](websocket::response_type& response) {
             response.set(http::field::server, "vesk-devserver");
         }));
-        ws_.async_accept(request_, [self = this->shared_from_this()](error_code ec) {
-            self->onAccept(ec);
-        });
+        ws_.async_accept(request_,
+                         [self = this->shared_from_this()](error_code ec) { self->onAccept(ec); });
     }
 
     void send(const Frame* frames, std::size_t count) override {

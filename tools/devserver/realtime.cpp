@@ -241,10 +241,9 @@ std::vector<RealtimeUserStats> Realtime::stats() const {
             out.push_back(std::move(s));
         }
     }
-    std::sort(out.begin(), out.end(),
-              [](const RealtimeUserStats& a, const RealtimeUserStats& b) {
-                  return a.userId < b.userId;
-              });
+    std::sort(out.begin(), out.end(), [](const RealtimeUserStats& a, const RealtimeUserStats& b) {
+        return a.userId < b.userId;
+    });
     return out;
 }
 

@@ -209,8 +209,8 @@ UpgradeOutcome Service::upgrade(const HttpRequest& request) {
     for (std::string_view segment : splitPath(r.path)) {
         auto element = channelElement(segment);
         if (!element) {
-            outcome.rejection = errorReply(400, "invalid_parameter",
-                                           "Not a channel: " + std::string(segment));
+            outcome.rejection =
+                errorReply(400, "invalid_parameter", "Not a channel: " + std::string(segment));
             break;
         }
         elements.push_back(std::move(*element));
@@ -234,20 +234,19 @@ UpgradeOutcome Service::upgrade(const HttpRequest& request) {
         bool appConnection = false;
         const User* user = resolveToken(state_.store, token, appConnection);
         if (user == nullptr) {
-            outcome.rejection = errorReply(401, "unauthorized",
-                                           token.empty() ? "Missing auth_token"
-                                                         : "Invalid auth_token");
+            outcome.rejection = errorReply(
+                401, "unauthorized", token.empty() ? "Missing auth_token" : "Invalid auth_token");
             return outcome;
         }
         for (const ChannelElement& e : elements) {
             // "<channel>.<appId>" names the app's connection, so only an app token may use it.
-            const bool matches = e.appId == user->appId &&
-                                 (e.userId.empty() ? appConnection : e.userId == user->id);
+            const bool matches =
+                e.appId == user->appId && (e.userId.empty() ? appConnection : e.userId == user->id);
             if (!matches) {
-                outcome.rejection = errorReply(
-                    401, "unauthorized",
-                    "The auth_token does not belong to " + e.channel + "." + e.appId +
-                        (e.userId.empty() ? "" : "." + e.userId));
+                outcome.rejection =
+                    errorReply(401, "unauthorized",
+                               "The auth_token does not belong to " + e.channel + "." + e.appId +
+                                   (e.userId.empty() ? "" : "." + e.userId));
                 return outcome;
             }
         }
@@ -264,8 +263,8 @@ UpgradeOutcome Service::upgrade(const HttpRequest& request) {
             subscription.channels.push_back(std::move(e.channel));
         }
     }
-    outcome.accept = [this, subscription = std::move(subscription)](
-                         const std::shared_ptr<FrameSink>& sink) {
+    outcome.accept = [this, subscription =
+                                std::move(subscription)](const std::shared_ptr<FrameSink>& sink) {
         return realtime_.attach(sink, subscription);
     };
     return outcome;

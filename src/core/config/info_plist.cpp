@@ -45,7 +45,9 @@ InfoPlist& InfoPlist::shared() {
     return instance;
 }
 
-std::string_view InfoPlist::rawKey(Keys key) { return kRawKeys.at(static_cast<std::size_t>(key)); }
+std::string_view InfoPlist::rawKey(Keys key) {
+    return kRawKeys.at(static_cast<std::size_t>(key));
+}
 
 std::optional<InfoPlist::Keys> InfoPlist::keyFromRaw(std::string_view raw) {
     const auto* it = std::find(kRawKeys.begin(), kRawKeys.end(), raw);

@@ -17,7 +17,7 @@ enum class AppType {
 };
 
 class InfoPlist {
-public:
+  public:
     enum class Keys {
         apiUrl,
         wssUrl,

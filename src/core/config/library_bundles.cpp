@@ -47,8 +47,8 @@ void applyConfigFile(JsonObject& info) {
 
 void applyEnvironment(JsonObject& info) {
     for (const auto& o : kOverrides) {
-        const char* value =
-            std::getenv(std::string(o.environmentVariable).c_str());  // NOLINT(concurrency-mt-unsafe)
+        const char* value = std::getenv(
+            std::string(o.environmentVariable).c_str());  // NOLINT(concurrency-mt-unsafe)
         if (value != nullptr) {
             info.set(std::string(o.infoKey), JsonValue(std::string(value)));
         }

@@ -11,7 +11,9 @@ bool isSiblingBrand() {
     return InfoPlist::shared().getValue(InfoPlist::Keys::providerName, AppType::sdk) == "Norra";
 }
 
-constexpr double c255(int value) { return value / 255.0; }
+constexpr double c255(int value) {
+    return value / 255.0;
+}
 
 // Looked up once in the library's own bundle; "" when it cannot be found.
 std::string libraryText(std::string_view key) {
@@ -22,16 +24,20 @@ std::string libraryText(std::string_view key) {
 }  // namespace
 
 namespace R::drawable {
-std::string chat() { return isSiblingBrand() ? "widget-chat-icon-norra" : "widget-chat-icon-vx"; }
-std::string logo() { return isSiblingBrand() ? "logo_n" : "logo_vx"; }
+std::string chat() {
+    return isSiblingBrand() ? "widget-chat-icon-norra" : "widget-chat-icon-vx";
+}
+std::string logo() {
+    return isSiblingBrand() ? "logo_n" : "logo_vx";
+}
 }  // namespace R::drawable
 
 namespace R::color {
 
-#define VESK_COLOR(name, value)        \
-    const Color& name() {              \
+#define VESK_COLOR(name, value)            \
+    const Color& name() {                  \
         static const Color kColor = value; \
-        return kColor;                 \
+        return kColor;                     \
     }
 
 VESK_COLOR(placeholder, Color::rgba(0, 0, 0, 0.3))

@@ -122,7 +122,7 @@ struct Scratch {
 // tree in between. Values wait on one stack until their container ends and
 // its size is known, so each container is allocated once.
 class Builder {
-public:
+  public:
     explicit Builder(Scratch& scratch)
         : values_(scratch.values), keys_(scratch.keys), part_(scratch.part), scratch_(scratch) {}
     ~Builder() { scratch_.clear(); }
@@ -203,7 +203,7 @@ public:
     // The document's value once the parser has accepted it whole.
     JsonValue takeRoot() { return values_.empty() ? JsonValue() : std::move(values_.back()); }
 
-private:
+  private:
     // Objects this small look for a repeated key by scanning; larger ones
     // keep an index, so no input makes the scan quadratic.
     static constexpr std::size_t kScannedKeys = 16;
@@ -266,13 +266,27 @@ void appendQuoted(std::string& out, std::string_view text) {
     for (const char c : text) {
         const auto u = static_cast<unsigned char>(c);
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            case '\b': out += "\\b"; break;
-            case '\f': out += "\\f"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\b':
+                out += "\\b";
+                break;
+            case '\f':
+                out += "\\f";
+                break;
             default:
                 if (u < 0x20) {
                     out += "\\u00";
@@ -390,19 +404,28 @@ std::optional<std::string> JsonValue::getString(std::string_view key) const {
 
 std::optional<std::string> JsonValue::asStringValue() const {
     switch (kind()) {
-        case Kind::string: return *string();
-        case Kind::integer: return std::to_string(*integer());
-        case Kind::floating: return doubleText(*floating());
-        case Kind::boolean: return *boolean() ? "true" : "false";
-        case Kind::object: return encode();
-        case Kind::empty: return std::string();
+        case Kind::string:
+            return *string();
+        case Kind::integer:
+            return std::to_string(*integer());
+        case Kind::floating:
+            return doubleText(*floating());
+        case Kind::boolean:
+            return *boolean() ? "true" : "false";
+        case Kind::object:
+            return encode();
+        case Kind::empty:
+            return std::string();
         case Kind::array:
-        case Kind::model: break;
+        case Kind::model:
+            break;
     }
     return std::nullopt;
 }
 
-std::optional<std::string> JsonValue::asString() const { return encode(); }
+std::optional<std::string> JsonValue::asString() const {
+    return encode();
+}
 
 void JsonValue::append(std::string key, std::optional<JsonValue> value) {
     if (auto* members = object()) {

@@ -91,8 +91,7 @@ JsonValue Codec<Dialog>::encode(const Dialog& value) {
     put("unread_parts_count", JsonValue(value.unreadPartsCount));
     put("body_json", value.bodyJson ? *value.bodyJson : JsonValue());
     put("user_unread_count", JsonValue(value.userUnreadCount));
-    put("expiration_time",
-                          value.expirationTime ? JsonValue(*value.expirationTime) : JsonValue());
+    put("expiration_time", value.expirationTime ? JsonValue(*value.expirationTime) : JsonValue());
     return JsonValue(std::move(object));
 }
 

@@ -15,7 +15,9 @@ std::optional<JsonValue> optPresent(const JsonObject& object, std::string_view k
     return value != nullptr ? std::optional<JsonValue>(*value) : std::nullopt;
 }
 
-JsonValue orNull(const std::optional<JsonValue>& value) { return value ? *value : JsonValue(); }
+JsonValue orNull(const std::optional<JsonValue>& value) {
+    return value ? *value : JsonValue();
+}
 
 }  // namespace
 
@@ -35,7 +37,8 @@ Decoded<Message> Codec<Message>::decode(const JsonValue& value) {
     std::optional<std::string> conversation;
     if (const auto* raw = presentMember(o, "conversation")) {
         if (raw->string() == nullptr) {
-            return unexpected(DecodeError::typeMismatch("expected a string for key \"conversation\""));
+            return unexpected(
+                DecodeError::typeMismatch("expected a string for key \"conversation\""));
         }
         conversation = *raw->string();
     }

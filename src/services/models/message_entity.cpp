@@ -23,7 +23,8 @@ Decoded<AttachmentEntity> Codec<AttachmentEntity>::decode(const JsonValue& value
     } else if (const auto* number = id->integer()) {
         idText = std::to_string(*number);
     } else {
-        return unexpected(DecodeError::typeMismatch("expected a string or an integer for key \"id\""));
+        return unexpected(
+            DecodeError::typeMismatch("expected a string or an integer for key \"id\""));
     }
     VESK_TRY(created, reqInt(o, "created"));
     VESK_TRY(type, reqString(o, "type"));

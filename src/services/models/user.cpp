@@ -43,10 +43,10 @@ Decoded<std::vector<std::string>> reqStrings(const JsonObject& object, std::stri
 
 }  // namespace
 
-#define VESK_TRY(var, expr)                          \
-    auto var = (expr);                               \
-    if (!var) {                                      \
-        return unexpected(std::move(var).error());   \
+#define VESK_TRY(var, expr)                        \
+    auto var = (expr);                             \
+    if (!var) {                                    \
+        return unexpected(std::move(var).error()); \
     }
 
 Decoded<User> Codec<User>::decode(const JsonValue& body) {

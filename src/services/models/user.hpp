@@ -26,7 +26,7 @@ struct User {
 // messenger passes through several relays on every connect, and copying the
 // whole reply tree each time showed in profiles.
 class SharedJson {
-public:
+  public:
     SharedJson() = default;
     explicit SharedJson(JsonValue value)
         : value_(std::make_shared<const JsonValue>(std::move(value))) {}
@@ -38,7 +38,7 @@ public:
         return a.value_ == b.value_ || *a == *b;
     }
 
-private:
+  private:
     static const JsonValue& empty() {
         static const JsonValue none;
         return none;

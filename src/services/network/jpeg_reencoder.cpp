@@ -64,8 +64,8 @@ bool decode(const std::vector<unsigned char>& input, Image& image) {
         jpeg_destroy_decompress(&info);
         return false;
     }
-    const std::size_t stride =
-        static_cast<std::size_t>(info.output_width) * static_cast<std::size_t>(info.output_components);
+    const std::size_t stride = static_cast<std::size_t>(info.output_width) *
+                               static_cast<std::size_t>(info.output_components);
     image.pixels.resize(stride * info.output_height);
     unsigned char* base = image.pixels.data();
     while (info.output_scanline < info.output_height) {

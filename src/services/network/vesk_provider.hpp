@@ -17,7 +17,7 @@
 namespace vesk {
 
 class VeskProvider {
-public:
+  public:
     // `logging` is normally `loggingConfigured()`.
     VeskProvider(NetworkSettingsPtr settings, bool logging);
 
@@ -45,7 +45,7 @@ public:
     void logReply(const net::HttpRequest& request, const net::HttpReply* reply,
                   const Error* error) const;
 
-private:
+  private:
     [[nodiscard]] std::string fillPlaceholders(std::string text) const;
     [[nodiscard]] bool needsFilling(const Parameters& parameters) const;
     void fillConnectionParams(Parameters& parameters) const;

@@ -36,12 +36,10 @@ rx::Observable<net::HttpReply> sendRequest(std::shared_ptr<net::HttpClient> clie
             }
             provider.logRequest(*request);
             // Only the logger needs the request after it is handed over.
-            auto logged = provider.logging()
-                              ? std::make_shared<const net::HttpRequest>(*request)
-                              : std::shared_ptr<const net::HttpRequest>();
+            auto logged = provider.logging() ? std::make_shared<const net::HttpRequest>(*request)
+                                             : std::shared_ptr<const net::HttpRequest>();
             const auto id = client->send(
-                std::move(*request),
-                [observer, provider, logged](Expected<net::HttpReply> reply) {
+                std::move(*request), [observer, provider, logged](Expected<net::HttpReply> reply) {
                     if (reply) {
                         if (logged) {
                             provider.logReply(*logged, &*reply, nullptr);

@@ -28,7 +28,7 @@ rx::Observable<net::HttpReply> sendRequest(std::shared_ptr<net::HttpClient> clie
 
 template <class Target>
 class VeskService {
-public:
+  public:
     explicit VeskService(NetworkSettingsPtr networkSettings,
                          std::shared_ptr<net::HttpClient> client = defaultHttpClient())
         : networkSettings_(std::move(networkSettings)),
@@ -62,12 +62,12 @@ public:
                });
     }
 
-protected:
+  protected:
     [[nodiscard]] const std::shared_ptr<net::HttpClient>& client() const noexcept {
         return client_;
     }
 
-private:
+  private:
     NetworkSettingsPtr networkSettings_;
     VeskProvider provider_;
     std::shared_ptr<net::HttpClient> client_;

@@ -25,10 +25,10 @@ enum class ParameterEncoding {
 // A part of a multipart upload.
 struct UploadPart {
     std::string name;
-    std::string bytes;                           // in-memory content, when no file
+    std::string bytes;                          // in-memory content, when no file
     std::optional<std::filesystem::path> file;  // streamed from disk when set
-    std::string filename;                        // empty: none sent
-    std::string mimeType;                        // empty: none sent
+    std::string filename;                       // empty: none sent
+    std::string mimeType;                       // empty: none sent
 };
 
 struct Task {
@@ -42,10 +42,10 @@ struct Task {
     };
 
     Kind kind = Kind::requestPlain;
-    Parameters parameters;      // requestParameters, downloadParameters; body of composite
+    Parameters parameters;  // requestParameters, downloadParameters; body of composite
     ParameterEncoding encoding = ParameterEncoding::methodDependent;
-    Parameters urlParameters;   // requestData, composite, multipart
-    std::string data;           // requestData
+    Parameters urlParameters;  // requestData, composite, multipart
+    std::string data;          // requestData
     std::vector<UploadPart> parts;
 
     static Task plain() { return {}; }

@@ -47,7 +47,7 @@ struct RtsMessage {
 
 // The receiver of every text frame.
 class RtsServiceProtocol {
-public:
+  public:
     virtual ~RtsServiceProtocol() = default;
     virtual void onMessage(const std::string& text) = 0;
 };

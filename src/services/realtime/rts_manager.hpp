@@ -33,7 +33,7 @@
 namespace vesk {
 
 class RtsManager {
-public:
+  public:
     // `isBackground` and `isOnline` should deliver their current value at
     // subscription. Repeats of `isBackground` are ignored; every `isOnline`
     // value acts. `executor` must outlive the manager.
@@ -60,7 +60,7 @@ public:
     [[nodiscard]] std::size_t getActiveCount() const { return sockets_.size(); }
     [[nodiscard]] std::shared_ptr<VeskSocket> socket(const std::string& appId) const;
 
-private:
+  private:
     Executor& executor_;
     std::map<std::string, std::shared_ptr<VeskSocket>> sockets_;
     rx::DisposeBag disposeBag_;  // last: ends the subscriptions before the sockets go

@@ -14,7 +14,9 @@ namespace {
 constexpr std::chrono::seconds kConnectTimeout{60};
 
 // Only letters and digits stay as they are; everything else is %XX.
-std::string encodeResumeValue(std::string_view text) { return percentEncode(text, {}); }
+std::string encodeResumeValue(std::string_view text) {
+    return percentEncode(text, {});
+}
 
 }  // namespace
 
@@ -106,7 +108,8 @@ void VeskSocket::update(NetworkSettingsPtr settings, std::vector<Channel> channe
     if (!settings) {
         return;
     }
-    const bool otherUser = settings->userId != settings_->userId || settings->token != settings_->token;
+    const bool otherUser =
+        settings->userId != settings_->userId || settings->token != settings_->token;
     settings_ = std::move(settings);
     channels_ = std::move(channels);
     if (!otherUser) {
@@ -135,7 +138,8 @@ std::optional<std::string> VeskSocket::time() const {
 bool VeskSocket::acceptOnIoThread(net::ConnectionId connection, const std::string& text) {
     std::lock_guard lock(mutex_);
     if (connection != recording_) {
-        return false;  // sent after we stopped listening: the server resends it from the resume point
+        return false;  // sent after we stopped listening: the server resends it from the resume
+                       // point
     }
     if (auto envelope = json::decodeText<RtsResponse>(text)) {
         tag_ = std::move(envelope->tag);

@@ -24,7 +24,7 @@
 namespace vesk {
 
 class VeskSocket {
-public:
+  public:
     // <wssUrl>/<channel>.<appId>[.<userId>]/...?auth_token=<token>[&tag=..&time=..];
     // the tag and time only when both are given. Absent when it is no URL.
     static std::optional<std::string> getUrl(const NetworkSettings& settings,
@@ -70,7 +70,7 @@ public:
     // The text of the latest frame delivered; "" after every other event.
     rx::BehaviorRelay<std::string> message{std::string()};
 
-private:
+  private:
     VeskSocket(Executor& executor, NetworkSettingsPtr settings, std::vector<Channel> channels,
                std::shared_ptr<RtsServiceProtocol> service);
 
@@ -83,7 +83,7 @@ private:
 
     // Main executor only.
     bool active_ = false;
-    net::ConnectionId connection_ = 0;   // the latest connection asked for
+    net::ConnectionId connection_ = 0;    // the latest connection asked for
     net::ConnectionId firstCurrent_ = 1;  // connections before it were another user's
     std::string activeUrl_;               // the URL without resume point of the open connection
 

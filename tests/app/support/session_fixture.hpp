@@ -22,7 +22,7 @@ RunLoop& testLoop();
 
 // Reachability the test decides.
 class PushedReachability final : public ReachabilitySource {
-public:
+  public:
     void start(std::function<void(bool)> report) override { report_ = std::move(report); }
     void push(bool reachable) const {
         if (report_) {
@@ -30,12 +30,12 @@ public:
         }
     }
 
-private:
+  private:
     std::function<void(bool)> report_;
 };
 
 class DevServerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 

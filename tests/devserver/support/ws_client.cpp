@@ -152,9 +152,8 @@ std::string WsClient::lastError() const {
 }
 
 bool WsClient::ping() {
-    return !impl_->await([&](auto done) {
-        impl_->ws.async_ping({}, [done](beast::error_code e) { done(e); });
-    });
+    return !impl_->await(
+        [&](auto done) { impl_->ws.async_ping({}, [done](beast::error_code e) { done(e); }); });
 }
 
 bool WsClient::waitPong(std::chrono::milliseconds timeout) {

@@ -87,7 +87,8 @@ struct WsServer::State : std::enable_shared_from_this<WsServer::State> {
     asio::awaitable<void> acceptLoop() {
         for (;;) {
             beast::error_code ec;
-            tcp::socket socket = co_await acceptor.async_accept(asio::redirect_error(asio::use_awaitable, ec));
+            tcp::socket socket =
+                co_await acceptor.async_accept(asio::redirect_error(asio::use_awaitable, ec));
             if (ec) {
                 co_return;
             }
@@ -168,9 +169,13 @@ WsServer::~WsServer() {
     state_->thread.join();
 }
 
-std::uint16_t WsServer::port() const { return state_->port; }
+std::uint16_t WsServer::port() const {
+    return state_->port;
+}
 
-std::string WsServer::url() const { return "ws://127.0.0.1:" + std::to_string(port()); }
+std::string WsServer::url() const {
+    return "ws://127.0.0.1:" + std::to_string(port());
+}
 
 std::vector<std::string> WsServer::targets() const {
     std::lock_guard lock(state_->mutex);
@@ -192,13 +197,17 @@ std::size_t WsServer::openConnections() const {
     return state_->openCount;
 }
 
-void WsServer::sendText(const std::string& text) { state_->broadcast({Outgoing::Kind::text, text}); }
+void WsServer::sendText(const std::string& text) {
+    state_->broadcast({Outgoing::Kind::text, text});
+}
 
 void WsServer::sendBinary(const std::string& bytes) {
     state_->broadcast({Outgoing::Kind::binary, bytes});
 }
 
-void WsServer::ping() { state_->broadcast({Outgoing::Kind::ping, {}}); }
+void WsServer::ping() {
+    state_->broadcast({Outgoing::Kind::ping, {}});
+}
 
 void WsServer::drop() {
     asio::post(state_->ioc, [state = state_.get()] {

@@ -41,7 +41,9 @@ PushEnvironment PushTest::environment() {
     env.openConversation = [this](const std::string& id) { opened.push_back(id); };
     env.openChat = [this] { opened.emplace_back(); };
     env.center = [c = center] { return std::static_pointer_cast<NotificationCenter>(c); };
-    env.device = [] { return std::make_shared<FixedDevice>("A1B2C3D4-0000-4000-8000-00000000000F"); };
+    env.device = [] {
+        return std::make_shared<FixedDevice>("A1B2C3D4-0000-4000-8000-00000000000F");
+    };
     env.stores = stores;
     return env;
 }

@@ -21,16 +21,16 @@ namespace vesk::testing {
 
 // A device whose vendor id the test gives.
 class FixedDevice final : public DeviceInformation {
-public:
+  public:
     explicit FixedDevice(std::optional<std::string> id) : id_(std::move(id)) {}
     std::optional<std::string> identifierForVendor() override { return id_; }
 
-private:
+  private:
     std::optional<std::string> id_;
 };
 
 class PushTest : public ::testing::Test {
-protected:
+  protected:
     static constexpr const char* kDomain = "group.com.example.push";
 
     void SetUp() override;

@@ -9,7 +9,8 @@ ConversationTest::ConversationTest()
     : ctx(dialogs, messages, currentState, popups, messenger, store, scheduler,
           [] { return NetworkSettingsPtr(); }) {}
 
-Message ConversationTest::message(const std::string& id, const std::optional<std::string>& conversation,
+Message ConversationTest::message(const std::string& id,
+                                  const std::optional<std::string>& conversation,
                                   const std::string& type, std::int64_t randomId,
                                   std::int64_t created) {
     Message m;

@@ -27,15 +27,15 @@ struct Recorded {
 };
 
 class ConversationTest : public ::testing::Test {
-protected:
+  protected:
     ConversationTest();
 
     // A message as the service sends it.
     static Message message(const std::string& id, const std::optional<std::string>& conversation,
                            const std::string& type = "reply_admin", std::int64_t randomId = 0,
                            std::int64_t created = 100);
-    static Dialog dialog(const std::string& id, int userUnreadCount = 0, std::int64_t lastUpdate = 0,
-                         const std::string& type = "conversation");
+    static Dialog dialog(const std::string& id, int userUnreadCount = 0,
+                         std::int64_t lastUpdate = 0, const std::string& type = "conversation");
     // The JSON object of a message from operator `adminId` (or from the user when absent).
     static JsonValue messageJson(const std::string& id, const std::string& conversation,
                                  const std::optional<std::string>& adminId);

@@ -83,7 +83,8 @@ ConversationTraget ConversationTraget::replyFile(bool /*isFromUser*/, const std:
         part.file = fileUrl;
     }
     Parameters url{{"filename", JsonValue(filename)}, {"random_id", JsonValue(randomId)}};
-    return conversation(path, net::HttpMethod::post, Task::multipart({std::move(part)}, std::move(url)));
+    return conversation(path, net::HttpMethod::post,
+                        Task::multipart({std::move(part)}, std::move(url)));
 }
 
 MessageTarget MessageTarget::getMessages(const std::string& dialogId,

@@ -83,8 +83,9 @@ ZoomTarget ZoomTarget::createMeeting(const std::string& /*topic*/,
 }
 
 KnowledgeBaseTarget KnowledgeBaseTarget::getArticles(const std::string& categoryId) {
-    return makeTarget<KnowledgeBaseTarget>("knowledgebase/{app_id}/articles", net::HttpMethod::get,
-                                           Task::withParameters({{"category", JsonValue(categoryId)}}));
+    return makeTarget<KnowledgeBaseTarget>(
+        "knowledgebase/{app_id}/articles", net::HttpMethod::get,
+        Task::withParameters({{"category", JsonValue(categoryId)}}));
 }
 
 KnowledgeBaseTarget KnowledgeBaseTarget::search(const std::string& text) {

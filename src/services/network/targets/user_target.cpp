@@ -21,18 +21,19 @@ UserTarget UserTarget::connect(const std::string& sessionId, const std::string& 
     body.appendDistinct("device", JsonValue(device));
     body.appendDistinct("device_type", JsonValue(deviceType));
     body.appendDistinct("token_type", JsonValue("usersdkios"));
-    return makeTarget<UserTarget>("connect", net::HttpMethod::post, Task::composite(std::move(body)));
+    return makeTarget<UserTarget>("connect", net::HttpMethod::post,
+                                  Task::composite(std::move(body)));
 }
 
 UserTarget UserTarget::auth(const std::string& userId, const std::string& hash) {
     Parameters body{{"user_id", JsonValue(userId)}, {"hash", JsonValue(hash)}};
     return makeTarget<UserTarget>("auth/userappauth", net::HttpMethod::post,
-                            Task::composite(std::move(body)));
+                                  Task::composite(std::move(body)));
 }
 
 UserTarget UserTarget::setPresence() {
     return makeTarget<UserTarget>("users/{user_id}/setpresence", net::HttpMethod::post,
-                            Task::composite({{"presence", JsonValue("online")}}));
+                                  Task::composite({{"presence", JsonValue("online")}}));
 }
 
 AppTarget AppTarget::getApps(const std::string& id) {
@@ -46,11 +47,12 @@ AppTarget AppTarget::getDjangoUserIntegrations(const std::string& id,
         query.set("type", JsonValue(*type));
     }
     return makeTarget<AppTarget>("djangousers/" + id + "/integrations", net::HttpMethod::get,
-                           Task::withParameters(std::move(query)));
+                                 Task::withParameters(std::move(query)));
 }
 
 AppTarget AppTarget::getAppIntegrations(const std::string& appId) {
-    return makeTarget<AppTarget>("apps/" + appId + "/integrations", net::HttpMethod::get, Task::plain());
+    return makeTarget<AppTarget>("apps/" + appId + "/integrations", net::HttpMethod::get,
+                                 Task::plain());
 }
 
 }  // namespace vesk
