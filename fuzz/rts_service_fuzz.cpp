@@ -1,12 +1,13 @@
-// Any text as a real-time frame: dispatch must drop or apply it, never crash
-// or throw, and leave the repositories usable.
+// Any text as a real-time frame, on the path the socket takes: parsed once,
+// then dispatched. Both must drop or apply it, never crash or throw, and
+// leave the repositories usable.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "core/in_memory_key_value_store.hpp"
-#include "core/virtual_scheduler.hpp"
+#include "tests/support/virtual_scheduler.hpp"
 #include "usecases/conversation_context.hpp"
 #include "usecases/rts_service.hpp"
 
@@ -16,16 +17,12 @@ struct World {
     std::shared_ptr<vesk::VirtualScheduler> scheduler = std::make_shared<vesk::VirtualScheduler>();
     std::shared_ptr<vesk::InMemoryKeyValueStore> store =
         std::make_shared<vesk::InMemoryKeyValueStore>();
-    vesk::DialogRepository dialogs;
-    vesk::MessagesManager messages;
-    vesk::CurrentStateRepository currentState{store};
-    vesk::PopupRepository popups;
-    vesk::MessengerRepository messenger;
     vesk::ConversationContext ctx{
-        dialogs,   messages, currentState, popups,
-        messenger, store,    scheduler,    [] { return vesk::NetworkSettingsPtr(); }};
+        {store, scheduler.get(), std::make_shared<vesk::ApiEndpoint>(), nullptr, std::nullopt}};
+    bool chatOpen = false;
     vesk::RtsService rts{
-        ctx, [](const std::optional<std::string>&) { return vesk::rx::just(vesk::rx::Unit{}); }};
+        ctx, [this] { return chatOpen; },
+        [](const std::optional<std::string>&) { return vesk::rx::just(vesk::rx::Unit{}); }};
 };
 
 }  // namespace
@@ -34,9 +31,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A fresh world per input: state from one input must not hide a fault of the next.
     World world;
     const std::string text(reinterpret_cast<const char*>(data), size);
-    world.rts.onMessage(text);
-    world.currentState.isOpen.onNext(true);
-    world.rts.onMessage(text);  // the same frame again: an echo, a popup while open
+    const auto frame = vesk::parseFrame(text);
+    if (!frame) {
+        return 0;
+    }
+    world.rts.onMessage(frame->message);
+    world.chatOpen = true;
+    world.rts.onMessage(frame->message);  // the same frame again: an echo, a popup while open
     world.scheduler->advance(std::chrono::hours(24 * 366 * 11));  // every expiry falls due
     return 0;
 }

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Prints the kExtend table of src/core/text/graphemes.cpp from Python's Unicode database."""
+"""Prints the kExtend table of src/ui/text/graphemes.cpp from Python's Unicode database."""
 import unicodedata
 
 

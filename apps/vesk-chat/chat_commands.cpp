@@ -72,9 +72,9 @@ Printers& printers() {
 }  // namespace
 
 void installChatPrinter(EventSink sink) {
-    printers().messages = Chat::onMessage(
+    printers().messages = Vesk::shared().chat().onMessage(
         [sink](const ChatMessage& m) { sink("message", messageFields(m), readableMessage(m)); });
-    printers().typing = Chat::onTyping([sink](const TypingNotice& t) {
+    printers().typing = Vesk::shared().chat().onTyping([sink](const TypingNotice& t) {
         sink("typing",
              {{"conversation", JsonValue(t.conversation)},
               {"adminId", JsonValue(t.adminId)},
@@ -94,11 +94,11 @@ bool runChatCommand(const std::string& name, const std::string& rest, const Even
     };
     if (name == "dialogs") {
         hold();
-        Chat::loadNextConversations(
+        Vesk::shared().chat().loadNextConversations(
             [sink, release](bool more) {
                 // The whole list after the page was merged.
                 auto list = std::make_shared<std::vector<ChatConversation>>();
-                auto once = Chat::onConversations(
+                auto once = Vesk::shared().chat().onConversations(
                     [list](const std::vector<ChatConversation>& all) { *list = all; });
                 sink("dialogs",
                      {{"ok", JsonValue(true)},
@@ -117,7 +117,7 @@ bool runChatCommand(const std::string& name, const std::string& rest, const Even
             return true;
         }
         hold();
-        Chat::loadMessages(
+        Vesk::shared().chat().loadMessages(
             rest,
             [sink, release, rest](const std::vector<ChatMessage>& page) {
                 JsonArray items;
@@ -144,7 +144,7 @@ bool runChatCommand(const std::string& name, const std::string& rest, const Even
         }
         const std::optional<std::string> id =
             name == "open" ? std::optional<std::string>(rest) : std::nullopt;
-        Chat::open(id);
+        Vesk::shared().chat().open(id);
         sink("open", {{"conversation", optText(id)}},
              id ? "conversation " + *id + " is current" : "no conversation is current");
         return true;
@@ -155,7 +155,7 @@ bool runChatCommand(const std::string& name, const std::string& rest, const Even
                  "usage: send <text>");
             return true;
         }
-        Chat::send(
+        Vesk::shared().chat().send(
             rest,
             [sink](std::int64_t randomId, const std::string& status) {
                 const std::string shown = status.empty() ? "sent" : status;

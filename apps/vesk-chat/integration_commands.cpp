@@ -6,6 +6,7 @@
 
 #include "vesk/integrations.hpp"
 #include "vesk/knowledge_base.hpp"
+#include "vesk/vesk.hpp"
 
 namespace vesk::chat {
 
@@ -145,19 +146,19 @@ void runKb(const Command& c, EventWriter write, std::function<void()> done) {
     const std::string sub = c.words.empty() ? std::string() : c.words[0];
     using Articles = std::vector<KnowledgeBaseArticle>;
     if (sub == "settings" && c.words.size() == 1) {
-        VeskKnowledgeBase::getSettings(reporter<KnowledgeBaseSettings>(
+        Vesk::shared().knowledgeBase().getSettings(reporter<KnowledgeBaseSettings>(
             std::move(write), std::move(done), "kb", "settings", {}, "settings"));
     } else if (sub == "categories" && c.words.size() == 1) {
-        VeskKnowledgeBase::getCategories(reporter<std::vector<KnowledgeBaseCategory>>(
+        Vesk::shared().knowledgeBase().getCategories(reporter<std::vector<KnowledgeBaseCategory>>(
             std::move(write), std::move(done), "kb", "categories", {}, "items"));
     } else if (sub == "articles" && c.words.size() == 2) {
         const std::string& categoryId = c.words[1];
-        VeskKnowledgeBase::getArticles(
+        Vesk::shared().knowledgeBase().getArticles(
             categoryId, reporter<Articles>(std::move(write), std::move(done), "kb", "articles",
                                            {{"categoryId", JsonValue(categoryId)}}, "items"));
     } else if (sub == "article" && c.words.size() == 2) {
         const std::string& id = c.words[1];
-        VeskKnowledgeBase::getArticle(
+        Vesk::shared().knowledgeBase().getArticle(
             id, reporter<KnowledgeBaseArticle>(
                     std::move(write), std::move(done), "kb", "article", {{"id", JsonValue(id)}},
                     "article", [](const KnowledgeBaseArticle& a) {
@@ -165,7 +166,7 @@ void runKb(const Command& c, EventWriter write, std::function<void()> done) {
                     }));
     } else if (sub == "search" && c.words.size() >= 2) {
         const std::string text = afterFirstWord(c.rest);
-        VeskKnowledgeBase::search(
+        Vesk::shared().knowledgeBase().search(
             text, reporter<Articles>(std::move(write), std::move(done), "kb", "search",
                                      {{"text", JsonValue(text)}}, "items"));
     } else {
@@ -183,7 +184,7 @@ void runIntegrationCommand(const Command& c, EventWriter write, std::function<vo
     if (c.name == "kb") {
         runKb(c, std::move(write), std::move(done));
     } else if (c.name == "integrations" && c.words.empty()) {
-        VeskIntegrations::getAppIntegrations(reporter<std::vector<AppIntegration>>(
+        Vesk::shared().integrations().getAppIntegrations(reporter<std::vector<AppIntegration>>(
             std::move(write), std::move(done), "integrations", "", {}, "items"));
     } else {
         usage(write, done, "integrations");

@@ -14,16 +14,11 @@
 #include <thread>
 #include <vector>
 
-#include "app/sdk_app.hpp"
+#include "app/library.hpp"
 #include "tools/devserver/dev_server.hpp"
 #include "usecases/conversation_use_cases.hpp"
-#include "usecases/dialog_repository.hpp"
-#include "usecases/messages_repository.hpp"
-#include "usecases/rts_service.hpp"
-#include "vesk/configuration.hpp"
 #include "vesk/executor.hpp"
 #include "vesk/host_events.hpp"
-#include "vesk/runtime.hpp"
 #include "vesk/vesk.hpp"
 
 namespace {
@@ -72,7 +67,7 @@ int main(int argc, char** argv) {
     if (!loop->runUntil([&] { return ready; }, std::chrono::seconds(30))) {
         return fail("setup did not succeed");
     }
-    const auto settings = vesk::SdkApp::shared().networkSetting.value();
+    const auto settings = library->sdkApp.networkSetting.value();
     const std::string userId = settings->userId;
     if (!loop->runUntil([&] { return server->realtimeSocketCount(userId) > 0; },
                         std::chrono::seconds(30))) {
@@ -82,16 +77,16 @@ int main(int argc, char** argv) {
     // What dispatch must reach: each reply merged, the unread count updated.
     std::size_t merged = 0;
     int unread = -1;
-    auto& rts = vesk::RtsService::shared();
+    auto& rts = library->rts;
     auto counted = rts.newMessage.asObservable().subscribe([&](const vesk::Message&) { ++merged; });
-    auto unreadCount = (vesk::DialogRepository::shared().dialogs.asObservable() |
+    auto unreadCount = (library->conversations.dialogs.dialogs.asObservable() |
                         vesk::getUreadDialogsCountUseCase())
                            .subscribe([&](int count) { unread = count; });
 
     const std::string conversation = server->sendPopupChat(userId, "Hello");
     if (conversation.empty() ||
         !loop->runUntil(
-            [&] { return vesk::DialogRepository::shared().find(conversation).has_value(); },
+            [&] { return library->conversations.dialogs.find(conversation).has_value(); },
             std::chrono::seconds(30))) {
         return fail("the chat popup did not arrive");
     }
@@ -117,7 +112,7 @@ int main(int argc, char** argv) {
         }
         const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
         rates.push_back(static_cast<double>(frames) / seconds);
-        const auto* repo = vesk::MessagesManager::shared().existing(conversation);
+        const auto* repo = library->conversations.messages.existing(conversation);
         std::printf(
             "round %d: %zu frames in %.3f s = %.0f frames/s (conversation holds %zu, unread %d)\n",
             round + 1, frames, seconds, rates.back(), repo ? repo->currentMessages().size() : 0U,

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/in_memory_key_value_store.hpp"
-#include "core/virtual_scheduler.hpp"
+#include "tests/support/virtual_scheduler.hpp"
 #include "usecases/conversation_context.hpp"
 #include "usecases/conversation_use_cases.hpp"
 
@@ -38,8 +38,7 @@ Message userMessage(std::int64_t randomId, const std::string& id) {
 
 struct World {
     explicit World(std::int64_t size)
-        : ctx(dialogs, messages, currentState, popups, messenger, store, scheduler,
-              [] { return NetworkSettingsPtr(); }) {
+        : ctx({store, scheduler.get(), std::make_shared<ApiEndpoint>(), nullptr, std::nullopt}) {
         Dialog dialog;
         dialog.id = "c1";
         dialog.type = "conversation";
@@ -57,12 +56,9 @@ struct World {
 
     std::shared_ptr<VirtualScheduler> scheduler = std::make_shared<VirtualScheduler>();
     std::shared_ptr<InMemoryKeyValueStore> store = std::make_shared<InMemoryKeyValueStore>();
-    DialogRepository dialogs;
-    MessagesManager messages;
-    CurrentStateRepository currentState{store};
-    PopupRepository popups;
-    MessengerRepository messenger;
     ConversationContext ctx;
+    DialogRepository& dialogs = ctx.dialogs;
+    MessagesManager& messages = ctx.messages;
     rx::DisposeBag bag;
     std::size_t seen = 0;
 };

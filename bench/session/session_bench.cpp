@@ -30,15 +30,13 @@
 #include <utility>
 #include <vector>
 
+#include "app/library.hpp"
 #include "app/reachability_service.hpp"
-#include "app/sdk_app.hpp"
-#include "core/virtual_scheduler.hpp"
 #include "net/http_client.hpp"
 #include "net/url_encoding.hpp"
+#include "tests/support/virtual_scheduler.hpp"
 #include "tools/devserver/dev_server.hpp"
-#include "vesk/configuration.hpp"
 #include "vesk/executor.hpp"
-#include "vesk/runtime.hpp"
 #include "vesk/vesk.hpp"
 
 namespace {
@@ -96,14 +94,29 @@ class AlwaysReachable final : public vesk::ReachabilitySource {
 class Facade {
   public:
     Facade(std::shared_ptr<vesk::RunLoop> loop, std::string key, vesk::dev::DevServer& server)
-        : loop_(std::move(loop)), key_(std::move(key)), server_(server) {}
+        : loop_(std::move(loop)), key_(std::move(key)), server_(server) {
+        vesk::LibraryOptions options;
+        options.executor = loop_;
+        options.scheduler = scheduler_;
+        vesk::Configuration configuration;
+        configuration.apiUrl = server_.apiBaseUrl();
+        // Every setup starts the user's real-time socket, as it does for a host.
+        configuration.wssUrl = server_.realtimeBaseUrl();
+        options.configuration = configuration;
+        options.standardStore = vesk::makeInMemoryKeyValueStore();
+        options.stores = vesk::makeInMemoryKeyValueStoreFactory();
+        options.reachability = std::make_shared<AlwaysReachable>();
+        library_ = vesk::Library::make(std::move(options));
+        vesk_ = std::make_unique<vesk::Vesk>(library_);
+    }
 
     bool run(int count, std::vector<double>& samples) {
+        auto& vesk = *vesk_;
         for (int i = 0; i < count; ++i) {
-            // A fresh facade and store each time. The connect carries the token the
-            // process already holds, so the server answers with the same user, and
-            // each setup saves it into its empty store.
-            vesk::Vesk vesk(vesk::VeskOptions{scheduler_, vesk::makeInMemoryKeyValueStore()});
+            // The stored user forgotten each time. The connect carries the token
+            // the instance already holds, so the server answers with the same
+            // user, and each setup saves it into the empty store.
+            library_->facade->userRepository.clearUser();
             pause(*loop_);
             bool done = false;
             bool ok = false;
@@ -128,7 +141,7 @@ class Facade {
             // Each setup restarts the real-time socket; it opens outside the clock,
             // and the next pause takes the client's side of it, so one setup is
             // timed, not the tail of the previous one.
-            const auto user = vesk::SdkApp::shared().networkSetting.value()->userId;
+            const auto user = library_->sdkApp.networkSetting.value()->userId;
             loop_->runUntil([&] { return server_.realtimeSocketCount(user) == 1; },
                             std::chrono::seconds(30));
         }
@@ -143,6 +156,8 @@ class Facade {
     std::string key_;
     vesk::dev::DevServer& server_;
     std::shared_ptr<vesk::VirtualScheduler> scheduler_ = std::make_shared<vesk::VirtualScheduler>();
+    std::shared_ptr<vesk::Library> library_;
+    std::unique_ptr<vesk::Vesk> vesk_;
 };
 
 // The connect request the last setup sent, as the server recorded it: its
@@ -328,15 +343,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "development server: %s\n", error.c_str());
         return 1;
     }
-    vesk::DeploymentValues values;
-    values.apiUrl = server->apiBaseUrl();
-    // Every setup starts the user's real-time socket, as it does for a host.
-    values.wssUrl = server->realtimeBaseUrl();
-    vesk::configure(values);
     auto loop = std::make_shared<vesk::RunLoop>();
-    vesk::setMainExecutor(loop);
-    vesk::setReachabilitySource(std::make_shared<AlwaysReachable>());
-    vesk::mainExecutor();
     loop->runPending();
 
     Facade facade(loop, server->demoApiKey(), *server);

@@ -3,8 +3,10 @@
 //
 // What the library's own chat window shows goes through the same state, so a
 // host (or a terminal tool) that drives the chat itself sees exactly what the
-// window would. Threading: call from the main executor's thread; every handler
-// is called there.
+// window would. Each facade has one (`Vesk::chat()`), over its own state.
+// Threading: call from the main executor's thread; every handler is called
+// there, at most once for the one-shot calls. Once the facade is gone nothing
+// is called.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +17,8 @@
 #include <vector>
 
 namespace vesk {
+
+class Library;
 
 struct ChatMessage {
     std::string id;
@@ -84,36 +88,40 @@ class Chat {
     // Errors are the texts the chat window would show.
     using ErrorHandler = std::function<void(const std::string& message)>;
 
+    // Made by the facade.
+    explicit Chat(std::weak_ptr<Library> library) : library_(std::move(library)) {}
+
     // Loads the next page of conversations into the list. `done(more)` tells
-    // whether more pages exist; `failed` is called when no connection exists yet.
-    static void loadNextConversations(std::function<void(bool more)> done, ErrorHandler failed);
+    // whether more pages exist; `failed` gets what went wrong (no connection
+    // yet, or the page could not be loaded).
+    void loadNextConversations(std::function<void(bool more)> done, ErrorHandler failed);
     // Loads the next (older) page of a conversation's messages. The first call
     // for a conversation made current by `open` loads the newest page.
-    static void loadMessages(const std::string& conversationId,
-                             std::function<void(std::vector<ChatMessage> page)> done,
-                             ErrorHandler failed);
+    void loadMessages(const std::string& conversationId,
+                      std::function<void(std::vector<ChatMessage> page)> done, ErrorHandler failed);
     // Makes a conversation current (none: the welcome state, where sending
     // starts a new conversation).
-    static void open(const std::optional<std::string>& conversationId);
-    [[nodiscard]] static std::optional<std::string> currentConversation();
+    void open(const std::optional<std::string>& conversationId);
+    [[nodiscard]] std::optional<std::string> currentConversation() const;
 
     // Sends a message to the current conversation (or starts one). The message
     // is listed at once and `status` reports "loading"; then "warning" on
     // failure, or "" once the service has it (its echo arrived, or the new
     // conversation was started). `failed` is called when no connection exists.
-    static void send(const std::string& text,
-                     std::function<void(std::int64_t randomId, const std::string& status)> status,
-                     ErrorHandler failed);
+    void send(const std::string& text,
+              std::function<void(std::int64_t randomId, const std::string& status)> status,
+              ErrorHandler failed);
 
     // The whole list now and after every change.
-    [[nodiscard]] static ChatSubscription onConversations(
+    [[nodiscard]] ChatSubscription onConversations(
         std::function<void(const std::vector<ChatConversation>&)> handler);
     // Every message the real-time channel delivers, once merged into its
     // conversation (operator replies and echoes of the user's own messages).
-    [[nodiscard]] static ChatSubscription onMessage(
-        std::function<void(const ChatMessage&)> handler);
-    [[nodiscard]] static ChatSubscription onTyping(
-        std::function<void(const TypingNotice&)> handler);
+    [[nodiscard]] ChatSubscription onMessage(std::function<void(const ChatMessage&)> handler);
+    [[nodiscard]] ChatSubscription onTyping(std::function<void(const TypingNotice&)> handler);
+
+  private:
+    std::weak_ptr<Library> library_;
 };
 
 }  // namespace vesk

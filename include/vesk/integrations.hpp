@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,14 +31,21 @@ struct AppIntegration {
     friend bool operator==(const AppIntegration&, const AppIntegration&) = default;
 };
 
+class Library;
+
+// Each facade has one (`Vesk::integrations()`), on its own connection.
 class VeskIntegrations {
   public:
     template <class T>
     using Handler = std::function<void(const ApiResult<T>& result)>;
 
-    VeskIntegrations() = delete;
+    // Made by the facade.
+    explicit VeskIntegrations(std::weak_ptr<Library> library) : library_(std::move(library)) {}
 
-    static void getAppIntegrations(Handler<std::vector<AppIntegration>> handler);
+    void getAppIntegrations(Handler<std::vector<AppIntegration>> handler);
+
+  private:
+    std::weak_ptr<Library> library_;
 };
 
 // Each is true when `text` holds, anywhere, a link to that service: a Skype

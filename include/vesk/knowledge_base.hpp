@@ -1,14 +1,17 @@
 // The app's knowledge base (help-centre articles grouped into categories), as
 // the service hosts it.
 //
+// Each facade has one (`Vesk::knowledgeBase()`), on its own connection.
+//
 // Threading: every call may be made from any thread; the request is made on the
-// main executor (see runtime.hpp) with the connection of the last successful
-// setup or auth, and the handler is called there once. Before the library has
-// a connection the handler gets an error. Nothing throws.
+// main executor (see runtime.hpp) with the connection of the facade's last
+// successful setup or auth, and the handler is called there once. Before the
+// facade has a connection the handler gets an error. Nothing throws.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -44,21 +47,27 @@ struct KnowledgeBaseArticle {
     friend bool operator==(const KnowledgeBaseArticle&, const KnowledgeBaseArticle&) = default;
 };
 
+class Library;
+
 class VeskKnowledgeBase {
   public:
     template <class T>
     using Handler = std::function<void(const ApiResult<T>& result)>;
 
-    VeskKnowledgeBase() = delete;
+    // Made by the facade.
+    explicit VeskKnowledgeBase(std::weak_ptr<Library> library) : library_(std::move(library)) {}
 
-    static void getSettings(Handler<KnowledgeBaseSettings> handler);
+    void getSettings(Handler<KnowledgeBaseSettings> handler);
     // With the number of articles of each category.
-    static void getCategories(Handler<std::vector<KnowledgeBaseCategory>> handler);
-    static void getArticles(const std::string& categoryId,
-                            Handler<std::vector<KnowledgeBaseArticle>> handler);
-    static void getArticle(const std::string& articleId, Handler<KnowledgeBaseArticle> handler);
+    void getCategories(Handler<std::vector<KnowledgeBaseCategory>> handler);
+    void getArticles(const std::string& categoryId,
+                     Handler<std::vector<KnowledgeBaseArticle>> handler);
+    void getArticle(const std::string& articleId, Handler<KnowledgeBaseArticle> handler);
     // Articles whose name, description or content holds `text`.
-    static void search(const std::string& text, Handler<std::vector<KnowledgeBaseArticle>> handler);
+    void search(const std::string& text, Handler<std::vector<KnowledgeBaseArticle>> handler);
+
+  private:
+    std::weak_ptr<Library> library_;
 };
 
 }  // namespace vesk

@@ -23,11 +23,20 @@
 
 namespace vesk {
 
+class Library;
+
+// The push side of one facade (`Vesk::notificationService()`); `shared()` is
+// the process facade's.
 class VeskNotificationService {
   public:
     using PresentationHandler = std::function<void(PresentationOptions)>;
 
     static VeskNotificationService& shared();
+
+    // Made by the facade.
+    explicit VeskNotificationService(std::weak_ptr<Library> library)
+        : library_(std::move(library)) {}
+    virtual ~VeskNotificationService() = default;
 
     // Registers `token` with the service once the library is set up, and again
     // after every later setup. An unchanged or empty token sends nothing.
@@ -68,17 +77,16 @@ class VeskNotificationService {
     static void deleteDuplicateNotification(NotificationContent& content,
                                             const std::string& appGroudDomain);
 
-  protected:
-    VeskNotificationService() = default;
+  private:
+    std::weak_ptr<Library> library_;
 };
 
 // The sibling brand's name for the same service.
 class NorraNotificationService final : public VeskNotificationService {
   public:
-    static NorraNotificationService& shared();
+    using VeskNotificationService::VeskNotificationService;
 
-  private:
-    NorraNotificationService() = default;
+    static NorraNotificationService& shared();
 };
 
 }  // namespace vesk

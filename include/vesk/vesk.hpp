@@ -8,6 +8,9 @@
 // at most once. Call the facade from that executor's thread; a call from any
 // other thread is posted there. Requests in flight hold the facade weakly: a
 // destroyed instance never calls a handler.
+//
+// Each facade is one instance of the library with state of its own: the
+// process's (`shared()`) and any a host or a test builds.
 #pragma once
 
 #include <functional>
@@ -26,9 +29,16 @@
 
 namespace vesk {
 
+class Library;
+class Chat;
+class VeskKnowledgeBase;
+class VeskIntegrations;
+class VeskNotificationService;
+
 // What an independent instance runs on; the shared one uses the defaults.
 struct VeskOptions {
-    // Timers (the presence heartbeat). Default: the library's real-time scheduler.
+    // Every timer (the presence heartbeat among them). Default: real time on
+    // the main executor.
     std::shared_ptr<Scheduler> scheduler;
     // The standard store (user id and token, last conversation). Default: the
     // standard suite of keyValueStoreFactory().
@@ -43,10 +53,11 @@ class Vesk {
     // The process-wide instance, created on first use and never destroyed.
     static Vesk& shared();
 
-    // An independent instance (tests, tools) sharing the library's runtime
-    // context with every other instance.
+    // An independent instance on the main executor, with state of its own.
     // Requires: destroyed on the main executor.
     explicit Vesk(VeskOptions options = {});
+    // The facade of an instance the library's own tools and tests built.
+    explicit Vesk(std::shared_ptr<Library> library);
     virtual ~Vesk();
     Vesk(const Vesk&) = delete;
     Vesk& operator=(const Vesk&) = delete;
@@ -80,10 +91,20 @@ class Vesk {
     // `params` is a JSON text made by the host, sent unchanged; empty sends none.
     void trackEvent(const std::string& name, const std::string& params);
 
-    // Not yet wired: the chat window, the launcher button and the unread counter
-    // arrive with their own parts of the library. Until then these do nothing
-    // (the counter's handler is never called).
+    // The chat of this instance without its screens, its knowledge base, its
+    // integrations and its push notifications.
+    [[nodiscard]] Chat& chat() { return *chat_; }
+    [[nodiscard]] VeskKnowledgeBase& knowledgeBase() { return *knowledgeBase_; }
+    [[nodiscard]] VeskIntegrations& integrations() { return *integrations_; }
+    [[nodiscard]] VeskNotificationService& notificationService() { return *notifications_; }
+
+    // Opens the chat on the newest chat-popup conversation, or on none. The
+    // chat window arrives with its own part of the library; until then
+    // opening marks the chat open.
     void openChat();
+
+    // Not yet wired: the launcher button arrives with its own part of the
+    // library. Until then these three do nothing.
     // Shows the launcher button in `view` once the library is initialised; the
     // view is held weakly.
     void showButton(std::weak_ptr<PlatformView> view);
@@ -91,6 +112,8 @@ class Vesk {
     void hideButton();
     // Sets the launcher button's icon (none: the default one).
     void setButton(std::optional<Image> icon);
+    // Calls `handler` with the number of unread conversations now and after
+    // every change of the conversation list.
     void getUreadConversations(std::function<void(int count)> handler);
 
     // The device's push token, registered with the service once the library is
@@ -113,7 +136,11 @@ class Vesk {
     struct Impl;
 
   private:
-    std::shared_ptr<Impl> impl_;
+    std::shared_ptr<Library> library_;
+    std::unique_ptr<Chat> chat_;
+    std::unique_ptr<VeskKnowledgeBase> knowledgeBase_;
+    std::unique_ptr<VeskIntegrations> integrations_;
+    std::unique_ptr<VeskNotificationService> notifications_;
 };
 
 // The sibling brand's name for the same facade.

@@ -1,13 +1,6 @@
 #include "app/app_state_service.hpp"
 
-#include "vesk/host_events.hpp"
-
 namespace vesk {
-
-AppStateService& AppStateService::shared() {
-    static AppStateService instance;
-    return instance;
-}
 
 namespace {
 
@@ -25,14 +18,6 @@ rx::Observable<rx::Unit> AppStateService::onBackground() const {
 
 rx::Observable<rx::Unit> AppStateService::onForeground() const {
     return transitionsTo(isBackground, false);
-}
-
-void notifyAppWillResignActive() {
-    AppStateService::shared().isBackground.accept(true);
-}
-
-void notifyAppDidBecomeActive() {
-    AppStateService::shared().isBackground.accept(false);
 }
 
 }  // namespace vesk

@@ -9,8 +9,6 @@ namespace vesk {
 
 class AppStateService {
   public:
-    static AppStateService& shared();
-
     // One empty event each time `isBackground` turns true (false); repeats dropped.
     [[nodiscard]] rx::Observable<rx::Unit> onBackground() const;
     [[nodiscard]] rx::Observable<rx::Unit> onForeground() const;

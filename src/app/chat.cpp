@@ -1,46 +1,18 @@
 #include "vesk/chat.hpp"
 
-#include <map>
+#include <utility>
 
-#include "app/runtime.hpp"
-#include "app/sdk_app.hpp"
+#include "app/library.hpp"
 #include "services/models/person.hpp"
+#include "ui/presentation.hpp"
 #include "usecases/conversation_requests.hpp"
 #include "usecases/conversation_use_cases.hpp"
-#include "usecases/rts_service.hpp"
 
 namespace vesk {
 
 namespace {
 
 constexpr const char* kNotConnected = "not connected: set the library up first";
-
-ConversationContext& ctx() {
-    return ConversationContext::shared();
-}
-
-// Requests started here outlive their caller's stack; each is dropped once it
-// has answered.
-class Pending {
-  public:
-    static Pending& shared() {
-        static Pending instance;
-        return instance;
-    }
-    // Taken before subscribing: a request may answer while it is subscribed.
-    std::uint64_t reserve() { return next_++; }
-    void put(std::uint64_t id, rx::Disposable disposable) {
-        bags_[id].insert(std::move(disposable));
-    }
-    // Deferred: the subscription being ended may be the one calling.
-    void finish(std::uint64_t id) {
-        Runtime::shared().dispatch([id] { shared().bags_.erase(id); });
-    }
-
-  private:
-    std::map<std::uint64_t, rx::DisposeBag> bags_;
-    std::uint64_t next_ = 0;
-};
 
 ChatMessage toChat(const Message& m) {
     ChatMessage out;
@@ -77,97 +49,107 @@ ChatSubscription keep(rx::Disposable disposable) {
     return ChatSubscription([disposable = std::move(disposable)] { disposable.dispose(); });
 }
 
+ChatSubscription none() { return {}; }
+
 }  // namespace
 
 void Chat::loadNextConversations(std::function<void(bool)> done, ErrorHandler failed) {
-    if (!ctx().settings()) {
+    const auto library = library_.lock();
+    if (!library) {
+        return;
+    }
+    auto& ctx = library->conversations;
+    if (!ctx.settings()) {
         if (failed) {
             failed(kNotConnected);
         }
         return;
     }
     // An empty position is where the last page left the list.
-    if (ctx().dialogs.paginatePosition && ctx().dialogs.paginatePosition->empty()) {
+    if (ctx.dialogs.paginatePosition && ctx.dialogs.paginatePosition->empty()) {
         if (done) {
             done(false);
         }
         return;
     }
-    auto& pending = Pending::shared();
-    const auto id = pending.reserve();
-    pending.put(id, (rx::just(rx::Unit{}) | loadDialogsUseCase() | rx::take(1))
-                        .subscribe([done, id](bool more) {
-                            Pending::shared().finish(id);
-                            if (done) {
-                                done(more);
-                            }
-                        }));
+    library->requests.add([&ctx, done, failed](const InFlight::Done& finished) {
+        return (rx::just(rx::Unit{}) | loadDialogsUseCase(ctx) | rx::take(1))
+            .subscribe([done, failed, finished](const Expected<bool>& more) {
+                finished();
+                if (!more) {
+                    if (failed) {
+                        failed(more.error().description);
+                    }
+                } else if (done) {
+                    done(*more);
+                }
+            });
+    });
 }
 
 void Chat::loadMessages(const std::string& conversationId,
                         std::function<void(std::vector<ChatMessage>)> done, ErrorHandler failed) {
-    if (!ctx().settings()) {
+    const auto library = library_.lock();
+    if (!library) {
+        return;
+    }
+    auto& ctx = library->conversations;
+    if (!ctx.settings()) {
         if (failed) {
             failed(kNotConnected);
         }
         return;
     }
-    // A failed load shows its error on the overlay and yields nothing; the
-    // overlay's error states answer the caller then.
-    auto answered = std::make_shared<bool>(false);
-    const auto id = Pending::shared().reserve();
-    rx::CompositeDisposable both;
-    both.add(ctx().currentState.state.asObservable().subscribe(
-        [answered, id, failed](const NavigationViewState& state) {
-            const auto kind = state.kind();
-            if (*answered || (kind != NavigationViewState::Case::connectError &&
-                              kind != NavigationViewState::Case::serverError)) {
-                return;
-            }
-            *answered = true;
-            Pending::shared().finish(id);
-            if (failed) {
-                failed(state.getTitle());
-            }
-        }));
-    both.add((rx::just(conversationId) | loadMessagesUseCase() | setPaginatePositionUseCase() |
-              rx::take(1))
-                 .subscribe([answered, id, done, conversationId](const MessagesPage& result) {
-                     if (*answered) {
-                         return;
-                     }
-                     *answered = true;
-                     Pending::shared().finish(id);
-                     std::vector<ChatMessage> page;
-                     if (const auto* response = result.success()) {
-                         ctx().messages.repository(conversationId).add(response->data);
-                         page.reserve(response->data.size());
-                         for (const auto& m : response->data) {
-                             page.push_back(toChat(m));
-                         }
-                     }
-                     if (done) {
-                         done(std::move(page));
-                     }
-                 }));
-    Pending::shared().put(id, both.asDisposable());
+    auto& screen = library->screen;
+    library->requests.add(
+        [&ctx, &screen, conversationId, done, failed](const InFlight::Done& finished) {
+            return (rx::just(conversationId) | loadMessagesUseCase(ctx) |
+                    setPaginatePositionUseCase(ctx) | rx::take(1))
+                .subscribe([&ctx, &screen, conversationId, done, failed,
+                            finished](const MessagesPage& page) {
+                    finished();
+                    if (!page) {
+                        // The chat window's overlay shows the failure; the caller hears its title.
+                        const auto state = failureState(page.error());
+                        screen.state.onNext(state);
+                        if (failed) {
+                            failed(state.getTitle());
+                        }
+                        return;
+                    }
+                    ctx.messages.repository(conversationId).add(page->data);
+                    std::vector<ChatMessage> out;
+                    out.reserve(page->data.size());
+                    for (const auto& m : page->data) {
+                        out.push_back(toChat(m));
+                    }
+                    if (done) {
+                        done(std::move(out));
+                    }
+                });
+        });
 }
 
 void Chat::open(const std::optional<std::string>& conversationId) {
-    const auto id = Pending::shared().reserve();
-    Pending::shared().put(
-        id, (openDialog(ctx(), conversationId) | rx::take(1)).subscribe([id](rx::Unit) {
-            Pending::shared().finish(id);
-        }));
+    if (const auto library = library_.lock()) {
+        // Every source replays at once: this has run to its end when subscribe returns.
+        (void)openConversation(library->screen, library->conversations, conversationId).subscribe();
+    }
 }
 
-std::optional<std::string> Chat::currentConversation() {
-    return ctx().currentState.dialogId.value();
+std::optional<std::string> Chat::currentConversation() const {
+    const auto library = library_.lock();
+    return library ? library->conversations.currentState.dialogId.value() : std::nullopt;
 }
 
 void Chat::send(const std::string& text,
                 std::function<void(std::int64_t, const std::string&)> status, ErrorHandler failed) {
-    const auto settings = ctx().settings();
+    const auto library = library_.lock();
+    if (!library) {
+        return;
+    }
+    auto& ctx = library->conversations;
+    const auto settings = ctx.settings();
     if (!settings) {
         if (failed) {
             failed(kNotConnected);
@@ -176,49 +158,55 @@ void Chat::send(const std::string& text,
     }
     User user;
     user.id = settings->userId;
-    const auto conversation = ctx().currentState.dialogId.value();
-    const Message message = createUserMessage(ctx(), text, user, conversation);
+    const auto conversation = ctx.currentState.dialogId.value();
+    const Message message = createUserMessage(ctx, text, user, conversation);
     const std::int64_t randomId = message.randomId;
-    ctx().messages.repository(message.conversation.value_or("0")).add({message});
+    ctx.messages.repository(message.conversation.value_or("0")).add({message});
     if (status) {
         status(randomId, "loading");
     }
 
     // Ends at the first final status: a failure, the start of a conversation,
     // or the echo of the message on the real-time channel.
-    auto finished = std::make_shared<bool>(false);
-    const auto id = Pending::shared().reserve();
-    const auto report = [finished, id, status, randomId](const std::string& value) {
-        if (*finished) {
-            return;
-        }
-        *finished = true;
-        Pending::shared().finish(id);
-        if (status) {
-            status(randomId, value);
-        }
-    };
-    const std::string key = std::to_string(randomId);
-    rx::CompositeDisposable all;
-    all.add(ctx().currentState.updateMessageStatus.asObservable().subscribe(
-        [report, key](const std::pair<std::string, std::string>& update) {
-            if (update.first == key) {
-                report(update.second);
+    auto& screen = library->screen;
+    auto& rts = library->rts;
+    library->requests.add([&ctx, &screen, &rts, message, randomId,
+                           status](const InFlight::Done& finished) {
+        auto reported = std::make_shared<bool>(false);
+        const auto report = [reported, finished, status, randomId](const std::string& value) {
+            if (std::exchange(*reported, true)) {
+                return;
             }
-        }));
-    all.add(RtsService::shared().newMessage.asObservable().subscribe(
-        [report, randomId](const Message& echo) {
+            finished();
+            if (status) {
+                status(randomId, value);
+            }
+        };
+        rx::CompositeDisposable all;
+        all.add(rts.newMessage.asObservable().subscribe([report, randomId](const Message& echo) {
             if (echo.randomId == randomId && echo.type == "reply_user") {
                 report("");
             }
         }));
-    all.add((rx::just(message) | sendMessageUseCase()).subscribe());
-    Pending::shared().put(id, all.asDisposable());
+        all.add((rx::just(message) | sendMessageUseCase(ctx))
+                    .subscribe([&screen, report](const SendOutcome& outcome) {
+                        if (const auto value = sentStatus(outcome)) {
+                            screen.updateMessageStatus.onNext(
+                                {std::to_string(outcome.randomId), *value});
+                            report(*value);
+                        }
+                    }));
+        return all.asDisposable();
+    });
 }
 
 ChatSubscription Chat::onConversations(
     std::function<void(const std::vector<ChatConversation>&)> handler) {
-    return keep(ctx().dialogs.dialogs.asObservable().subscribe(
+    const auto library = library_.lock();
+    if (!library) {
+        return none();
+    }
+    return keep(library->conversations.dialogs.dialogs.asObservable().subscribe(
         [handler](const std::vector<Dialog>& dialogs) {
             std::vector<ChatConversation> out;
             out.reserve(dialogs.size());
@@ -230,13 +218,21 @@ ChatSubscription Chat::onConversations(
 }
 
 ChatSubscription Chat::onMessage(std::function<void(const ChatMessage&)> handler) {
-    return keep(RtsService::shared().newMessage.asObservable().subscribe(
+    const auto library = library_.lock();
+    if (!library) {
+        return none();
+    }
+    return keep(library->rts.newMessage.asObservable().subscribe(
         [handler](const Message& m) { handler(toChat(m)); }));
 }
 
 ChatSubscription Chat::onTyping(std::function<void(const TypingNotice&)> handler) {
-    return keep(
-        ctx().currentState.typingIndicator.asObservable().subscribe([handler](const Message& m) {
+    const auto library = library_.lock();
+    if (!library) {
+        return none();
+    }
+    return keep(library->conversations.currentState.typingIndicator.asObservable().subscribe(
+        [handler](const Message& m) {
             TypingNotice notice;
             notice.conversation = m.conversation.value_or("0");
             notice.adminId = m.id;

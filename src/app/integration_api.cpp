@@ -1,13 +1,11 @@
 // The public reads of the knowledge base and the app's integrations: each runs
-// on the main executor with the settings SdkApp holds at that moment, through a
-// service built for that one request.
+// on its instance's main executor with the settings the runtime context holds
+// at that moment, through a service built for that one request.
 #include <exception>
 #include <memory>
 #include <utility>
 
-#include "app/runtime.hpp"
-#include "app/sdk_app.hpp"
-#include "core/api_error.hpp"
+#include "app/library.hpp"
 #include "core/config/bundle_lookup.hpp"
 #include "services/app_service.hpp"
 #include "services/knowledge_base_service.hpp"
@@ -23,14 +21,7 @@ constexpr const char* kNoConnection = "The library has no connection yet: set it
 template <class T>
 using Handler = std::function<void(const ApiResult<T>&)>;
 
-// Subscriptions of requests in flight; touched on the main executor only and
-// kept for the process, as the facade's are.
-rx::DisposeBag& inFlight() {
-    static auto* bag = new rx::DisposeBag();
-    return *bag;
-}
-
-std::string describe(const UIRepresentableError& error) {
+std::string describe(const UIRepresentableError& error, const std::optional<Bundle>& bundle) {
     switch (error.kind()) {
         case UIRepresentableError::Case::custom:
         case UIRepresentableError::Case::debug:
@@ -38,10 +29,8 @@ std::string describe(const UIRepresentableError& error) {
                 return error.text();
             }
             break;
-        case UIRepresentableError::Case::noInternet: {
-            const auto& bundle = SdkApp::shared().bundle;
+        case UIRepresentableError::Case::noInternet:
             return localize("vx_lib.no_internet", AppType::lib, bundle ? &*bundle : nullptr);
-        }
         case UIRepresentableError::Case::empty:
             break;
     }
@@ -50,8 +39,8 @@ std::string describe(const UIRepresentableError& error) {
 
 std::string describe(const Error& error) {
     // An ApiError's description is a lookup in the host's strings, often empty.
-    if (error.description.empty() && !error.apiPayload.empty()) {
-        return error.apiPayload;
+    if (error.description.empty() && error.apiError && !error.apiError->payload().empty()) {
+        return error.apiError->payload();
     }
     return error.description.empty() ? std::string("Unknown error") : error.description;
 }
@@ -71,39 +60,52 @@ std::function<void(ApiResult<T>)> once(Handler<T> handler) {
     };
 }
 
-// Posts `start(settings, reply)` to the main executor; without settings the reply
-// is the no-connection error. The handler never runs before the call returns.
+// Posts `start(library, settings, reply)` to the instance's main executor;
+// without settings the reply is the no-connection error. The handler never
+// runs before the call returns, nor once the instance is gone.
 template <class T, class Start>
-void onMain(Handler<T> handler, Start start) {
-    Runtime::shared().executor()->post(
-        [reply = once<T>(std::move(handler)), start = std::move(start)]() mutable {
-            try {
-                const auto settings = SdkApp::shared().networkSetting.value();
-                if (!settings) {
-                    reply(ApiResult<T>::failure(kNoConnection));
-                    return;
-                }
-                start(settings, reply);
-            } catch (const std::exception& e) {
-                reply(ApiResult<T>::failure(e.what()));
+void onMain(const std::weak_ptr<Library>& weak, Handler<T> handler, Start start) {
+    const auto library = weak.lock();
+    if (!library) {
+        return;
+    }
+    library->post([reply = once<T>(std::move(handler)), start = std::move(start)](Library& lib) {
+        try {
+            const auto settings = lib.sdkApp.networkSetting.value();
+            if (!settings) {
+                reply(ApiResult<T>::failure(kNoConnection));
+                return;
             }
-        });
+            start(lib, settings, reply);
+        } catch (const std::exception& e) {
+            reply(ApiResult<T>::failure(e.what()));
+        }
+    });
 }
 
 // One Result of an envelope: its data as the value, the error's text otherwise.
 template <class T>
-void deliver(const rx::Observable<Result<Response<T>>>& stream,
+void deliver(Library& library, const rx::Observable<Result<Response<T>>>& stream,
              const std::function<void(ApiResult<T>)>& reply) {
-    inFlight().insert(stream.subscribe(
-        [reply](const Result<Response<T>>& result) {
-            if (const auto* response = result.success()) {
-                reply(ApiResult<T>::success(response->data));
-            } else {
-                reply(ApiResult<T>::failure(describe(*result.error())));
-            }
-        },
-        [reply](const Error& error) { reply(ApiResult<T>::failure(describe(error))); },
-        [reply] { reply(ApiResult<T>::failure("No reply")); }));
+    library.requests.add([&library, &stream, reply](const InFlight::Done& done) {
+        return stream.subscribe(
+            [&library, reply, done](const Result<Response<T>>& result) {
+                done();
+                if (const auto* response = result.success()) {
+                    reply(ApiResult<T>::success(response->data));
+                } else {
+                    reply(ApiResult<T>::failure(describe(*result.error(), library.sdkApp.bundle)));
+                }
+            },
+            [reply, done](const Error& error) {
+                done();
+                reply(ApiResult<T>::failure(describe(error)));
+            },
+            [reply, done] {
+                done();
+                reply(ApiResult<T>::failure("No reply"));
+            });
+    });
 }
 
 // An id that goes into a URL path must stay one segment: no separators, no
@@ -125,57 +127,74 @@ bool isPathSegment(const std::string& id) {
 }  // namespace
 
 void VeskKnowledgeBase::getSettings(Handler<KnowledgeBaseSettings> handler) {
-    onMain<KnowledgeBaseSettings>(std::move(handler),
-                                  [](const NetworkSettingsPtr& settings, const auto& reply) {
-                                      deliver(KnowledgeBaseService(settings).getSettings(), reply);
-                                  });
+    onMain<KnowledgeBaseSettings>(
+        library_, std::move(handler),
+        [](Library& lib, const NetworkSettingsPtr& settings, const auto& reply) {
+            deliver(lib, KnowledgeBaseService(lib.api, settings).getSettings(), reply);
+        });
 }
 
 void VeskKnowledgeBase::getCategories(Handler<std::vector<KnowledgeBaseCategory>> handler) {
     onMain<std::vector<KnowledgeBaseCategory>>(
-        std::move(handler), [](const NetworkSettingsPtr& settings, const auto& reply) {
-            deliver(KnowledgeBaseService(settings).getCategories(), reply);
+        library_, std::move(handler),
+        [](Library& lib, const NetworkSettingsPtr& settings, const auto& reply) {
+            deliver(lib, KnowledgeBaseService(lib.api, settings).getCategories(), reply);
         });
 }
 
 void VeskKnowledgeBase::getArticles(const std::string& categoryId,
                                     Handler<std::vector<KnowledgeBaseArticle>> handler) {
     onMain<std::vector<KnowledgeBaseArticle>>(
-        std::move(handler), [categoryId](const NetworkSettingsPtr& settings, const auto& reply) {
-            deliver(KnowledgeBaseService(settings).getArticles(categoryId), reply);
+        library_, std::move(handler),
+        [categoryId](Library& lib, const NetworkSettingsPtr& settings, const auto& reply) {
+            deliver(lib, KnowledgeBaseService(lib.api, settings).getArticles(categoryId), reply);
         });
 }
 
 void VeskKnowledgeBase::getArticle(const std::string& articleId,
                                    Handler<KnowledgeBaseArticle> handler) {
     onMain<KnowledgeBaseArticle>(
-        std::move(handler), [articleId](const NetworkSettingsPtr& settings, const auto& reply) {
+        library_, std::move(handler),
+        [articleId](Library& lib, const NetworkSettingsPtr& settings, const auto& reply) {
             if (!isPathSegment(articleId)) {
                 reply(ApiResult<KnowledgeBaseArticle>::failure("Invalid article id: " + articleId));
                 return;
             }
-            deliver(KnowledgeBaseService(settings).getArticle(articleId), reply);
+            deliver(lib, KnowledgeBaseService(lib.api, settings).getArticle(articleId), reply);
         });
 }
 
 void VeskKnowledgeBase::search(const std::string& text,
                                Handler<std::vector<KnowledgeBaseArticle>> handler) {
     onMain<std::vector<KnowledgeBaseArticle>>(
-        std::move(handler), [text](const NetworkSettingsPtr& settings, const auto& reply) {
-            deliver(KnowledgeBaseService(settings).search(text), reply);
+        library_, std::move(handler),
+        [text](Library& lib, const NetworkSettingsPtr& settings, const auto& reply) {
+            deliver(lib, KnowledgeBaseService(lib.api, settings).search(text), reply);
         });
 }
 
 void VeskIntegrations::getAppIntegrations(Handler<std::vector<AppIntegration>> handler) {
     using Items = std::vector<AppIntegration>;
-    onMain<Items>(std::move(handler), [](const NetworkSettingsPtr& settings, const auto& reply) {
-        inFlight().insert(AppService(settings).getAppIntegrations().subscribe(
-            [reply](const AppIntegrationsContainer& container) {
-                reply(ApiResult<Items>::success(container.items));
-            },
-            [reply](const Error& error) { reply(ApiResult<Items>::failure(describe(error))); },
-            [reply] { reply(ApiResult<Items>::failure("No reply")); }));
-    });
+    onMain<Items>(library_, std::move(handler),
+                  [](Library& lib, const NetworkSettingsPtr& settings, const auto& reply) {
+                      lib.requests.add([&lib, &settings, reply](const InFlight::Done& done) {
+                          return AppService(lib.api, settings)
+                              .getAppIntegrations()
+                              .subscribe(
+                                  [reply, done](const AppIntegrationsContainer& container) {
+                                      done();
+                                      reply(ApiResult<Items>::success(container.items));
+                                  },
+                                  [reply, done](const Error& error) {
+                                      done();
+                                      reply(ApiResult<Items>::failure(describe(error)));
+                                  },
+                                  [reply, done] {
+                                      done();
+                                      reply(ApiResult<Items>::failure("No reply"));
+                                  });
+                      });
+                  });
 }
 
 }  // namespace vesk

@@ -13,8 +13,12 @@ constexpr auto kProbePeriod = std::chrono::seconds(10);
 class ApiHostReachability final : public ReachabilitySource,
                                   public std::enable_shared_from_this<ApiHostReachability> {
   public:
-    ApiHostReachability(Executor& executor, Scheduler& scheduler, Scheduler::Duration period)
-        : probe_(executor, kProbeTimeout), scheduler_(scheduler), period_(period) {}
+    ApiHostReachability(Executor& executor, Scheduler& scheduler, Scheduler::Duration period,
+                        std::string apiUrl)
+        : probe_(executor, kProbeTimeout),
+          scheduler_(scheduler),
+          period_(period),
+          apiUrl_(std::move(apiUrl)) {}
 
     ~ApiHostReachability() override { timer_.cancel(); }
 
@@ -31,7 +35,7 @@ class ApiHostReachability final : public ReachabilitySource,
     void probeNow() override {
         std::string host;
         std::uint16_t port = 0;
-        const auto base = VeskProvider::baseUrl();
+        const auto base = VeskProvider::checkedBaseUrl(apiUrl_);
         if (!base || !net::hostAndPort(*base, host, port)) {
             deliver(false);
             return;
@@ -58,6 +62,7 @@ class ApiHostReachability final : public ReachabilitySource,
     net::ReachabilityProbe probe_;
     Scheduler& scheduler_;
     Scheduler::Duration period_;
+    std::string apiUrl_;
     TimerHandle timer_;
     std::function<void(bool)> report_;
     std::optional<bool> last_;
@@ -67,31 +72,30 @@ class ApiHostReachability final : public ReachabilitySource,
 
 std::shared_ptr<ReachabilitySource> makeApiHostReachability(Executor& executor,
                                                             Scheduler& scheduler,
-                                                            Scheduler::Duration period) {
-    return std::make_shared<ApiHostReachability>(executor, scheduler, period);
+                                                            Scheduler::Duration period,
+                                                            std::string apiUrl) {
+    return std::make_shared<ApiHostReachability>(executor, scheduler, period, std::move(apiUrl));
 }
 
-ReachabilityService& ReachabilityService::shared() {
-    static ReachabilityService instance;
-    return instance;
-}
-
-void ReachabilityService::start(Executor& executor, Scheduler& scheduler) {
+void ReachabilityService::start(Executor& executor, Scheduler& scheduler,
+                                const std::string& apiUrl) {
     if (!source_) {
-        setSource(makeApiHostReachability(executor, scheduler, kProbePeriod));
+        setSource(makeApiHostReachability(executor, scheduler, kProbePeriod, apiUrl));
     }
 }
 
 void ReachabilityService::setSource(std::shared_ptr<ReachabilitySource> source) {
     source_ = std::move(source);
     lastReport_.reset();
-    const auto generation = ++generation_;
+    const auto generation = ++*generation_;
     if (source_) {
-        source_->start([this, generation](bool reachable) {
-            if (generation == generation_) {
-                report(reachable);
-            }
-        });
+        // A source may outlive this service (the host keeps it): it holds only a weak view.
+        source_->start(
+            [this, weak = std::weak_ptr<std::uint64_t>(generation_), generation](bool reachable) {
+                if (const auto current = weak.lock(); current && *current == generation) {
+                    report(reachable);
+                }
+            });
     }
 }
 
@@ -108,14 +112,6 @@ void ReachabilityService::probeNow() {
 
 ReachabilityService::Status ReachabilityService::connection() const {
     return lastReport_.value_or(false) ? Status::online : Status::offline;
-}
-
-void setReachabilitySource(std::shared_ptr<ReachabilitySource> source) {
-    ReachabilityService::shared().setSource(std::move(source));
-}
-
-void reportReachability(bool reachable) {
-    ReachabilityService::shared().report(reachable);
 }
 
 }  // namespace vesk

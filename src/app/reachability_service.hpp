@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 
 #include "core/rx/rx.hpp"
 #include "vesk/clock.hpp"
@@ -18,10 +19,8 @@ class ReachabilityService {
   public:
     enum class Status { online, offline };
 
-    static ReachabilityService& shared();
-
-    // Installs the default source (probing the API host) unless one is set.
-    void start(Executor& executor, Scheduler& scheduler);
+    // Installs the default source (probing the host of `apiUrl`) unless one is set.
+    void start(Executor& executor, Scheduler& scheduler, const std::string& apiUrl);
     // Replaces the source; reports of the previous one are ignored from now on.
     void setSource(std::shared_ptr<ReachabilitySource> source);
     // A report: reachable pushes `online`, anything else `offline`.
@@ -38,13 +37,15 @@ class ReachabilityService {
   private:
     std::shared_ptr<ReachabilitySource> source_;
     std::optional<bool> lastReport_;
-    std::uint64_t generation_ = 0;
+    // Bumped by every new source; the reports of older ones are ignored.
+    std::shared_ptr<std::uint64_t> generation_ = std::make_shared<std::uint64_t>(0);
 };
 
-// Probes the host of the configured API URL: once at start, then every
-// `period`, and whenever asked; reports the first result and every change.
+// Probes the host of `apiUrl`: once at start, then every `period`, and
+// whenever asked; reports the first result and every change.
 std::shared_ptr<ReachabilitySource> makeApiHostReachability(Executor& executor,
                                                             Scheduler& scheduler,
-                                                            Scheduler::Duration period);
+                                                            Scheduler::Duration period,
+                                                            std::string apiUrl);
 
 }  // namespace vesk

@@ -1,63 +1,34 @@
 #include "app/sdk_app.hpp"
 
-#include "app/app_state_service.hpp"
-#include "app/push_wiring.hpp"
-#include "app/reachability_service.hpp"
-#include "core/config/info_plist.hpp"
-#include "usecases/conversation_context.hpp"
-#include "usecases/current_state_repository.hpp"
-#include "usecases/dialog_repository.hpp"
-#include "usecases/messenger_repository.hpp"
-#include "usecases/rts_service.hpp"
-#include "vesk/runtime.hpp"
-
 namespace vesk {
 
-std::shared_ptr<KeyValueStore> appGroupStore() {
-    const auto domain = InfoPlist::shared().getValue(InfoPlist::Keys::appGroupDomain, AppType::lib);
-    return domain ? keyValueStoreFactory()->suite(*domain) : nullptr;
-}
-
-SdkApp& SdkApp::shared() {
-    static SdkApp instance(appGroupStore());
-    [[maybe_unused]] static const bool settingsInstalled = [] {
-        installConversationSettings([] { return SdkApp::shared().networkSetting.value(); });
-        return true;
-    }();
-    return instance;
-}
-
-SdkApp::SdkApp(std::shared_ptr<KeyValueStore> appGroupStore)
-    : appGroupStore_(std::move(appGroupStore)) {
-    const auto messenger = MessengerRepository::shared().messenger.asObservable();
+SdkApp::SdkApp(Dependencies d)
+    : executor_(d.executor), conversations_(d.conversations), screen_(d.screen) {
+    const auto messenger = conversations_.messenger.messenger.asObservable();
     isInit = messenger | rx::map([](const std::optional<Messenger>& m) { return m.has_value(); }) |
              rx::shareReplay();
     appId = messenger | rx::compact() | rx::map([](const Messenger& m) { return m.appId; }) |
             rx::shareReplay();
-    // Shared with replay for the life of the process: keep one subscription each.
+    // Shared with replay for the life of the context: keep one subscription each.
     disposeBag.insert(isInit.subscribe());
     disposeBag.insert(appId.subscribe());
 
     disposeBag.insert(chatCloseAction.asObservable().subscribe(
-        [](rx::Unit) { CurrentStateRepository::shared().isOpen.onNext(false); }));
+        [this](rx::Unit) { screen_.isOpen.onNext(false); }));
     disposeBag.insert(sdkStepper.steps.asObservable().subscribe([this](SdkStep step) {
         if (step == SdkStep::closeChat) {
-            chatCloseAction.onNext(rx::Unit{});
+            closeChat();
         }
     }));
 
-    // The executor outlives the context: both live for the process.
     rtsManager = std::make_unique<RtsManager>(
-        *mainExecutor(), AppStateService::shared().isBackground.asObservable(),
-        ReachabilityService::shared().isReachable.asObservable() |
-            rx::map([](ReachabilityService::Status s) {
-                return s == ReachabilityService::Status::online;
-            }));
-    // The shared dispatch service lives for the process; the socket only borrows it.
-    const std::shared_ptr<RtsServiceProtocol> rts(std::shared_ptr<void>{}, &RtsService::shared());
-    // Each operator reply may become a local notification.
-    disposeBag.insert(RtsService::shared().newMessage.asObservable().subscribe(
-        [](const Message& message) { pushNotificationService().addNotification(message); }));
+        executor_, std::move(d.realtimeBase), d.appState.isBackground.asObservable(),
+        d.reachability.isReachable.asObservable() | rx::map([](ReachabilityService::Status s) {
+            return s == ReachabilityService::Status::online;
+        }));
+    // The service outlives the context (the composition root says so); the
+    // sockets only borrow it.
+    const std::shared_ptr<RtsServiceProtocol> rts(std::shared_ptr<void>{}, &d.rts);
     // The socket restarts on the next turn of the main executor: whoever
     // changed the settings (setup, auth, logout) reports to the host first, and
     // a burst of changes restarts it once, for the last of them.
@@ -66,8 +37,8 @@ SdkApp::SdkApp(std::shared_ptr<KeyValueStore> appGroupStore)
             if (!settings) {
                 return;
             }
-            mainExecutor()->post([this, rts, settings] {
-                if (networkSetting.value() != settings) {
+            executor_.post([this, rts, settings, alive = std::weak_ptr<int>(alive_)] {
+                if (alive.expired() || networkSetting.value() != settings) {
                     return;
                 }
                 rtsManager->stopRtsAll();
@@ -78,23 +49,22 @@ SdkApp::SdkApp(std::shared_ptr<KeyValueStore> appGroupStore)
             });
         }));
 
-    auto store = appGroupStore_;
-    const auto record = [store](bool background) {
+    const auto record = [store = std::move(d.appGroupStore)](bool background) {
         return [store, background](rx::Unit) {
             if (store) {
                 store->setBool("isBackground", background);
             }
         };
     };
-    disposeBag.insert(AppStateService::shared().onBackground().subscribe(record(true)));
-    disposeBag.insert(AppStateService::shared().onForeground().subscribe(record(false)));
+    disposeBag.insert(d.appState.onBackground().subscribe(record(true)));
+    disposeBag.insert(d.appState.onForeground().subscribe(record(false)));
 }
 
 std::optional<std::string> SdkApp::getCurrentDialogId() const {
-    if (auto stored = keyValueStoreFactory()->standard()->string("dialogId")) {
+    if (auto stored = conversations_.store->string("dialogId")) {
         return stored;
     }
-    const auto& dialogs = DialogRepository::shared().dialogs.value();
+    const auto& dialogs = conversations_.dialogs.dialogs.value();
     if (dialogs.empty()) {
         return std::nullopt;
     }
@@ -102,7 +72,15 @@ std::optional<std::string> SdkApp::getCurrentDialogId() const {
 }
 
 void SdkApp::createFlowAndOpen() {
-    CurrentStateRepository::shared().isOpen.onNext(true);
+    screen_.isOpen.onNext(true);
+}
+
+void SdkApp::closeChat() {
+    // The chat forgets what it showed: the next opening starts afresh.
+    if (screen_.isOpen.value()) {
+        conversations_.currentState.reset();
+    }
+    chatCloseAction.onNext(rx::Unit{});
 }
 
 }  // namespace vesk

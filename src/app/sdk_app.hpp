@@ -1,6 +1,7 @@
-// The runtime context every part reads: the current network settings, whether the
-// library is initialised, the host's bundle, and the chat's close signal. It also
-// records the application's background flag for a notification extension.
+// The runtime context every part reads: the current network settings, whether
+// the library is initialised, the host's bundle, the chat's steps and its
+// close signal. It also records the application's background flag for a
+// notification extension.
 //
 // It owns the real-time manager: every new settings value stops all sockets and
 // starts the one of its application. The chat window and its flow, and the
@@ -12,48 +13,74 @@
 #include <optional>
 #include <string>
 
-#include "app/sdk_step.hpp"
-#include "core/network_settings.hpp"
+#include "app/app_state_service.hpp"
+#include "app/reachability_service.hpp"
 #include "core/rx/rx.hpp"
+#include "services/network/network_settings.hpp"
 #include "services/realtime/rts_manager.hpp"
+#include "ui/screen_state.hpp"
+#include "ui/sdk_step.hpp"
+#include "usecases/conversation_context.hpp"
 #include "vesk/bundle.hpp"
+#include "vesk/executor.hpp"
 #include "vesk/key_value_store.hpp"
 
 namespace vesk {
 
 class SdkApp {
   public:
+    struct Dependencies {
+        // Outlives the context; socket restarts are posted to it.
+        Executor& executor;
+        // The base URL of the real-time sockets.
+        std::string realtimeBase;
+        ConversationContext& conversations;
+        ScreenState& screen;
+        AppStateService& appState;
+        ReachabilityService& reachability;
+        // Where the sockets deliver their frames; outlives the context.
+        RtsServiceProtocol& rts;
+        // Where "isBackground" goes; null writes nothing.
+        std::shared_ptr<KeyValueStore> appGroupStore;
+    };
+
+    // The process's instance: the one of the library's composition root.
     static SdkApp& shared();
 
-    // `appGroupStore`: where "isBackground" goes; null writes nothing.
-    explicit SdkApp(std::shared_ptr<KeyValueStore> appGroupStore);
+    explicit SdkApp(Dependencies dependencies);
+    SdkApp(const SdkApp&) = delete;
+    SdkApp& operator=(const SdkApp&) = delete;
 
     void navigateTo(SdkStep step) const { sdkStepper.steps.accept(step); }
     // The stored "dialogId", else the first conversation listed; absent when
     // neither exists.
     [[nodiscard]] std::optional<std::string> getCurrentDialogId() const;
     // Opens the chat. No chat window exists yet in this library, so opening
-    // only marks the chat open (what popups and notifications consult);
-    // `closeChat` or `chatCloseAction` marks it closed again.
+    // only marks the chat open (what popups and notifications consult); the
+    // step `closeChat` closes it again.
     void createFlowAndOpen();
 
     // Null while no connection has been made.
     rx::BehaviorRelay<NetworkSettingsPtr> networkSetting{nullptr};
-    rx::DisposeBag disposeBag;
     SdkStepper sdkStepper;
     rx::PublishSubject<rx::Unit> chatCloseAction;
-    // True while the shared messenger repository holds a messenger.
+    // True while the messenger repository holds a messenger.
     rx::Observable<bool> isInit;
     // The app id of each messenger the repository holds.
     rx::Observable<std::string> appId;
     std::optional<Bundle> bundle;
     std::unique_ptr<RtsManager> rtsManager;
+    // Last: its subscriptions end before the state they touch goes.
+    rx::DisposeBag disposeBag;
 
   private:
-    std::shared_ptr<KeyValueStore> appGroupStore_;
-};
+    void closeChat();
 
-// The suite named by the configured app-group id (the library default when unset).
-std::shared_ptr<KeyValueStore> appGroupStore();
+    Executor& executor_;
+    ConversationContext& conversations_;
+    ScreenState& screen_;
+    // Tasks posted to the executor may run after the context is gone.
+    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
 
 }  // namespace vesk

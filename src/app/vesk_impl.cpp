@@ -2,8 +2,6 @@
 
 #include <chrono>
 
-#include "app/reachability_service.hpp"
-#include "app/sdk_app.hpp"
 #include "core/config/bundle_lookup.hpp"
 #include "usecases/current_state_repository.hpp"
 #include "usecases/session_use_cases.hpp"
@@ -14,17 +12,18 @@ namespace {
 
 constexpr auto kHeartbeatPeriod = std::chrono::seconds(30);
 
-NetworkSettingsPtr currentSettings() {
-    return SdkApp::shared().networkSetting.value();
-}
-
 }  // namespace
 
-Vesk::Impl::Impl(std::shared_ptr<Scheduler> timerScheduler, std::shared_ptr<KeyValueStore> standard)
-    : store(std::move(standard)),
+Vesk::Impl::Impl(Dependencies d)
+    : api(std::move(d.api)),
+      scheduler(d.scheduler),
+      sdkApp(d.sdkApp),
+      reachability(d.reachability),
+      currentState(d.currentState),
+      store(std::move(d.store)),
       userRepository(store),
-      messengerRepository(MessengerRepository::shared()),
-      scheduler(std::move(timerScheduler)) {}
+      messengerRepository(d.messengerRepository),
+      requests(d.executor) {}
 
 NetworkSettingsPtr Vesk::Impl::settingsFrom(const User& user, const Messenger& messenger) {
     return std::make_shared<const NetworkSettings>(NetworkSettings::ConnectionType::sdk,
@@ -33,8 +32,8 @@ NetworkSettingsPtr Vesk::Impl::settingsFrom(const User& user, const Messenger& m
 }
 
 void Vesk::Impl::rebuildServices(const NetworkSettingsPtr& settings) {
-    eventPropertyService = std::make_shared<EventPropService>(settings);
-    userService = std::make_shared<UserService>(settings);
+    eventPropertyService = std::make_shared<EventPropService>(api, settings);
+    userService = std::make_shared<UserService>(api, settings);
 }
 
 void Vesk::Impl::start() {
@@ -57,8 +56,8 @@ void Vesk::Impl::start() {
             return;
         }
         *fired = true;
-        SdkApp::shared().networkSetting.accept(settingsFrom(*user, *messenger));
-        self->rebuildServices(currentSettings());
+        self->sdkApp.networkSetting.accept(settingsFrom(*user, *messenger));
+        self->rebuildServices(self->currentSettings());
     };
     disposeBag.insert(
         userRepository.user.asObservable().subscribe([publish](const std::optional<User>& user) {
@@ -72,13 +71,14 @@ void Vesk::Impl::start() {
                 publish(nullptr, &*messenger);
             }
         }));
-    userService = std::make_shared<UserService>(currentSettings());
+    userService = std::make_shared<UserService>(api, currentSettings());
 }
 
 void Vesk::Impl::startHeartbeat() {
-    disposeBag.insert((rx::timer(std::chrono::seconds(0), kHeartbeatPeriod, *scheduler) |
-                       setPresenceUseCase(currentSettings))
-                          .subscribe());
+    disposeBag.insert((rx::timer(std::chrono::seconds(0), kHeartbeatPeriod, scheduler) |
+                       setPresenceUseCase(api, [&app = sdkApp] {
+                           return app.networkSetting.value();
+                       })).subscribe());
 }
 
 void Vesk::Impl::setup(const std::string& apiKey, SuccessHandler successHandler,
@@ -100,11 +100,10 @@ void Vesk::Impl::setup(const std::string& apiKey, SuccessHandler successHandler,
     };
     // Online already, the relay would hand its value over at once: connect
     // without the layers of the wait.
-    auto& reachability = ReachabilityService::shared().isReachable;
-    const auto chain =
-        online(reachability.value())
-            ? connect(reachability.value())
-            : reachability.asObservable() | rx::filter(online) | rx::take(1) | rx::flatMap(connect);
+    auto& reachable = reachability.isReachable;
+    const auto chain = online(reachable.value())
+                           ? connect(reachable.value())
+                           : reachable.asObservable() | rx::filter(online) | rx::take(1) | rx::flatMap(connect);
     disposeBag.insert(chain.subscribe(
         [weak, successHandler, errorHandler](const Result<UserSession>& result) {
             auto self = weak.lock();
@@ -128,7 +127,7 @@ void Vesk::Impl::setup(const std::string& apiKey, SuccessHandler successHandler,
             const auto& stored = self->userRepository.user.value();
             const auto settings = settingsFrom(stored ? *stored : connected, messenger);
             self->rebuildServices(settings);
-            SdkApp::shared().networkSetting.accept(settings);
+            self->sdkApp.networkSetting.accept(settings);
             self->startHeartbeat();
             self->messengerRepository.messenger.accept(messenger);
             if (successHandler) {
@@ -190,7 +189,7 @@ void Vesk::Impl::auth(const std::string& userId, const std::string& userAuthKey,
             self->userRepository.saveUser(user);
             const auto settings = settingsFrom(user, messenger);
             self->rebuildServices(settings);
-            SdkApp::shared().networkSetting.accept(settings);
+            self->sdkApp.networkSetting.accept(settings);
             self->messengerRepository.messenger.accept(messenger);
             if (successHandler) {
                 successHandler();
@@ -206,12 +205,12 @@ void Vesk::Impl::auth(const std::string& userId, const std::string& userAuthKey,
 void Vesk::Impl::logout() {
     userRepository.clearUser();
     store->remove("dialogId");
-    CurrentStateRepository::shared().reset();
+    currentState.reset();
     if (const auto settings = currentSettings()) {
         auto cleared = std::make_shared<const NetworkSettings>(
             NetworkSettings::ConnectionType::sdk, "", settings->appId, settings->userId);
-        SdkApp::shared().networkSetting.accept(cleared);
-        userService = std::make_shared<UserService>(cleared);
+        sdkApp.networkSetting.accept(cleared);
+        userService = std::make_shared<UserService>(api, cleared);
     }
     setup(
         key, [] {}, [](const std::string&) {});
@@ -221,14 +220,14 @@ void Vesk::Impl::setUserProperty(const std::vector<UserProperty>& properties) {
     if (!currentSettings() || !eventPropertyService) {
         return;
     }
-    disposeBag.insert(eventPropertyService->setUserProperty(properties).subscribe());
+    requests.add(eventPropertyService->setUserProperty(properties));
 }
 
 void Vesk::Impl::trackEvent(const std::string& name, const std::string& params) {
     if (!currentSettings() || !eventPropertyService) {
         return;
     }
-    disposeBag.insert(eventPropertyService->trackEvent(name, params).subscribe());
+    requests.add(eventPropertyService->trackEvent(name, params));
 }
 
 }  // namespace vesk

@@ -7,6 +7,9 @@
 #include <optional>
 #include <string>
 
+#include "app/in_flight.hpp"
+#include "app/reachability_service.hpp"
+#include "app/sdk_app.hpp"
 #include "core/rx/rx.hpp"
 #include "services/event_prop_service.hpp"
 #include "services/user_service.hpp"
@@ -17,7 +20,19 @@
 namespace vesk {
 
 struct Vesk::Impl : std::enable_shared_from_this<Vesk::Impl> {
-    Impl(std::shared_ptr<Scheduler> scheduler, std::shared_ptr<KeyValueStore> store);
+    struct Dependencies {
+        ApiEndpointPtr api;
+        // The presence heartbeat's timer; outlives the facade.
+        Scheduler& scheduler;
+        std::shared_ptr<KeyValueStore> store;
+        SdkApp& sdkApp;
+        ReachabilityService& reachability;
+        MessengerRepository& messengerRepository;
+        CurrentStateRepository& currentState;
+        Executor& executor;
+    };
+
+    explicit Impl(Dependencies dependencies);
 
     // The creation steps that subscribe; run once the Impl is shared.
     void start();
@@ -33,9 +48,18 @@ struct Vesk::Impl : std::enable_shared_from_this<Vesk::Impl> {
     // has none), the messenger's app id, the user's id.
     static NetworkSettingsPtr settingsFrom(const User& user, const Messenger& messenger);
 
+    [[nodiscard]] NetworkSettingsPtr currentSettings() const {
+        return sdkApp.networkSetting.value();
+    }
     // Replaces both services with ones built from `settings`.
     void rebuildServices(const NetworkSettingsPtr& settings);
     void startHeartbeat();
+
+    const ApiEndpointPtr api;
+    Scheduler& scheduler;
+    SdkApp& sdkApp;
+    ReachabilityService& reachability;
+    CurrentStateRepository& currentState;
 
     std::string key;
     std::shared_ptr<UserService> userService;
@@ -44,7 +68,8 @@ struct Vesk::Impl : std::enable_shared_from_this<Vesk::Impl> {
     UserRepository userRepository;
     MessengerRepository& messengerRepository;
     std::optional<Bundle> bundle;
-    std::shared_ptr<Scheduler> scheduler;
+    // Fire-and-forget requests (events, properties) until they answer.
+    InFlight requests;
     // Last: its subscriptions end before the state they touch goes.
     rx::DisposeBag disposeBag;
 };

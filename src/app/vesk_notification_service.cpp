@@ -1,5 +1,4 @@
-#include "app/push_wiring.hpp"
-#include "app/runtime.hpp"
+#include "app/library.hpp"
 #include "core/system_console.hpp"
 #include "vesk/notification_service.hpp"
 
@@ -11,29 +10,35 @@ JsonValue payloadOf(const Notification& notification) {
     return JsonValue(notification.request.content.userInfo);
 }
 
+// Runs `f(library)` on the instance's main executor while it exists.
 template <class F>
-void onMain(F f) {
-    Runtime::shared().dispatch(std::move(f));
+void onMain(const std::weak_ptr<Library>& weak, F f) {
+    if (auto library = weak.lock()) {
+        library->dispatch(std::move(f));
+    }
+}
+
+// Brings a completion the centre may call on its own thread back to the main executor.
+template <class... A>
+std::function<void(A...)> onMainLater(Library& library, std::function<void(A...)> completion) {
+    return [executor = library.sharedExecutor(), weak = library.weak_from_this(),
+            completion = std::move(completion)](A... values) {
+        executor->post([weak, completion, values...] {
+            if (weak.lock() && completion) {
+                completion(values...);
+            }
+        });
+    };
 }
 
 }  // namespace
 
-VeskNotificationService& VeskNotificationService::shared() {
-    static auto* instance = new VeskNotificationService();
-    return *instance;
-}
-
-NorraNotificationService& NorraNotificationService::shared() {
-    static auto* instance = new NorraNotificationService();
-    return *instance;
-}
-
 void VeskNotificationService::setToken(const std::string& token) {
-    onMain([token] { pushNotificationService().setToken(token); });
+    onMain(library_, [token](Library& library) { library.push->setToken(token); });
 }
 
 void VeskNotificationService::deleteToken() {
-    onMain([] { pushNotificationService().deleteToken(); });
+    onMain(library_, [](Library& library) { library.push->deleteToken(); });
 }
 
 void VeskNotificationService::show(const Notification& notification,
@@ -45,18 +50,16 @@ void VeskNotificationService::show(const Notification& notification,
 void VeskNotificationService::show(const JsonValue& payload,
                                    const std::optional<std::string>& appGroudDomain,
                                    PresentationHandler completion) {
-    onMain([payload, appGroudDomain, completion = std::move(completion)] {
-        pushNotificationService().show(
-            payload, appGroudDomain,
-            [completion] {
-                Runtime::shared().dispatch([completion] {
-                    if (completion) {
-                        completion({PresentationOptions::kAlert | PresentationOptions::kSound});
-                    }
-                });
-            },
-            false);
-    });
+    onMain(library_,
+           [payload, appGroudDomain, completion = std::move(completion)](Library& library) {
+               const auto present = onMainLater<>(
+                   library, std::function<void()>([completion] {
+                       if (completion) {
+                           completion({PresentationOptions::kAlert | PresentationOptions::kSound});
+                       }
+                   }));
+               library.push->show(payload, appGroudDomain, present, false);
+           });
 }
 
 void VeskNotificationService::clickNotification(const NotificationResponse& notificationResponse) {
@@ -64,7 +67,7 @@ void VeskNotificationService::clickNotification(const NotificationResponse& noti
 }
 
 void VeskNotificationService::clickNotification(const JsonValue& payload) {
-    onMain([payload] { pushNotificationService().clickNotification(payload); });
+    onMain(library_, [payload](Library& library) { library.push->clickNotification(payload); });
 }
 
 bool VeskNotificationService::canHandle(const Notification& notification) {
@@ -82,10 +85,10 @@ bool VeskNotificationService::canHandle(const JsonValue& payload) {
 void VeskNotificationService::isShownEarlier(const Notification& notification,
                                              const std::optional<std::string>& appGroudDomain,
                                              std::function<void(bool)> completion) {
-    onMain([payload = payloadOf(notification), appGroudDomain,
-            completion = std::move(completion)]() mutable {
-        pushNotificationService().isShownEarlier(payload, appGroudDomain,
-                                                 onMainExecutor(std::move(completion)));
+    onMain(library_, [payload = payloadOf(notification), appGroudDomain,
+                      completion = std::move(completion)](Library& library) mutable {
+        library.push->isShownEarlier(payload, appGroudDomain,
+                                     onMainLater<bool>(library, std::move(completion)));
     });
 }
 

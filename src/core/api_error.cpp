@@ -19,20 +19,4 @@ std::string ApiError::errorDescription() const {
     return "The operation couldn’t be completed.";
 }
 
-Error ApiError::toError() const {
-    Error e = Error::make(Error::Kind::api, errorDescription());
-    e.detail = payload_;
-    e.apiCase = static_cast<int>(case_);
-    e.apiPayload = payload_;
-    return e;
-}
-
-std::optional<ApiError> ApiError::fromError(const Error& error) {
-    if (error.kind != Error::Kind::api || error.apiCase < 0 ||
-        error.apiCase > static_cast<int>(Case::noData)) {
-        return std::nullopt;
-    }
-    return ApiError(static_cast<Case>(error.apiCase), error.apiPayload);
-}
-
 }  // namespace vesk

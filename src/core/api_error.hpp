@@ -1,10 +1,9 @@
-// Errors thrown by the single-value request operation.
+// The errors of the single-value request operation: what a reply that is no
+// value of the expected type says went wrong. They travel inside an Error
+// (error.hpp) of kind `api`.
 #pragma once
 
-#include <optional>
 #include <string>
-
-#include "core/error.hpp"
 
 namespace vesk {
 
@@ -26,11 +25,6 @@ class ApiError {
     // The payload looked up as a key in the host's main bundle ("" without
     // one); the platform's generic text for the cases without a payload.
     [[nodiscard]] std::string errorDescription() const;
-
-    // As the error that ends a stream.
-    [[nodiscard]] Error toError() const;
-    // Back from a stream error of kind `api`; absent for other errors.
-    static std::optional<ApiError> fromError(const Error& error);
 
     friend bool operator==(const ApiError&, const ApiError&) = default;
 

@@ -2,29 +2,18 @@
 //
 // `mapReply` keeps three outcomes apart: a success value, an error value with
 // a text a user may see, and a failed stream (the returned Error).
-// `mapSingleValue` yields one decoded value or throws (returns) an ApiError.
+// `mapSingleValue` yields one decoded value or fails with an ApiError.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "core/api_error.hpp"
 #include "core/expected.hpp"
 #include "core/response.hpp"
 #include "core/result.hpp"
 #include "core/system_console.hpp"
 
 namespace vesk {
-
-namespace detail {
-
-inline Error decodingFailure(const json::DecodeError& error) {
-    Error e = Error::make(Error::Kind::decoding, error.localizedDescription());
-    e.detail = error.detail;
-    return e;
-}
-
-}  // namespace detail
 
 template <class T>
 Expected<Result<Response<T>>> mapReply(long statusCode, std::string_view body) {
@@ -40,7 +29,7 @@ Expected<Result<Response<T>>> mapReply(long statusCode, std::string_view body) {
     }
     auto envelope = json::decodeText<Response<JsonValue>>(body);
     if (!envelope) {
-        return unexpected(detail::decodingFailure(envelope.error()));
+        return unexpected(std::move(envelope).error());
     }
     return Result<Response<T>>::failure(UIRepresentableError::custom(envelope->meta.printError()));
 }
@@ -50,21 +39,20 @@ Expected<T> mapSingleValue(long statusCode, std::string_view body) {
     if (statusCode < 400) {
         auto decoded = json::decodeText<Response<T>>(body);
         if (!decoded) {
-            return unexpected(
-                ApiError::decodeError("ошибка десериализации модели " + json::Codec<T>::typeName())
-                    .toError());
+            return unexpected(Error::from(ApiError::decodeError("ошибка десериализации модели " +
+                                                                json::Codec<T>::typeName())));
         }
         return std::move(decoded).value().data;
     }
     auto envelope = json::decodeText<Response<JsonValue>>(body);
     if (!envelope) {
-        return unexpected(detail::decodingFailure(envelope.error()));
+        return unexpected(std::move(envelope).error());
     }
     if (statusCode < 500) {
         return unexpected(
-            ApiError::apiError(envelope->meta.errorMessage.value_or("unknown")).toError());
+            Error::from(ApiError::apiError(envelope->meta.errorMessage.value_or("unknown"))));
     }
-    return unexpected(ApiError::invalidResponse(envelope->meta.printError()).toError());
+    return unexpected(Error::from(ApiError::invalidResponse(envelope->meta.printError())));
 }
 
 }  // namespace vesk

@@ -3,7 +3,7 @@
 namespace vesk {
 
 std::string_view libraryVersion() noexcept {
-    return "1.0.33";
+    return VESK_VERSION;
 }
 
 }  // namespace vesk

@@ -1,5 +1,6 @@
-// What the push layer needs from the runtime context above it. The app layer
-// fills it from SdkApp; tests fill it themselves.
+// What the push layer needs from the library instance above it. The
+// composition root fills it; tests fill it themselves. The platform parts
+// default to what the host installed (an extension process has nothing else).
 // Threading: main executor.
 #pragma once
 
@@ -8,24 +9,26 @@
 #include <optional>
 #include <string>
 
-#include "core/network_settings.hpp"
 #include "core/rx/rx.hpp"
+#include "services/network/api_endpoint.hpp"
+#include "services/network/network_settings.hpp"
 #include "vesk/device_information.hpp"
 #include "vesk/key_value_store.hpp"
 #include "vesk/notification_center.hpp"
 
 namespace vesk {
 
-// The chat screen on top of the chat window.
-enum class ChatScreen { messageList, dialogList, other };
-
 struct PushEnvironment {
+    ApiEndpointPtr api;
     // The current connection; null before the first setup.
     std::function<NetworkSettingsPtr()> networkSettings;
     // True while the library is initialised; replays its latest value.
     rx::Observable<bool> isInit;
-    // Absent while there is no chat window.
-    std::function<std::optional<ChatScreen>()> topScreen;
+    // Whether the messenger settings are known now.
+    std::function<bool()> hasMessenger;
+    // The conversation the user is reading: absent unless the chat is open on
+    // the conversation screen with a conversation current.
+    std::function<std::optional<std::string>()> conversationOnScreen;
     // Makes the conversation current and shows the chat on it.
     std::function<void(const std::string& conversationId)> openConversation;
     // Opens the chat as the facade does.

@@ -1,8 +1,5 @@
 #include "push/push_notification_checker.hpp"
 
-#include "usecases/current_state_repository.hpp"
-#include "usecases/messenger_repository.hpp"
-
 namespace vesk {
 
 namespace {
@@ -35,29 +32,16 @@ bool PushNotificationChecker::isSdkReady(const JsonValue& payload) const {
     if (!payload.isObject()) {
         return false;
     }
-    if (!MessengerRepository::shared().messenger.value()) {
+    if (!environment_.hasMessenger || !environment_.hasMessenger()) {
         return false;
     }
     if (const auto type = payloadString(payload, "notification_type"); type && *type != "user") {
         return false;
     }
-    const auto top = environment_.topScreen ? environment_.topScreen() : std::nullopt;
-    if (!top) {
-        return true;
-    }
-    auto& state = CurrentStateRepository::shared();
-    if (!state.isOpen.value()) {
-        return true;
-    }
-    const auto& dialogId = state.dialogId.value();
-    if (!dialogId) {
-        return true;
-    }
+    const auto onScreen =
+        environment_.conversationOnScreen ? environment_.conversationOnScreen() : std::nullopt;
     const auto conversation = payloadString(payload, "conversation");
-    if (!conversation || *top != ChatScreen::messageList) {
-        return true;
-    }
-    return *dialogId != *conversation;
+    return !onScreen || !conversation || *onScreen != *conversation;
 }
 
 void PushNotificationChecker::isShownEarlier(const JsonValue& payload,

@@ -46,7 +46,7 @@ void PushNotificationService::start() {
 
 std::shared_ptr<PushService> PushNotificationService::renewService() {
     const auto settings = environment_.networkSettings ? environment_.networkSettings() : nullptr;
-    service_ = settings ? std::make_shared<PushService>(settings) : nullptr;
+    service_ = settings ? std::make_shared<PushService>(environment_.api, settings) : nullptr;
     return service_;
 }
 

@@ -3,8 +3,6 @@
 #include <re2/re2.h>
 
 #include "services/session_crypto.hpp"
-#include "usecases/current_state_repository.hpp"
-#include "usecases/messenger_repository.hpp"
 
 namespace vesk {
 
@@ -63,20 +61,16 @@ std::function<rx::Observable<Message>(rx::Observable<Message>)>
 checkNeededShowPushNotificationUseCase(PushEnvironment environment) {
     return [environment = std::move(environment)](rx::Observable<Message> messages) {
         return messages | rx::filter([environment](const Message& message) {
-                   if (!MessengerRepository::shared().messenger.value()) {
+                   if (!environment.hasMessenger || !environment.hasMessenger()) {
                        return false;
                    }
                    if (message.type == "reply_user") {
                        return false;
                    }
-                   auto& state = CurrentStateRepository::shared();
-                   const auto dialogId = state.dialogId.value();
-                   const auto top = environment.topScreen ? environment.topScreen() : std::nullopt;
-                   if (!top || !state.isOpen.value() || !dialogId || !message.conversation ||
-                       *top != ChatScreen::messageList) {
-                       return true;
-                   }
-                   return *dialogId != *message.conversation;
+                   const auto onScreen = environment.conversationOnScreen
+                                             ? environment.conversationOnScreen()
+                                             : std::nullopt;
+                   return !onScreen || !message.conversation || *onScreen != *message.conversation;
                });
     };
 }

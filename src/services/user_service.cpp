@@ -7,6 +7,7 @@
 #include <array>
 
 #include "services/session_crypto.hpp"
+#include "services/wire_identity.hpp"
 
 namespace vesk {
 
@@ -30,16 +31,15 @@ template <class T>
 Expected<Result<T>> errorReply(std::string_view body) {
     auto envelope = json::decodeText<Response<JsonValue>>(body);
     if (!envelope) {
-        return unexpected(detail::decodingFailure(envelope.error()));
+        return unexpected(std::move(envelope).error());
     }
     return Result<T>::failure(UIRepresentableError::custom(envelope->meta.printError()));
 }
 
 }  // namespace
 
-UserService::UserService(NetworkSettingsPtr networkSettings,
-                         std::shared_ptr<net::HttpClient> client)
-    : VeskService<UserTarget>(orBlank(std::move(networkSettings)), std::move(client)) {}
+UserService::UserService(const ApiEndpointPtr& endpoint, NetworkSettingsPtr networkSettings)
+    : VeskService<UserTarget>(endpoint, orBlank(std::move(networkSettings))) {}
 
 const std::string& UserService::sessionId() const {
     if (sessionId_.empty()) {
@@ -128,9 +128,9 @@ Expected<Result<std::optional<UserSession>>> UserService::mapAuthReply(
 
 rx::Observable<Result<UserSession>> UserService::connect(const std::string& apiKey,
                                                          const std::string& version) const {
-    auto target =
-        UserTarget::connect(sessionId(), apiKey, true, false, false, false, "iOS sdk " + version,
-                            "iOS " + systemVersion(), deviceName(), "phone");
+    auto target = UserTarget::connect(
+        sessionId(), apiKey, true, false, false, false, std::string(wire::kBrowserPrefix) + version,
+        std::string(wire::kOsPrefix) + systemVersion(), deviceName(), "phone");
     return requestRaw(std::move(target)) | rx::tryMap([](const net::HttpReply& reply) {
                return mapConnectReply(reply.status, reply.body);
            });

@@ -23,8 +23,7 @@ using UserSession = std::pair<User, Messenger>;
 class UserService : public VeskService<UserTarget> {
   public:
     // Without settings the service uses blank ones (no token, app or user id).
-    explicit UserService(NetworkSettingsPtr networkSettings,
-                         std::shared_ptr<net::HttpClient> client = defaultHttpClient());
+    UserService(const ApiEndpointPtr& endpoint, NetworkSettingsPtr networkSettings);
 
     // Made on first use: most services of a session never connect, and a random
     // id is not free.

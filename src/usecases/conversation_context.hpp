@@ -1,16 +1,20 @@
-// What the conversation use cases work on: the repositories, the standard
-// store ("dialogId"), the main scheduler and the current network settings.
+// What the conversation use cases of one library instance work on: the
+// repositories, the standard store ("dialogId"), the main scheduler, the API
+// endpoint, the files host and the current network settings.
 //
-// The shared context uses the shared repositories and what the runtime
-// installs; tests build their own with fresh repositories and a virtual clock.
+// The composition root builds one and hands it to every use case; tests build
+// their own on a virtual clock.
 // Threading: main executor.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
-#include "core/network_settings.hpp"
+#include "services/network/api_endpoint.hpp"
+#include "services/network/network_settings.hpp"
 #include "usecases/current_state_repository.hpp"
 #include "usecases/dialog_repository.hpp"
 #include "usecases/messages_repository.hpp"
@@ -21,40 +25,45 @@
 
 namespace vesk {
 
-// Called by the runtime once its scheduler exists, and by the runtime context
-// with its settings relay. Until then the shared context has no scheduler
-// (expiries are not scheduled) and no settings (no request is made).
-void installConversationScheduler(std::shared_ptr<Scheduler> scheduler);
-void installConversationSettings(std::function<NetworkSettingsPtr()> settings);
-
 class ConversationContext {
   public:
-    static ConversationContext& shared();
+    struct Dependencies {
+        std::shared_ptr<KeyValueStore> standardStore;
+        // Runs popup expiries; outlives the context.
+        Scheduler* scheduler = nullptr;
+        ApiEndpointPtr api;
+        // The connection requests are made with; null while there is none.
+        std::function<NetworkSettingsPtr()> settings;
+        // The base of avatars named without a host.
+        std::optional<std::string> filesUrl;
+    };
 
-    // A null scheduler or settings function falls back to the installed ones.
-    ConversationContext(DialogRepository& dialogRepository, MessagesManager& messagesManager,
-                        CurrentStateRepository& currentStateRepository,
-                        PopupRepository& popupRepository, MessengerRepository& messengerRepository,
-                        std::shared_ptr<KeyValueStore> standardStore,
-                        std::shared_ptr<Scheduler> scheduler = nullptr,
-                        std::function<NetworkSettingsPtr()> settings = nullptr);
+    // Requires: a store and a scheduler.
+    explicit ConversationContext(Dependencies dependencies);
+    ConversationContext(const ConversationContext&) = delete;
+    ConversationContext& operator=(const ConversationContext&) = delete;
 
-    [[nodiscard]] Scheduler* scheduler() const;
-    [[nodiscard]] NetworkSettingsPtr settings() const;
+    [[nodiscard]] Scheduler& scheduler() const { return *scheduler_; }
+    [[nodiscard]] const ApiEndpointPtr& api() const { return api_; }
+    [[nodiscard]] const std::optional<std::string>& filesUrl() const { return filesUrl_; }
+    [[nodiscard]] NetworkSettingsPtr settings() const { return settings_ ? settings_() : nullptr; }
     // Whole seconds since 1970 (truncated) on the scheduler's clock.
     [[nodiscard]] std::int64_t nowSeconds() const;
-    [[nodiscard]] Clock::WallTime wallNow() const;
+    [[nodiscard]] Clock::WallTime wallNow() const { return scheduler_->clock().wallNow(); }
 
-    DialogRepository& dialogs;
-    MessagesManager& messages;
-    CurrentStateRepository& currentState;
-    PopupRepository& popups;
-    MessengerRepository& messenger;
-    std::shared_ptr<KeyValueStore> store;
+    const std::shared_ptr<KeyValueStore> store;
+    MessengerRepository messenger;
+    CurrentStateRepository currentState;
+    PopupRepository popups;
+    MessagesManager messages;
+    // Last: it cancels its expiries, which refer to the others, first.
+    DialogRepository dialogs;
 
   private:
-    std::shared_ptr<Scheduler> scheduler_;
+    Scheduler* scheduler_;
+    ApiEndpointPtr api_;
     std::function<NetworkSettingsPtr()> settings_;
+    std::optional<std::string> filesUrl_;
 };
 
 }  // namespace vesk

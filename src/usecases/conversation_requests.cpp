@@ -10,6 +10,19 @@
 
 namespace vesk {
 
+namespace {
+
+// A reply's value, or its error value as an Error.
+template <class T>
+Expected<T> outcomeOf(const Result<T>& result) {
+    if (const auto* value = result.success()) {
+        return *value;
+    }
+    return unexpected(Error::from(*result.error()));
+}
+
+}  // namespace
+
 rx::Observable<rx::Unit> readDialog(ConversationContext& ctx,
                                     const rx::Observable<std::optional<std::string>>& ids) {
     return rx::deferred([&ctx, ids]() -> rx::Observable<rx::Unit> {
@@ -17,7 +30,7 @@ rx::Observable<rx::Unit> readDialog(ConversationContext& ctx,
         if (!settings) {
             return rx::empty<rx::Unit>();
         }
-        auto service = std::make_shared<ConversationService>(settings);
+        auto service = std::make_shared<ConversationService>(ctx.api(), settings);
         return ids | rx::compact() | rx::flatMap([service](const std::string& id) {
                    return service->markRead(id) |
                           rx::map([](const Result<Response<std::optional<JsonValue>>>&) {
@@ -28,39 +41,42 @@ rx::Observable<rx::Unit> readDialog(ConversationContext& ctx,
     });
 }
 
-rx::Observable<bool> loadDialogs(ConversationContext& ctx,
-                                 const rx::Observable<rx::Unit>& triggers) {
-    return rx::deferred([&ctx, triggers]() -> rx::Observable<bool> {
+rx::Observable<Expected<bool>> loadDialogs(ConversationContext& ctx,
+                                           const rx::Observable<rx::Unit>& triggers) {
+    return rx::deferred([&ctx, triggers]() -> rx::Observable<Expected<bool>> {
         const auto settings = ctx.settings();
         if (!settings) {
-            return rx::empty<bool>();
+            return rx::empty<Expected<bool>>();
         }
-        auto service = std::make_shared<ConversationService>(settings);
+        auto service = std::make_shared<ConversationService>(ctx.api(), settings);
         auto more = std::make_shared<bool>(true);
         return triggers | rx::filter([more](rx::Unit) { return *more; }) |
                rx::flatMapFirst([&ctx, service, more](rx::Unit) {
                    ctx.dialogs.loading.onNext(true);
                    const auto after = ctx.dialogs.paginatePosition.value_or("");
                    return service->getDialogs(after) |
-                          rx::map(
-                              [&ctx, more](const Result<Response<std::vector<Dialog>>>& result) {
-                                  ctx.dialogs.loading.onNext(false);
-                                  const auto* page = result.success();
-                                  if (page == nullptr || page->meta.status != 200) {
-                                      return *more;
-                                  }
-                                  AddDialogs{page->data}.execute(ctx);
-                                  if (page->meta.nextAfter) {
-                                      ctx.dialogs.paginatePosition = page->meta.nextAfter;
-                                  } else {
-                                      ctx.dialogs.paginatePosition = "";
-                                      *more = false;
-                                  }
-                                  return *more;
-                              }) |
-                          rx::catchError([&ctx, more](const Error&) {
+                          rx::map([&ctx, more](const Result<Response<std::vector<Dialog>>>& result)
+                                      -> Expected<bool> {
                               ctx.dialogs.loading.onNext(false);
-                              return rx::just(*more);
+                              auto page = outcomeOf(result);
+                              if (!page) {
+                                  return unexpected(std::move(page).error());
+                              }
+                              if (page->meta.status != 200) {
+                                  return unexpected(Error::api(page->meta.printError()));
+                              }
+                              AddDialogs{page->data}.execute(ctx);
+                              if (page->meta.nextAfter) {
+                                  ctx.dialogs.paginatePosition = page->meta.nextAfter;
+                              } else {
+                                  ctx.dialogs.paginatePosition = "";
+                                  *more = false;
+                              }
+                              return *more;
+                          }) |
+                          rx::catchError([&ctx](const Error& error) {
+                              ctx.dialogs.loading.onNext(false);
+                              return rx::just(Expected<bool>(unexpected(error)));
                           });
                });
     });
@@ -73,69 +89,57 @@ rx::Observable<MessagesPage> loadMessages(ConversationContext& ctx,
         if (!settings) {
             return rx::empty<MessagesPage>();
         }
-        auto service = std::make_shared<MessageService>(settings);
+        auto service = std::make_shared<MessageService>(ctx.api(), settings);
         return ids | rx::flatMapFirst([&ctx, service](const std::string& id) {
-                   const auto position = ctx.currentState.paginatePosition;
-                   return service->getMessages(id, position) |
-                          rx::filter([&ctx](const MessagesPage& page) {
-                              if (const auto* error = page.error()) {
-                                  ctx.currentState.state.onNext(
-                                      error->kind() == UIRepresentableError::Case::noInternet
-                                          ? NavigationViewState::connectError()
-                                          : NavigationViewState::serverError());
-                                  return false;
-                              }
-                              return true;
+                   return service->getMessages(id, ctx.currentState.paginatePosition) |
+                          rx::map([](const Result<Response<std::vector<Message>>>& result) {
+                              return MessagesPage(outcomeOf(result));
                           }) |
-                          rx::catchError([&ctx](const Error&) {
-                              ctx.currentState.state.onNext(NavigationViewState::connectError());
-                              return rx::empty<MessagesPage>();
+                          rx::catchError([](const Error& error) {
+                              return rx::just(MessagesPage(unexpected(error)));
                           });
                });
     });
 }
 
-rx::Observable<rx::Unit> sendMessage(ConversationContext& ctx,
-                                     const rx::Observable<Message>& messages) {
-    return rx::deferred([&ctx, messages]() -> rx::Observable<rx::Unit> {
+rx::Observable<SendOutcome> sendMessage(ConversationContext& ctx,
+                                        const rx::Observable<Message>& messages) {
+    return rx::deferred([&ctx, messages]() -> rx::Observable<SendOutcome> {
         const auto settings = ctx.settings();
         if (!settings) {
-            return rx::empty<rx::Unit>();
+            return rx::empty<SendOutcome>();
         }
-        auto service = std::make_shared<ConversationService>(settings);
+        auto service = std::make_shared<ConversationService>(ctx.api(), settings);
         return messages | rx::flatMapFirst([&ctx, service](const Message& m) {
-                   const std::string key = std::to_string(m.randomId);
-                   const std::string conversation = m.conversation.value_or("0");
-                   auto mark = [&ctx, key](const std::string& status) {
-                       ctx.currentState.updateMessageStatus.onNext({key, status});
+                   const auto randomId = m.randomId;
+                   const auto failed = [randomId](const Error& error) {
+                       return rx::just(SendOutcome{randomId, unexpected(error)});
                    };
+                   const std::string conversation = m.conversation.value_or("0");
                    if (conversation != "0") {
-                       return service->reply(conversation, m.body, key, "", std::nullopt) |
-                              rx::map([mark](const Result<Response<SimpleId>>& result) {
-                                  if (!result.succeed()) {
-                                      mark("warning");
+                       return service->reply(conversation, m.body, std::to_string(randomId), "",
+                                             std::nullopt) |
+                              rx::map([randomId](const Result<Response<SimpleId>>& result) {
+                                  auto reply = outcomeOf(result);
+                                  if (!reply) {
+                                      return SendOutcome{randomId, unexpected(reply.error())};
                                   }
-                                  return rx::Unit{};
+                                  // The echo on the real-time channel replaces the local copy.
+                                  return SendOutcome{randomId, std::optional<std::string>()};
                               }) |
-                              rx::catchError([mark](const Error&) {
-                                  mark("warning");
-                                  return rx::just(rx::Unit{});
-                              });
+                              rx::catchError(failed);
                    }
                    return service->start(m.body) |
-                          rx::map([&ctx, mark](const Result<Response<SimpleId>>& result) {
-                              if (const auto* reply = result.success()) {
-                                  mark("");
-                                  setCurrentDialogId(ctx, reply->data.id);
-                              } else {
-                                  mark("warning");
+                          rx::map([&ctx, randomId](const Result<Response<SimpleId>>& result) {
+                              auto reply = outcomeOf(result);
+                              if (!reply) {
+                                  return SendOutcome{randomId, unexpected(reply.error())};
                               }
-                              return rx::Unit{};
+                              setCurrentDialogId(ctx, reply->data.id);
+                              return SendOutcome{randomId,
+                                                 std::optional<std::string>(reply->data.id)};
                           }) |
-                          rx::catchError([mark](const Error&) {
-                              mark("warning");
-                              return rx::just(rx::Unit{});
-                          });
+                          rx::catchError(failed);
                });
     });
 }

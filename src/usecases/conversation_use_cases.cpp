@@ -4,8 +4,8 @@
 #include <chrono>
 #include <limits>
 
-#include "core/config/info_plist.hpp"
 #include "core/url_encode.hpp"
+#include "services/wire_identity.hpp"
 
 namespace vesk {
 
@@ -19,16 +19,12 @@ constexpr std::int64_t kMaxExpirySeconds = std::int64_t{10} * 366 * 24 * 3600;
 Message addMessage(ConversationContext& ctx, const Message& m) {
     const std::string key = m.conversation.value_or("0");
     auto& repo = ctx.messages.repository(key);
-    const bool matched = repo.match(m) != nullptr;
-    if (m.type != "reply_user") {
-        ctx.dialogs.unRead(m.conversation);
-    }
-    if (matched) {
+    if (repo.match(m) != nullptr) {
         repo.update(m);
     } else {
         repo.add({m});
     }
-    ctx.dialogs.add(m);
+    ctx.dialogs.addMessage(m, m.type != "reply_user");
     return m;
 }
 
@@ -46,10 +42,6 @@ std::optional<Scheduler::Duration> expiryDelay(std::int64_t expirationTime, Cloc
 
 void AddDialogs::execute(ConversationContext& ctx) const {
     ctx.dialogs.add(dialogs);
-    Scheduler* scheduler = ctx.scheduler();
-    if (scheduler == nullptr) {
-        return;
-    }
     for (const auto& dialog : dialogs) {
         if (!dialog.expirationTime || *dialog.expirationTime <= 0) {
             continue;
@@ -58,7 +50,7 @@ void AddDialogs::execute(ConversationContext& ctx) const {
         if (!delay) {
             continue;
         }
-        ctx.dialogs.scheduleExpiry(*scheduler, *delay, [&ctx, id = dialog.id] {
+        ctx.dialogs.scheduleExpiry(ctx.scheduler(), *delay, [&ctx, id = dialog.id] {
             if (ctx.currentState.dialogId.value() == id) {
                 return;  // the user is looking at it
             }
@@ -76,7 +68,7 @@ Message createEmptyMessage() {
     m.created = 0;
     m.direction = "u2a";
     m.read = true;
-    m.sentVia = "sdk_ios";
+    m.sentVia = wire::kSentVia;
     m.replyType = "text";
     m.conversation = "0";
     return m;
@@ -93,7 +85,7 @@ Message createMessage(const ConversationContext& ctx, const std::string& body,
     m.created = ctx.nowSeconds();
     m.direction = type == "reply_user" ? "u2a" : "a2u";
     m.read = true;
-    m.sentVia = "sdk_ios";
+    m.sentVia = wire::kSentVia;
     m.replyType = "text";
     m.from = from;
     m.conversation = conversation.value_or("0");
@@ -171,7 +163,8 @@ rx::Observable<std::optional<std::string>> getWelcomeMessageBodyUseCase(Conversa
 
 rx::Observable<std::optional<std::string>> getWelcomeAvatarUseCase(ConversationContext& ctx) {
     return ctx.messenger.messenger.asObservable() |
-           rx::map([](const std::optional<Messenger>& m) -> std::optional<std::string> {
+           rx::map([files = ctx.filesUrl()](
+                       const std::optional<Messenger>& m) -> std::optional<std::string> {
                if (!m) {
                    return std::nullopt;
                }
@@ -179,8 +172,6 @@ rx::Observable<std::optional<std::string>> getWelcomeAvatarUseCase(ConversationC
                if (avatar.find("://") != std::string::npos && isWellFormedUrl(avatar)) {
                    return avatar;
                }
-               const auto files =
-                   InfoPlist::shared().getValue(InfoPlist::Keys::filesUrl, AppType::lib);
                return files.value_or("") + "/avatars/" + avatar;
            });
 }
@@ -212,7 +203,7 @@ rx::Observable<Message> getWelcomeMessageUseCase(ConversationContext& ctx) {
                m.created = ctx.nowSeconds();
                m.direction = "a2u";
                m.read = true;
-               m.sentVia = "sdk_ios";
+               m.sentVia = wire::kSentVia;
                m.replyType = "text";
                m.from = json::Codec<Admin>::encode(std::get<1>(parts));
                return m;
@@ -222,7 +213,6 @@ rx::Observable<Message> getWelcomeMessageUseCase(ConversationContext& ctx) {
 rx::Observable<rx::Unit> openDialog(ConversationContext& ctx,
                                     const std::optional<std::string>& id) {
     return rx::deferred([&ctx, id] {
-        ctx.currentState.state.onNext(NavigationViewState::contentLoading());
         clearMessages(ctx, id);
         if (id && ctx.store) {
             ctx.store->setString("dialogId", *id);

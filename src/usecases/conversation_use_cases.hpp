@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/expected.hpp"
 #include "core/response.hpp"
 #include "core/result.hpp"
 #include "core/rx/rx.hpp"
@@ -22,7 +23,6 @@
 #include "services/models/person.hpp"
 #include "services/models/user.hpp"
 #include "usecases/conversation_context.hpp"
-#include "usecases/navigation_view_state.hpp"
 
 namespace vesk {
 
@@ -32,7 +32,7 @@ namespace vesk {
 // without one): a listed message with the same id, or with the same non-zero
 // randomId and type (the echo of what the user sent), is replaced, anything
 // else is appended. A message that is not the user's own raises the dialog's
-// unread count. Returns the message.
+// unread count; the list is published once. Returns the message.
 Message addMessage(ConversationContext& ctx, const Message& m);
 
 // Merges dialogs into the list; each popup dialog with an expiration time is
@@ -44,25 +44,25 @@ Message addMessage(ConversationContext& ctx, const Message& m);
 // are not scheduled.
 struct AddDialogs {
     std::vector<Dialog> dialogs;
-    void execute(ConversationContext& ctx = ConversationContext::shared()) const;
+    void execute(ConversationContext& ctx) const;
 };
 
 // How long from `now` until `expirationTime` (seconds since 1970); absent when
 // it is not worth scheduling (see AddDialogs).
 std::optional<Scheduler::Duration> expiryDelay(std::int64_t expirationTime, Clock::WallTime now);
 
-inline auto addMessageUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto addMessageUseCase(ConversationContext& ctx) {
     return rx::map([&ctx](const Message& m) { return addMessage(ctx, m); });
 }
 
 // Emits the message as a typing notice on the current-state repository.
-inline auto addTypingIndicatorUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto addTypingIndicatorUseCase(ConversationContext& ctx) {
     return rx::doOnNext([&ctx](const Message& m) { ctx.currentState.typingIndicator.onNext(m); });
 }
 
 // ---- building messages -----------------------------------------------------
 
-// id "0", type "reply_user", direction "u2a", read, sent via "sdk_ios",
+// id "0", type "reply_user", direction "u2a", read, sent via wire::kSentVia,
 // reply type "text", conversation "0", everything else empty.
 Message createEmptyMessage();
 
@@ -73,7 +73,7 @@ inline auto createEmptyMessageUseCase() {
 }
 
 // id = the text of t, randomId = t, created now, "u2a" for "reply_user" and
-// "a2u" otherwise, read, "sdk_ios", "text", conversation `conversation` or "0".
+// "a2u" otherwise, read, wire::kSentVia, "text", conversation `conversation` or "0".
 Message createMessage(const ConversationContext& ctx, const std::string& body,
                       const JsonValue& from, const std::optional<std::string>& conversation,
                       std::int64_t t, const std::string& type);
@@ -84,7 +84,7 @@ Message createUserMessage(const ConversationContext& ctx, const std::string& bod
 
 using MessageDraft =
     std::tuple<std::string, JsonValue, std::optional<std::string>, std::int64_t, std::string>;
-inline auto createMessageUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto createMessageUseCase(ConversationContext& ctx) {
     return rx::map([&ctx](const MessageDraft& d) {
         return createMessage(ctx, std::get<0>(d), std::get<1>(d), std::get<2>(d), std::get<3>(d),
                              std::get<4>(d));
@@ -92,7 +92,7 @@ inline auto createMessageUseCase(ConversationContext& ctx = ConversationContext:
 }
 
 using UserMessageDraft = std::tuple<std::string, User, std::optional<std::string>>;
-inline auto createUserMessageUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto createUserMessageUseCase(ConversationContext& ctx) {
     return rx::map([&ctx](const UserMessageDraft& d) {
         return createUserMessage(ctx, std::get<0>(d), std::get<1>(d), std::get<2>(d));
     });
@@ -100,7 +100,7 @@ inline auto createUserMessageUseCase(ConversationContext& ctx = ConversationCont
 
 // ---- current state ----------------------------------------------------------
 
-inline auto saveCurrentAdminUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto saveCurrentAdminUseCase(ConversationContext& ctx) {
     return rx::doOnNext([&ctx](const std::pair<Admin, std::optional<std::string>>& value) {
         ctx.currentState.admin.onNext(value.first);
     });
@@ -108,7 +108,7 @@ inline auto saveCurrentAdminUseCase(ConversationContext& ctx = ConversationConte
 
 // A source: the conversation shown now, then every change.
 inline rx::Observable<std::optional<std::string>> getCurrentDialogIdUseCase(
-    ConversationContext& ctx = ConversationContext::shared()) {
+    ConversationContext& ctx) {
     return ctx.currentState.dialogId.asObservable();
 }
 
@@ -116,41 +116,33 @@ inline rx::Observable<std::optional<std::string>> getCurrentDialogIdUseCase(
 void setCurrentDialogId(ConversationContext& ctx, const std::string& dialogId);
 
 // Skips absent ids; yields the id.
-inline auto setCurrentDialogIdUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto setCurrentDialogIdUseCase(ConversationContext& ctx) {
     return [&ctx](const rx::Observable<std::optional<std::string>>& source) {
         return source | rx::compact() |
                rx::doOnNext([&ctx](const std::string& id) { setCurrentDialogId(ctx, id); });
     };
 }
 
-inline auto getPaginatePositionUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto getPaginatePositionUseCase(ConversationContext& ctx) {
     return [&ctx](const auto& source) {
         return source | rx::map([&ctx](const auto&) { return ctx.currentState.paginatePosition; });
     };
 }
 
-// On a success, the page's `nextBeforePosition` becomes the paging position
-// (absent when the page has none); an error leaves it.
-inline auto setPaginatePositionUseCase(ConversationContext& ctx = ConversationContext::shared()) {
-    return rx::doOnNext([&ctx](const Result<Response<std::vector<Message>>>& result) {
-        if (const auto* page = result.success()) {
+// On a loaded page, the page's `nextBeforePosition` becomes the paging
+// position (absent when the page has none); a failure leaves it.
+inline auto setPaginatePositionUseCase(ConversationContext& ctx) {
+    return rx::doOnNext([&ctx](const Expected<Response<std::vector<Message>>>& page) {
+        if (page) {
             ctx.currentState.paginatePosition = page->meta.nextBeforePosition;
         }
     });
 }
 
-inline auto clearPaginatePositionUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto clearPaginatePositionUseCase(ConversationContext& ctx) {
     return [&ctx](const auto& source) {
         return source |
                rx::doOnNext([&ctx](const auto&) { ctx.currentState.paginatePosition.reset(); });
-    };
-}
-
-inline auto setCurrentNavigationStateUseCase(
-    NavigationViewState state, ConversationContext& ctx = ConversationContext::shared()) {
-    return [&ctx, state](const auto& source) {
-        return source |
-               rx::doOnNext([&ctx, state](const auto&) { ctx.currentState.state.onNext(state); });
     };
 }
 
@@ -160,26 +152,25 @@ inline auto setCurrentNavigationStateUseCase(
 std::optional<Dialog> getDialog(const ConversationContext& ctx,
                                 const std::optional<std::string>& id);
 
-inline auto getDialogUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto getDialogUseCase(ConversationContext& ctx) {
     return rx::map([&ctx](const std::optional<std::string>& id) { return getDialog(ctx, id); });
 }
 
 // A source: the conversation list now, then every change.
-inline rx::Observable<std::vector<Dialog>> getDialogsUseCase(
-    ConversationContext& ctx = ConversationContext::shared()) {
+inline rx::Observable<std::vector<Dialog>> getDialogsUseCase(ConversationContext& ctx) {
     return ctx.dialogs.dialogs.asObservable();
 }
 
 // For each conversation id: that conversation's messages now and on every
 // change, until the next id.
-inline auto getMessagesUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto getMessagesUseCase(ConversationContext& ctx) {
     return rx::flatMapLatest([&ctx](const std::string& dialogId) {
         return ctx.messages.repository(dialogId).messages();
     });
 }
 
 // For each (conversation id, message id): that message as listed now.
-inline auto getMessageUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto getMessageUseCase(ConversationContext& ctx) {
     return rx::map(
         [&ctx](const std::pair<std::string, std::string>& key) -> std::optional<Message> {
             const auto* repo = ctx.messages.existing(key.first);
@@ -189,14 +180,14 @@ inline auto getMessageUseCase(ConversationContext& ctx = ConversationContext::sh
 }
 
 // Adds a page of messages (those not listed yet) to their conversation; passes it on.
-inline auto saveMessagesUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto saveMessagesUseCase(ConversationContext& ctx) {
     return rx::doOnNext([&ctx](const std::pair<std::string, std::vector<Message>>& page) {
         ctx.messages.repository(page.first).add(page.second);
     });
 }
 
 // Replaces the listed dialog in place, or appends it; passes it on.
-inline auto saveDialogUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto saveDialogUseCase(ConversationContext& ctx) {
     return rx::doOnNext([&ctx](const Dialog& dialog) { ctx.dialogs.save(dialog); });
 }
 
@@ -205,7 +196,7 @@ inline auto saveDialogUseCase(ConversationContext& ctx = ConversationContext::sh
 std::vector<Message> setMessageRead(ConversationContext& ctx,
                                     const std::optional<std::string>& dialogId);
 
-inline auto setMessageReadUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto setMessageReadUseCase(ConversationContext& ctx) {
     return rx::map(
         [&ctx](const std::optional<std::string>& id) { return setMessageRead(ctx, id); });
 }
@@ -214,7 +205,7 @@ inline auto setMessageReadUseCase(ConversationContext& ctx = ConversationContext
 // position; passes the id on.
 void clearMessages(ConversationContext& ctx, const std::optional<std::string>& dialogId);
 
-inline auto clearMessagesUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto clearMessagesUseCase(ConversationContext& ctx) {
     return rx::doOnNext([&ctx](const std::optional<std::string>& id) { clearMessages(ctx, id); });
 }
 
@@ -233,30 +224,24 @@ inline auto getUreadDialogsCountUseCase() {
 
 // A source: the bubble candidate of each (conversation list, closed messages)
 // combination; absent closed lists are skipped.
-rx::Observable<std::optional<Dialog>> getBubbleLastUnread(
-    ConversationContext& ctx = ConversationContext::shared());
+rx::Observable<std::optional<Dialog>> getBubbleLastUnread(ConversationContext& ctx);
 
 // ---- welcome and opening -----------------------------------------------------
 
 // Sources over the messenger settings.
-rx::Observable<std::optional<std::string>> getWelcomeMessageBodyUseCase(
-    ConversationContext& ctx = ConversationContext::shared());
+rx::Observable<std::optional<std::string>> getWelcomeMessageBodyUseCase(ConversationContext& ctx);
 // An absolute URL as is, anything else under the files host's "/avatars/".
-rx::Observable<std::optional<std::string>> getWelcomeAvatarUseCase(
-    ConversationContext& ctx = ConversationContext::shared());
+rx::Observable<std::optional<std::string>> getWelcomeAvatarUseCase(ConversationContext& ctx);
 // "error name" while no settings are held.
-rx::Observable<std::string> getWelcomeNameUseCase(
-    ConversationContext& ctx = ConversationContext::shared());
+rx::Observable<std::string> getWelcomeNameUseCase(ConversationContext& ctx);
 // A "reply_admin" message (id "welcome", conversation absent, created now,
 // body the welcome text or "") from the welcome operator.
-rx::Observable<Message> getWelcomeMessageUseCase(
-    ConversationContext& ctx = ConversationContext::shared());
-rx::Observable<Admin> getWelcomeAdminUseCase(
-    ConversationContext& ctx = ConversationContext::shared());
+rx::Observable<Message> getWelcomeMessageUseCase(ConversationContext& ctx);
+rx::Observable<Admin> getWelcomeAdminUseCase(ConversationContext& ctx);
 
 // For each id: the listed dialog's lastAdmin (nothing when the dialog is not
 // listed); for an absent id, the welcome operator.
-inline auto getTitleAdminUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto getTitleAdminUseCase(ConversationContext& ctx) {
     return rx::flatMapLatest([&ctx](const std::optional<std::string>& id) -> rx::Observable<Admin> {
         if (!id) {
             return getWelcomeAdminUseCase(ctx) | rx::take(1);
@@ -266,11 +251,12 @@ inline auto getTitleAdminUseCase(ConversationContext& ctx = ConversationContext:
     });
 }
 
-// Makes a conversation (or none) current: content-loading state, messages and
-// paging cleared, the id stored and published, its operator saved. Yields once.
+// Makes a conversation (or none) current: messages and paging cleared, the id
+// stored and published, its operator saved. Yields once. The screens show
+// their loading state themselves.
 rx::Observable<rx::Unit> openDialog(ConversationContext& ctx, const std::optional<std::string>& id);
 
-inline auto openDialogUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto openDialogUseCase(ConversationContext& ctx) {
     return rx::flatMap(
         [&ctx](const std::optional<std::string>& id) { return openDialog(ctx, id); });
 }
@@ -279,7 +265,7 @@ inline auto openDialogUseCase(ConversationContext& ctx = ConversationContext::sh
 std::optional<std::string> dialogToOpen(const std::vector<Dialog>& dialogs);
 
 // On each trigger opens the newest chat-popup conversation, or none.
-inline auto openDialogsUseCase(ConversationContext& ctx = ConversationContext::shared()) {
+inline auto openDialogsUseCase(ConversationContext& ctx) {
     return [&ctx](const auto& source) {
         return source | rx::flatMap([&ctx](const auto&) {
                    return openDialog(ctx, dialogToOpen(ctx.dialogs.dialogs.value()));

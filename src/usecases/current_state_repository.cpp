@@ -28,11 +28,6 @@ void closeMessage(KeyValueStore& store, const std::string& id) {
                  });
 }
 
-CurrentStateRepository& CurrentStateRepository::shared() {
-    static CurrentStateRepository instance(keyValueStoreFactory()->standard());
-    return instance;
-}
-
 CurrentStateRepository::CurrentStateRepository(std::shared_ptr<KeyValueStore> store)
     : store_(std::move(store)) {
     closedMessages.onNext(getClosedMessages(*store_));

@@ -1,6 +1,7 @@
-// The chat state the screens share: which conversation is shown, paging, the
-// operator shown, the overlay state, typing notices, the messages whose bubble
-// the user closed, whether the chat is open.
+// The conversation state the screens share: which conversation is shown,
+// paging, the operator shown, typing notices and the messages whose bubble the
+// user closed. What only the screens hold (the overlay, whether the chat is
+// open, message statuses) is the screen state of the ui layer.
 // Threading: main executor.
 #pragma once
 
@@ -13,7 +14,6 @@
 #include "core/rx/rx.hpp"
 #include "services/models/message.hpp"
 #include "services/models/person.hpp"
-#include "usecases/navigation_view_state.hpp"
 #include "vesk/key_value_store.hpp"
 
 namespace vesk {
@@ -26,9 +26,6 @@ void closeMessage(KeyValueStore& store, const std::string& id);
 
 class CurrentStateRepository {
   public:
-    // Binds the shared instance to the standard store; call before its first use.
-    static CurrentStateRepository& shared();
-
     // Loads the closed messages once.
     explicit CurrentStateRepository(std::shared_ptr<KeyValueStore> store);
 
@@ -42,11 +39,8 @@ class CurrentStateRepository {
     std::optional<std::string> paginatePosition;
     // Holds nothing until an operator is saved.
     rx::ReplaySubject<std::optional<Admin>> admin;
-    rx::PublishSubject<NavigationViewState> state;
     rx::PublishSubject<Message> typingIndicator;
-    rx::PublishSubject<std::pair<std::string, std::string>> updateMessageStatus;
     rx::BehaviorSubject<std::optional<std::vector<std::string>>> closedMessages{std::nullopt};
-    rx::BehaviorSubject<bool> isOpen{false};
 
   private:
     std::shared_ptr<KeyValueStore> store_;

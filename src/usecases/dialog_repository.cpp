@@ -27,11 +27,6 @@ Dialogs movedToEnd(Dialogs& list, Dialogs::iterator it, F change) {
 
 }  // namespace
 
-DialogRepository& DialogRepository::shared() {
-    static DialogRepository instance;
-    return instance;
-}
-
 DialogRepository::~DialogRepository() {
     for (auto& [key, handle] : expiries_) {
         handle.cancel();
@@ -49,32 +44,49 @@ void DialogRepository::add(const std::vector<Dialog>& newDialogs) {
 }
 
 void DialogRepository::add(const Message& message) {
+    addMessage(message, false);
+}
+
+void DialogRepository::addMessage(const Message& message, bool unread) {
     if (!message.conversation) {
         return;
     }
     Dialogs list = dialogs.value();
     const auto it = findIn(list, *message.conversation);
-    if (it == list.end() || it->partLast.id == message.id) {
+    if (it == list.end()) {
         return;
     }
-    dialogs.accept(movedToEnd(list, it, [this, &message](Dialog& dialog) {
-        dialog.partLast = message;
-        dialog.lastUpdate = message.created;
-        if (!updatedRandomId.contains(message.randomId)) {
-            ++dialog.partsCount;
+    const bool newPart = it->partLast.id != message.id;
+    if (!unread && !newPart) {
+        return;
+    }
+    dialogs.accept(movedToEnd(list, it, [this, &message, unread, newPart](Dialog& dialog) {
+        if (unread) {
+            ++dialog.userUnreadCount;
         }
-        if (message.randomId > 0) {
-            updatedRandomId.insert(message.randomId);
-        }
-        if (message.type == "reply_admin" || message.type == "auto_reply") {
-            ++dialog.unreadPartsCount;
-        }
-        if (message.from.isObject()) {
-            if (auto admin = json::Codec<Admin>::decode(message.from)) {
-                dialog.lastAdmin = std::move(admin).value();
-            }
+        if (newPart) {
+            countPart(dialog, message);
         }
     }));
+}
+
+void DialogRepository::countPart(Dialog& dialog, const Message& message) {
+    dialog.partLast = message;
+    dialog.lastUpdate = message.created;
+    if (!updatedRandomId.contains(message.randomId)) {
+        ++dialog.partsCount;
+    }
+    if (message.randomId > 0) {
+        updatedRandomId.insert(message.randomId);
+    }
+    if (message.type == "reply_admin" || message.type == "auto_reply") {
+        ++dialog.unreadPartsCount;
+    }
+    if (message.from.isObject()) {
+        if (auto admin = json::Codec<Admin>::decode(message.from)) {
+            dialog.lastAdmin = std::move(admin).value();
+        }
+    }
 }
 
 void DialogRepository::unRead(const std::optional<std::string>& dialogId) {

@@ -19,8 +19,6 @@ namespace vesk {
 
 class DialogRepository {
   public:
-    static DialogRepository& shared();
-
     DialogRepository() = default;
     // Cancels the expiries still waiting.
     ~DialogRepository();
@@ -37,6 +35,8 @@ class DialogRepository {
     void add(const Message& message);
     // One more unread part for a listed dialog, moved to the end; publishes.
     void unRead(const std::optional<std::string>& dialogId);
+    // `unRead` (when `unread`) and then `add`, published once.
+    void addMessage(const Message& message, bool unread);
     // A listed dialog read: counts to 0, `lastUpdate` + 1, moved to the end;
     // publishes the list, then the id on `dialogReaded`.
     void markRead(const std::optional<std::string>& dialogId);
@@ -59,6 +59,8 @@ class DialogRepository {
     std::unordered_set<std::int64_t> updatedRandomId;
 
   private:
+    void countPart(Dialog& dialog, const Message& message);
+
     std::map<std::uint64_t, TimerHandle> expiries_;
     std::uint64_t nextExpiry_ = 0;
 };

@@ -24,8 +24,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/slot_index.hpp"
 #include "services/models/message.hpp"
-#include "usecases/slot_index.hpp"
 
 namespace vesk {
 

@@ -21,11 +21,6 @@ void MessagesRepository::clear() {
     publish();
 }
 
-MessagesManager& MessagesManager::shared() {
-    static MessagesManager instance;
-    return instance;
-}
-
 MessagesRepository& MessagesManager::repository(const std::string& dialogId) {
     auto& slot = repositories_[dialogId];
     if (!slot) {

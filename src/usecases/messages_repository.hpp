@@ -50,8 +50,6 @@ class MessagesRepository {
 
 class MessagesManager {
   public:
-    static MessagesManager& shared();
-
     // The repository of `dialogId`, created empty on first use.
     MessagesRepository& repository(const std::string& dialogId);
     [[nodiscard]] const MessagesRepository* existing(const std::string& dialogId) const;

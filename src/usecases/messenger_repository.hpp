@@ -11,8 +11,6 @@ namespace vesk {
 
 class MessengerRepository {
   public:
-    static MessengerRepository& shared();
-
     rx::BehaviorRelay<std::optional<Messenger>> messenger{std::nullopt};
 };
 

@@ -22,11 +22,6 @@ Decoded<Popup> Codec<Popup>::decode(const JsonValue& value) {
 
 }  // namespace json
 
-PopupRepository& PopupRepository::shared() {
-    static PopupRepository instance;
-    return instance;
-}
-
 void PopupRepository::addNewPopup(const Popup& popup) {
     activePopups.insert_or_assign(
         popup.id, rx::BehaviorRelay<PopupEntity>(PopupEntity{popup.id, popup.json, 0}));

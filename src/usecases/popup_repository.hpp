@@ -40,8 +40,6 @@ struct Codec<Popup> {
 
 class PopupRepository {
   public:
-    static PopupRepository& shared();
-
     // Stores a fresh entity holder under the popup's id (replacing an earlier
     // one; a card already open keeps watching the old holder), then announces it.
     void addNewPopup(const Popup& popup);

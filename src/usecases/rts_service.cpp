@@ -20,44 +20,35 @@ bool isString(const JsonObject& object, std::string_view key, std::string_view e
 
 }  // namespace
 
-RtsService& RtsService::shared() {
-    static RtsService instance(ConversationContext::shared());
-    return instance;
-}
-
-RtsService::RtsService(ConversationContext& ctx, ReadDialog readDialog)
-    : ctx_(ctx), readDialog_(std::move(readDialog)) {
+RtsService::RtsService(ConversationContext& ctx, std::function<bool()> isChatOpen,
+                       ReadDialog readDialog)
+    : ctx_(ctx), isChatOpen_(std::move(isChatOpen)), readDialog_(std::move(readDialog)) {
     if (!readDialog_) {
         readDialog_ = [&ctx](const std::optional<std::string>& id) {
             return rx::just(id) | readDialogUseCase(ctx);
         };
     }
-    disposeBag.add(
-        newMessageSelf.asObservable().subscribe([this](const Message& m) { onReply(m); }));
-    disposeBag.add(newDialogSelf.asObservable().subscribe([this](const Dialog& dialog) {
-        AddDialogs{{dialog}}.execute(ctx_);
-        newDialog.onNext(dialog);
-    }));
 }
 
-void RtsService::onMessage(const std::string& text) {
+void RtsService::onMessage(const RtsMessage& frame) {
     try {
-        dispatch(text);
+        dispatch(frame);
     } catch (const std::exception&) {
         // Dropped like any frame that does not make sense (allocation failure included).
     }
 }
 
-void RtsService::dispatch(const std::string& text) {
-    const auto envelope = JsonValue::parse(text);
-    if (!envelope) {
-        return;
+void RtsService::onMessage(std::string_view text) {
+    try {
+        if (auto frame = json::decodeText<RtsMessage>(text)) {
+            dispatch(*frame);
+        }
+    } catch (const std::exception&) {
+        // As above.
     }
-    auto decoded = json::Codec<RtsMessage>::decode(*envelope);
-    if (!decoded) {
-        return;
-    }
-    const RtsMessage& frame = *decoded;
+}
+
+void RtsService::dispatch(const RtsMessage& frame) {
     const auto channel = channelFromRaw(frame.channel);
     if (!channel) {
         return;
@@ -66,7 +57,7 @@ void RtsService::dispatch(const std::string& text) {
     switch (*channel) {
         case Channel::conversationReply:
             if (auto message = json::Codec<Message>::decode(payload)) {
-                newMessageSelf.onNext(*message);
+                onReply(*message);
                 newMessage.onNext(*message);
             }
             break;
@@ -135,14 +126,15 @@ void RtsService::onConversation(const JsonValue& payload, const JsonObject& obje
         }
         ctx_.popups.addNewPopup(*popup);
         Dialog merged = std::move(dialog).value();
-        if (!ctx_.currentState.isOpen.value()) {
+        if (!isChatOpen_ || !isChatOpen_()) {
             merged.userUnreadCount = 0;
         }
         AddDialogs{{merged}}.execute(ctx_);
         disposeBag.add(readDialog_(merged.id).subscribe());
     } else if (isString(object, "type", "popup_chat")) {
         if (auto dialog = json::Codec<Dialog>::decode(payload)) {
-            newDialogSelf.onNext(*dialog);
+            AddDialogs{{*dialog}}.execute(ctx_);
+            newDialog.onNext(*dialog);
         }
     }
 }

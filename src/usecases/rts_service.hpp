@@ -2,16 +2,17 @@
 // repositories, typing notices to the current state, popups and chat popups
 // to the popup and dialog repositories. It never answers the server.
 //
-// The socket posts each text frame to the main executor, in arrival order,
-// and `onMessage` runs there: the repositories are only ever touched on the
-// main executor. Anything that does not parse or has the wrong shape is
-// dropped without a word; nothing throws.
+// The socket parses each text frame on its I/O thread and posts the envelope
+// to the main executor, in arrival order, where `onMessage` runs: the
+// repositories are only ever touched on the main executor. Anything that does
+// not parse or has the wrong shape is dropped without a word; nothing throws.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "core/rx/rx.hpp"
 #include "services/models/dialog.hpp"
@@ -27,14 +28,20 @@ class RtsService final : public RtsServiceProtocol {
     // service's dispose bag. The default uses `readDialogUseCase`.
     using ReadDialog = std::function<rx::Observable<rx::Unit>(const std::optional<std::string>&)>;
 
+    // The process's instance: the one of the library's composition root.
     static RtsService& shared();
 
-    explicit RtsService(ConversationContext& ctx, ReadDialog readDialog = nullptr);
+    // `isChatOpen`: whether the chat window is open now (a popup that arrives
+    // while it is closed counts as read).
+    RtsService(ConversationContext& ctx, std::function<bool()> isChatOpen,
+               ReadDialog readDialog = nullptr);
     // Its pipelines refer to it: it stays where it was made.
     RtsService(const RtsService&) = delete;
     RtsService& operator=(const RtsService&) = delete;
 
-    void onMessage(const std::string& text) override;
+    void onMessage(const RtsMessage& frame) override;
+    // A frame as text, parsed here.
+    void onMessage(std::string_view text);
 
     rx::DisposeBag disposeBag;
     // Every operator reply, after it was merged into its conversation: what
@@ -42,22 +49,20 @@ class RtsService final : public RtsServiceProtocol {
     rx::PublishSubject<Message> newMessage;
     // Every chat-popup dialog, after it was merged into the dialog list.
     rx::PublishSubject<Dialog> newDialog;
-    // Internal pipelines: inbound replies and chat-popup dialogs.
-    rx::PublishSubject<Message> newMessageSelf;
-    rx::PublishSubject<Dialog> newDialogSelf;
 
   private:
-    void dispatch(const std::string& text);
+    void dispatch(const RtsMessage& frame);
     void onTyping(const JsonObject& payload);
     void onConversation(const JsonValue& payload, const JsonObject& object);
     void onReply(const Message& message);
 
     ConversationContext& ctx_;
+    std::function<bool()> isChatOpen_;
     ReadDialog readDialog_;
 };
 
 // A source: every dialog that arrived as a chat popup.
-inline rx::Observable<Dialog> newDialogUseCase(RtsService& rts = RtsService::shared()) {
+inline rx::Observable<Dialog> newDialogUseCase(RtsService& rts) {
     return rts.newDialog.asObservable();
 }
 

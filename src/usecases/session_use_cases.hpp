@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 
-#include "core/network_settings.hpp"
 #include "core/rx/rx.hpp"
 #include "services/event_prop_service.hpp"
+#include "services/network/network_settings.hpp"
 #include "services/user_service.hpp"
 
 namespace vesk {
@@ -16,14 +16,14 @@ namespace vesk {
 // subscription and emits an empty event per reply. No settings: an empty stream.
 // `settings` is read when the result is subscribed.
 template <class SettingsFn>
-auto setPresenceUseCase(SettingsFn currentSettings) {
-    return [currentSettings](const rx::Observable<std::int64_t>& ticks) {
-        return rx::deferred([ticks, currentSettings]() -> rx::Observable<rx::Unit> {
+auto setPresenceUseCase(ApiEndpointPtr api, SettingsFn currentSettings) {
+    return [api, currentSettings](const rx::Observable<std::int64_t>& ticks) {
+        return rx::deferred([api, ticks, currentSettings]() -> rx::Observable<rx::Unit> {
             NetworkSettingsPtr settings = currentSettings();
             if (!settings) {
                 return rx::empty<rx::Unit>();
             }
-            auto service = std::make_shared<UserService>(settings);
+            auto service = std::make_shared<UserService>(api, settings);
             return ticks | rx::flatMap([service](std::int64_t) {
                        return service->setPresence() |
                               rx::map(
@@ -38,17 +38,18 @@ auto setPresenceUseCase(SettingsFn currentSettings) {
 // EventPropService built at subscription; pairs that arrive while a request is in
 // flight are dropped.
 template <class SettingsFn>
-auto sendUserPropertyUseCase(SettingsFn currentSettings) {
-    return [currentSettings](const rx::Observable<std::pair<std::string, std::string>>& pairs) {
-        return rx::deferred([pairs, currentSettings] {
-            auto service = std::make_shared<EventPropService>(currentSettings());
-            return pairs |
-                   rx::flatMapFirst([service](const std::pair<std::string, std::string>& pair) {
-                       return service->setUserProperty({UserProperty(
-                           pair.first, pair.second, UserProperty::Operations::updateOrCreate)});
-                   });
-        });
-    };
+auto sendUserPropertyUseCase(ApiEndpointPtr api, SettingsFn currentSettings) {
+    return
+        [api, currentSettings](const rx::Observable<std::pair<std::string, std::string>>& pairs) {
+            return rx::deferred([api, pairs, currentSettings] {
+                auto service = std::make_shared<EventPropService>(api, currentSettings());
+                return pairs |
+                       rx::flatMapFirst([service](const std::pair<std::string, std::string>& pair) {
+                           return service->setUserProperty({UserProperty(
+                               pair.first, pair.second, UserProperty::Operations::updateOrCreate)});
+                       });
+            });
+        };
 }
 
 }  // namespace vesk

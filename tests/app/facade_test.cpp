@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "app/reachability_service.hpp"
-#include "app/sdk_app.hpp"
-#include "core/virtual_scheduler.hpp"
+#include "app/vesk_impl.hpp"
+#include "vesk/notification_service.hpp"
 #include "tests/app/support/session_fixture.hpp"
-#include "usecases/messenger_repository.hpp"
-#include "vesk/configuration.hpp"
+#include "tests/support/virtual_scheduler.hpp"
 #include "vesk/vesk.hpp"
 
 namespace vesk {
@@ -28,20 +27,26 @@ struct Outcome {
 
 class FacadeTest : public testing::DevServerTest {
   protected:
+    // A facade over a new instance on the test's store file; `library` is its.
     std::unique_ptr<Vesk> makeFacade() {
-        return std::make_unique<Vesk>(VeskOptions{scheduler, openStore()});
+        library = makeLibrary(scheduler);
+        return std::make_unique<Vesk>(library);
     }
     bool finished(const Outcome& outcome) {
         return runUntil([&] { return outcome.calls() > 0; });
     }
     [[nodiscard]] NetworkSettingsPtr settings() const {
-        return SdkApp::shared().networkSetting.value();
+        return library->sdkApp.networkSetting.value();
+    }
+    [[nodiscard]] MessengerRepository& messengers() const {
+        return library->conversations.messenger;
     }
     [[nodiscard]] std::optional<std::string> stored(const char* key) const {
         return openStore()->string(key);
     }
 
     std::shared_ptr<VirtualScheduler> scheduler = std::make_shared<VirtualScheduler>();
+    std::shared_ptr<Library> library;
 };
 
 TEST_F(FacadeTest, SetupSavesTheAnonymousUserAndARestartKeepsIt) {
@@ -58,11 +63,9 @@ TEST_F(FacadeTest, SetupSavesTheAnonymousUserAndARestartKeepsIt) {
         EXPECT_EQ(settings()->userId, firstId);
         EXPECT_EQ(settings()->token, stored("VeskToken"));
         EXPECT_EQ(settings()->appId, server->demoAppId());
-        EXPECT_TRUE(MessengerRepository::shared().messenger.value().has_value());
+        EXPECT_TRUE(messengers().messenger.value().has_value());
     }
     // A new facade on the same file: the connect reply's new anonymous user is ignored.
-    MessengerRepository::shared().messenger.accept(std::nullopt);
-    SdkApp::shared().networkSetting.accept(nullptr);
     server->clearRequests();
     auto vesk = makeFacade();
     Outcome setup;
@@ -90,30 +93,30 @@ TEST_F(FacadeTest, TheFirstStoredUserAndMessengerPairPublishesItsSettingsOnce) {
         vesk->setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
         ASSERT_TRUE(finished(setup));
         ASSERT_EQ(setup.successes, 1);
-        messenger = MessengerRepository::shared().messenger.value();
+        messenger = messengers().messenger.value();
         ASSERT_TRUE(messenger);
     }
-    MessengerRepository::shared().messenger.accept(std::nullopt);
-    SdkApp::shared().networkSetting.accept(nullptr);
+    // A new instance: a stored user, no messenger yet.
+    library = makeLibrary(scheduler);
     int published = 0;
     rx::DisposeBag bag;
-    bag.insert(SdkApp::shared().networkSetting.asObservable().subscribe(
+    bag.insert(library->sdkApp.networkSetting.asObservable().subscribe(
         [&](const NetworkSettingsPtr& s) { published += s ? 1 : 0; }));
-
-    auto vesk = makeFacade();  // a stored user, no messenger yet
+    auto vesk = std::make_unique<Vesk>(library);
     EXPECT_EQ(published, 0);
-    MessengerRepository::shared().messenger.accept(messenger);
+    messengers().messenger.accept(messenger);
     ASSERT_EQ(published, 1);
     EXPECT_EQ(settings()->userId, stored("VeskUserId"));
     EXPECT_EQ(settings()->token, stored("VeskToken"));
     EXPECT_EQ(settings()->appId, server->demoAppId());
-    MessengerRepository::shared().messenger.accept(messenger);
+    messengers().messenger.accept(messenger);
     EXPECT_EQ(published, 1);
 
-    // Both known when the facade is made: published at once.
-    SdkApp::shared().networkSetting.accept(nullptr);
-    vesk = makeFacade();
-    EXPECT_EQ(published, 2);
+    // Both known when the facade starts: published at once.
+    library = makeLibrary(scheduler);
+    library->conversations.messenger.messenger.accept(messenger);
+    vesk = std::make_unique<Vesk>(library);
+    ASSERT_TRUE(settings());
     EXPECT_EQ(settings()->userId, stored("VeskUserId"));
 }
 
@@ -251,14 +254,15 @@ TEST_F(FacadeTest, SetupWaitsUntilTheServiceIsReachable) {
     // Find a free port, then let the server come up on it only later.
     const std::uint16_t port = server->port();
     const std::string key = server->demoApiKey();
+    const auto base = libraryOptions();
     server.reset();
-    auto source = makeApiHostReachability(testing::testLoop(), *scheduler, 10s);
-    DeploymentValues values;
-    values.apiUrl = "http://127.0.0.1:" + std::to_string(port) + "/v1/";
-    configure(values);
-    setReachabilitySource(source);
-    reportReachability(false);
-    auto vesk = makeFacade();
+    auto source = makeApiHostReachability(testing::testLoop(), *scheduler, 10s,
+                                          base.configuration->apiUrl);
+    auto made = base;
+    made.scheduler = scheduler;
+    made.reachability = source;
+    library = Library::make(made);
+    auto vesk = std::make_unique<Vesk>(library);
     Outcome setup;
     vesk->setup(key, setup.onSuccess(), setup.onError());
     scheduler->advance(0s);  // first probe: refused
@@ -312,6 +316,58 @@ TEST_F(FacadeTest, PropertiesAndEventsAreSentOnlyAfterSetup) {
     EXPECT_FALSE(events[0].hasFormField("params"));
     EXPECT_EQ(requestsTo(user + "/props")[0].formField("operations"),
               R"([{"op":"set_once","key":"$name","value":"A"}])");
+}
+
+TEST_F(FacadeTest, TwoInstancesInOneProcessShareNothing) {
+    auto first = makeFacade();
+    const auto one = library;
+    auto otherOptions = libraryOptions();
+    otherOptions.scheduler = scheduler;
+    otherOptions.standardStore = makeInMemoryKeyValueStore();
+    const auto two = Library::make(otherOptions);
+    Vesk second(two);
+
+    Outcome setup;
+    first->setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
+    ASSERT_TRUE(finished(setup));
+    ASSERT_EQ(setup.successes, 1);
+    const auto user = one->sdkApp.networkSetting.value()->userId;
+    ASSERT_TRUE(runUntil([&] { return server->realtimeSocketCount(user) == 1; }));
+    EXPECT_FALSE(two->sdkApp.networkSetting.value());
+    EXPECT_FALSE(two->conversations.messenger.messenger.value());
+    EXPECT_EQ(two->sdkApp.rtsManager->getActiveCount(), 0U);
+
+    Dialog dialog;
+    dialog.id = "d1";
+    one->conversations.dialogs.add({dialog});
+    one->appState.isBackground.accept(true);
+    first->notificationService().clickNotification(
+        JsonValue(JsonObject{{"conversation_id", JsonValue("d1")}}));
+    testing::testLoop().runPending();
+    EXPECT_TRUE(one->screen.isOpen.value());
+    EXPECT_EQ(stored("dialogId"), "d1");
+
+    EXPECT_TRUE(two->conversations.dialogs.dialogs.value().empty());
+    EXPECT_FALSE(two->appState.isBackground.value());
+    EXPECT_FALSE(two->screen.isOpen.value());
+    EXPECT_FALSE(two->conversations.currentState.dialogId.value());
+    EXPECT_FALSE(two->standardStore->string("dialogId"));
+}
+
+TEST_F(FacadeTest, AnsweredEventsAndPropertiesKeepNothing) {
+    auto vesk = makeFacade();
+    Outcome setup;
+    vesk->setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
+    ASSERT_TRUE(finished(setup));
+    const std::string user = "/v1/users/" + settings()->userId;
+    for (int i = 0; i < 20; ++i) {
+        vesk->trackEvent("opened", "");
+        vesk->setUserProperty({UserProperty("k", "v", UserProperty::Operations::add)});
+    }
+    EXPECT_EQ(library->facade->requests.size(), 40U);
+    ASSERT_TRUE(waitForRequests(user + "/events", 20));
+    ASSERT_TRUE(waitForRequests(user + "/props", 20));
+    ASSERT_TRUE(runUntil([&] { return library->facade->requests.size() == 0; }));
 }
 
 TEST(FacadeValues, VersionAndWebVersion) {

@@ -5,14 +5,9 @@
 
 #include <algorithm>
 
-#include "app/sdk_app.hpp"
-#include "core/virtual_scheduler.hpp"
 #include "tests/app/support/session_fixture.hpp"
-#include "usecases/current_state_repository.hpp"
-#include "usecases/dialog_repository.hpp"
-#include "usecases/messages_repository.hpp"
+#include "tests/support/virtual_scheduler.hpp"
 #include "vesk/chat.hpp"
-#include "vesk/host_events.hpp"
 #include "vesk/notification_center.hpp"
 #include "vesk/vesk.hpp"
 
@@ -25,15 +20,11 @@ class RealtimeTest : public testing::DevServerTest {
   protected:
     void SetUp() override {
         DevServerTest::SetUp();
-        // The repositories live for the process; a new server may reuse ids.
-        DialogRepository::shared().dialogs.accept({});
-        DialogRepository::shared().paginatePosition.reset();
-        CurrentStateRepository::shared().isOpen.onNext(false);
-        vesk = std::make_unique<Vesk>(VeskOptions{scheduler, openStore()});
-    }
-    void TearDown() override {
-        vesk.reset();
-        DevServerTest::TearDown();
+        auto options = libraryOptions();
+        options.scheduler = scheduler;
+        options.notificationCenter = center;
+        library = Library::make(std::move(options));
+        vesk = std::make_unique<Vesk>(library);
     }
 
     // Sets up and waits until the user's socket is connected; the user id.
@@ -42,12 +33,12 @@ class RealtimeTest : public testing::DevServerTest {
         vesk->setup(
             server->demoApiKey(), [&] { ok = true; }, [](const std::string&) {});
         EXPECT_TRUE(runUntil([&] { return ok; }));
-        const std::string user = SdkApp::shared().networkSetting.value()->userId;
+        const std::string user = library->sdkApp.networkSetting.value()->userId;
         EXPECT_TRUE(runUntil([&] { return server->realtimeSocketCount(user) == 1; }));
         return user;
     }
     std::optional<Dialog> dialog(const std::string& id) {
-        return DialogRepository::shared().find(id);
+        return library->conversations.dialogs.find(id);
     }
     std::string openChatPopup(const std::string& user) {
         const auto id = server->sendPopupChat(user, "Can we help?");
@@ -55,16 +46,19 @@ class RealtimeTest : public testing::DevServerTest {
         EXPECT_TRUE(runUntil([&] { return dialog(id).has_value(); }));
         return id;
     }
+    const MessageList& messages(const std::string& conversation) {
+        return library->conversations.messages.repository(conversation).currentMessages();
+    }
     std::size_t countBodies(const std::string& conversation, const std::string& body) {
-        const auto& list = MessagesManager::shared().repository(conversation).currentMessages();
+        const auto& list = messages(conversation);
         return static_cast<std::size_t>(std::count_if(
             list.begin(), list.end(), [&](const Message& m) { return m.body == body; }));
     }
-    std::shared_ptr<VeskSocket> socket() {
-        return SdkApp::shared().rtsManager->socket(server->demoAppId());
-    }
 
     std::shared_ptr<VirtualScheduler> scheduler = std::make_shared<VirtualScheduler>();
+    std::shared_ptr<InMemoryNotificationCenter> center =
+        std::make_shared<InMemoryNotificationCenter>();
+    std::shared_ptr<Library> library;
     std::unique_ptr<Vesk> vesk;
 };
 
@@ -76,11 +70,11 @@ TEST_F(RealtimeTest, AnOperatorReplyRaisesTheUnreadCountAndReachesItsConversatio
     const int unreadBefore = dialog(conversation)->userUnreadCount;
 
     std::vector<ChatMessage> seen;
-    auto sub = Chat::onMessage([&](const ChatMessage& m) { seen.push_back(m); });
+    auto sub = vesk->chat().onMessage([&](const ChatMessage& m) { seen.push_back(m); });
     ASSERT_FALSE(server->operatorReply(conversation, "We are here").empty());
     ASSERT_TRUE(runUntil([&] { return countBodies(conversation, "We are here") == 1; }));
     EXPECT_EQ(dialog(conversation)->userUnreadCount, unreadBefore + 1);
-    EXPECT_EQ(DialogRepository::shared().dialogs.value().back().id, conversation);
+    EXPECT_EQ(library->conversations.dialogs.dialogs.value().back().id, conversation);
     ASSERT_FALSE(counts.empty());
     EXPECT_EQ(counts.front(), 0);
     EXPECT_EQ(counts.back(), 1);
@@ -92,12 +86,12 @@ TEST_F(RealtimeTest, AnOperatorReplyRaisesTheUnreadCountAndReachesItsConversatio
 TEST_F(RealtimeTest, ASentMessageAndItsEchoShowOnceAndCountOnce) {
     const auto user = connect();
     const auto conversation = openChatPopup(user);
-    Chat::open(conversation);
-    ASSERT_TRUE(runUntil([&] { return Chat::currentConversation() == conversation; }));
+    vesk->chat().open(conversation);
+    ASSERT_TRUE(runUntil([&] { return vesk->chat().currentConversation() == conversation; }));
     const int partsBefore = dialog(conversation)->partsCount;
 
     std::vector<std::string> statuses;
-    Chat::send(
+    vesk->chat().send(
         "Where is my order?",
         [&](std::int64_t, const std::string& status) { statuses.push_back(status); },
         [](const std::string& e) { ADD_FAILURE() << e; });
@@ -107,7 +101,7 @@ TEST_F(RealtimeTest, ASentMessageAndItsEchoShowOnceAndCountOnce) {
     // Give a stray second echo the chance to arrive.
     runUntil([] { return false; }, 100ms);
     EXPECT_EQ(countBodies(conversation, "Where is my order?"), 1U);
-    const auto& list = MessagesManager::shared().repository(conversation).currentMessages();
+    const auto& list = messages(conversation);
     const auto mine = std::find_if(list.begin(), list.end(),
                                    [](const Message& m) { return m.body == "Where is my order?"; });
     ASSERT_NE(mine, list.end());
@@ -126,8 +120,8 @@ TEST_F(RealtimeTest, AfterADroppedSocketTheForegroundResumesWithNothingLostOrRep
     ASSERT_FALSE(server->operatorReply(conversation, "missed 1").empty());
     ASSERT_FALSE(server->operatorReply(conversation, "missed 2").empty());
 
-    notifyAppWillResignActive();
-    notifyAppDidBecomeActive();
+    library->appState.isBackground.accept(true);
+    library->appState.isBackground.accept(false);
     ASSERT_TRUE(runUntil([&] {
         return countBodies(conversation, "missed 1") == 1 &&
                countBodies(conversation, "missed 2") == 1;
@@ -146,13 +140,13 @@ TEST_F(RealtimeTest, AfterAuthTheSocketListensAsTheIdentifiedUserOnly) {
         "customer-42", server->demoUserAuthKey(), [&] { ok = true; },
         [](const std::string& e) { ADD_FAILURE() << e; });
     ASSERT_TRUE(runUntil([&] { return ok; }));
-    const std::string identified = SdkApp::shared().networkSetting.value()->userId;
+    const std::string identified = library->sdkApp.networkSetting.value()->userId;
     ASSERT_NE(identified, anonymous);
     ASSERT_TRUE(runUntil([&] {
         return server->realtimeSocketCount(identified) == 1 &&
                server->realtimeSocketCount(anonymous) == 0;
     }));
-    EXPECT_EQ(SdkApp::shared().rtsManager->getActiveCount(), 1U);  // one socket per app
+    EXPECT_EQ(library->sdkApp.rtsManager->getActiveCount(), 1U);  // one socket per app
 
     const auto conversation = openChatPopup(identified);
     ASSERT_FALSE(server->operatorReply(conversation, "Hello, customer").empty());
@@ -160,13 +154,11 @@ TEST_F(RealtimeTest, AfterAuthTheSocketListensAsTheIdentifiedUserOnly) {
 }
 
 TEST_F(RealtimeTest, AnOperatorReplyBecomesALocalNotificationButTheUsersOwnEchoDoesNot) {
-    auto center = std::make_shared<InMemoryNotificationCenter>();
-    setNotificationCenter(center);
     const auto user = connect();
     const auto conversation = openChatPopup(user);
-    Chat::open(conversation);
+    vesk->chat().open(conversation);
     bool sent = false;
-    Chat::send(
+    vesk->chat().send(
         "my own words", [&](std::int64_t, const std::string& s) { sent = s.empty(); },
         [](const std::string& e) { ADD_FAILURE() << e; });
     ASSERT_TRUE(runUntil([&] { return sent; }));
@@ -174,7 +166,6 @@ TEST_F(RealtimeTest, AnOperatorReplyBecomesALocalNotificationButTheUsersOwnEchoD
     ASSERT_TRUE(runUntil([&] { return !center->scheduled().empty(); }));
     runUntil([] { return false; }, 100ms);
     const auto scheduled = center->scheduled();
-    setNotificationCenter(nullptr);
     ASSERT_EQ(scheduled.size(), 1U);
     EXPECT_EQ(scheduled[0].content.body, "Your order has shipped");  // tags stripped
 }

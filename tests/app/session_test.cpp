@@ -10,6 +10,7 @@
 #include "services/session_crypto.hpp"
 #include "services/user_service.hpp"
 #include "tests/app/support/session_fixture.hpp"
+#include "tests/support/api_endpoint.hpp"
 #include "usecases/current_state_repository.hpp"
 #include "usecases/session_use_cases.hpp"
 #include "usecases/user_repository.hpp"
@@ -45,8 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
         HmacVector{"", "", "b613679a0814d9ec772f95d778c35fc5ff1697c493715653c6c712144292c5ad"}));
 
 TEST(SessionId, IsThirtyTwoUpperCaseHexDigitsAndNewPerService) {
-    const UserService first(nullptr);
-    const UserService second(nullptr);
+    const UserService first(testing::endpointWithoutClient(), nullptr);
+    const UserService second(testing::endpointWithoutClient(), nullptr);
     EXPECT_EQ(first.sessionId().size(), 32U);
     EXPECT_EQ(first.sessionId().find_first_not_of("0123456789ABCDEF"), std::string::npos);
     EXPECT_NE(first.sessionId(), second.sessionId());
@@ -302,7 +303,7 @@ class ServicesTest : public testing::DevServerTest {
     }
 
     NetworkSettingsPtr connected() {
-        auto result = first(UserService(nullptr).connect(server->demoApiKey(), "1.0.33"));
+        auto result = first(UserService(api(), nullptr).connect(server->demoApiKey(), "1.0.33"));
         EXPECT_TRUE(result && result->succeed());
         const auto& [user, messenger] = *result->success();
         return std::make_shared<const NetworkSettings>(NetworkSettings::ConnectionType::sdk,
@@ -311,7 +312,7 @@ class ServicesTest : public testing::DevServerTest {
 };
 
 TEST_F(ServicesTest, ConnectSendsTheSessionFieldsAndDecodesTheDemoApp) {
-    const UserService service(nullptr);
+    const UserService service(api(), nullptr);
     const auto result = first(service.connect(server->demoApiKey(), "1.0.33"));
     ASSERT_TRUE(result && result->succeed());
     EXPECT_EQ(result->success()->second.appId, server->demoAppId());
@@ -334,7 +335,7 @@ TEST_F(ServicesTest, ConnectSendsTheSessionFieldsAndDecodesTheDemoApp) {
 }
 
 TEST_F(ServicesTest, ConnectWithAnUnknownKeyGivesTheEnvelopeText) {
-    const auto result = first(UserService(nullptr).connect("nope", "1.0.33"));
+    const auto result = first(UserService(api(), nullptr).connect("nope", "1.0.33"));
     ASSERT_TRUE(result);
     ASSERT_FALSE(result->succeed());
     EXPECT_EQ(result->error()->text().rfind("Error (status: 400) ", 0), 0U)
@@ -343,7 +344,7 @@ TEST_F(ServicesTest, ConnectWithAnUnknownKeyGivesTheEnvelopeText) {
 
 TEST_F(ServicesTest, AuthWithTheRightHashIdentifiesTheUserAndAWrongKeyIsRejected) {
     const auto settings = connected();
-    const UserService service(settings);
+    const UserService service(api(), settings);
     Messenger messenger;
     messenger.appId = settings->appId;
     const auto ok =
@@ -360,7 +361,7 @@ TEST_F(ServicesTest, AuthWithTheRightHashIdentifiesTheUserAndAWrongKeyIsRejected
 }
 
 TEST_F(ServicesTest, EmptyPropertyListAndParameterlessEventSendTheMinimum) {
-    const EventPropService service(connected());
+    const EventPropService service(api(), connected());
     ASSERT_TRUE(first(service.setUserProperty({}))->succeed());
     ASSERT_TRUE(first(service.trackEvent("opened", ""))->succeed());
     ASSERT_TRUE(first(service.trackEvent("bought", R"({"sum":5})"))->succeed());
@@ -374,7 +375,7 @@ TEST_F(ServicesTest, EmptyPropertyListAndParameterlessEventSendTheMinimum) {
 }
 
 TEST_F(ServicesTest, ServiceEventWritesRolesAsAQuotedList) {
-    const EventPropService service(connected());
+    const EventPropService service(api(), connected());
     ASSERT_TRUE(first(service.trackServiceEvent("rated", "", {"admin", "owner"})));
     const auto sent =
         requestsTo("/v1/apps/" + service.networkSettings()->appId + "/service_events");
@@ -388,11 +389,11 @@ TEST_F(ServicesTest, PresenceUseCaseSendsOncePerTickAndNothingWithoutSettings) {
     rx::PublishSubject<std::int64_t> ticks;
     int replies = 0;
     rx::DisposeBag bag;
-    bag.insert((ticks.asObservable() | setPresenceUseCase([settings] {
+    bag.insert((ticks.asObservable() | setPresenceUseCase(api(), [settings] {
                     return settings;
                 })).subscribe([&](rx::Unit) { ++replies; }));
     bool completed = false;
-    bag.insert((ticks.asObservable() | setPresenceUseCase([] {
+    bag.insert((ticks.asObservable() | setPresenceUseCase(api(), [] {
                     return NetworkSettingsPtr{};
                 })).subscribe([](rx::Unit) {}, [](const Error&) {}, [&] { completed = true; }));
     EXPECT_TRUE(completed);
@@ -407,7 +408,7 @@ TEST_F(ServicesTest, PropertyUseCaseDropsPairsWhileARequestIsInFlight) {
     rx::PublishSubject<std::pair<std::string, std::string>> pairs;
     int results = 0;
     rx::DisposeBag bag;
-    bag.insert((pairs.asObservable() | sendUserPropertyUseCase([settings] {
+    bag.insert((pairs.asObservable() | sendUserPropertyUseCase(api(), [settings] {
                     return settings;
                 })).subscribe([&](const Result<Response<JsonValue>>&) { ++results; }));
     pairs.onNext({"email", "a@b.c"});
@@ -422,7 +423,7 @@ TEST_F(ServicesTest, PropertyUseCaseDropsPairsWhileARequestIsInFlight) {
 }
 
 TEST_F(ServicesTest, AppServiceReachesItsEndpoints) {
-    const AppService service(connected());
+    const AppService service(api(), connected());
     ASSERT_TRUE(first(service.getAppIntegrations()).has_value());
     EXPECT_EQ(requestsTo("/v1/apps/" + service.networkSettings()->appId + "/integrations").size(),
               1U);

@@ -5,9 +5,7 @@
 
 #include "app/app_state_service.hpp"
 #include "app/reachability_service.hpp"
-#include "core/config/library_bundles.hpp"
-#include "core/virtual_scheduler.hpp"
-#include "vesk/configuration.hpp"
+#include "tests/support/virtual_scheduler.hpp"
 #include "vesk/host_events.hpp"
 
 namespace vesk {
@@ -16,21 +14,18 @@ namespace {
 using Status = ReachabilityService::Status;
 
 TEST(AppStateService, SignalsEachChangeOnceAndDropsRepeats) {
-    auto& service = AppStateService::shared();
+    AppStateService service;
     int background = 0;
     int foreground = 0;
     rx::DisposeBag bag;
     bag.insert(service.onBackground().subscribe([&](rx::Unit) { ++background; }));
     bag.insert(service.onForeground().subscribe([&](rx::Unit) { ++foreground; }));
     EXPECT_EQ(foreground, 1);  // the current value (not in the background) counts
-    notifyAppWillResignActive();
-    notifyAppWillResignActive();
-    notifyAppDidBecomeActive();
-    notifyAppDidBecomeActive();
-    notifyAppWillResignActive();
+    for (const bool value : {true, true, false, false, true}) {
+        service.isBackground.accept(value);
+    }
     EXPECT_EQ(background, 2);
     EXPECT_EQ(foreground, 2);
-    notifyAppDidBecomeActive();
 }
 
 class PushedSource final : public ReachabilitySource {
@@ -45,25 +40,31 @@ class PushedSource final : public ReachabilitySource {
 };
 
 TEST(ReachabilityService, FollowsTheInstalledSourceOnly) {
-    auto& service = ReachabilityService::shared();
     auto first = std::make_shared<PushedSource>();
     auto second = std::make_shared<PushedSource>();
     std::vector<Status> seen;
-    rx::DisposeBag bag;
-    setReachabilitySource(first);
-    bag.insert(service.isReachable.asObservable().subscribe([&](Status s) { seen.push_back(s); }));
-    first->push(true);
-    EXPECT_EQ(service.connection(), Status::online);
-    setReachabilitySource(second);
-    EXPECT_EQ(service.connection(), Status::offline);
-    first->push(false);  // a replaced source no longer counts
-    second->push(false);
-    service.probeNow();
-    EXPECT_EQ(second->probes, 1);
-    EXPECT_EQ(seen, (std::vector<Status>{Status::offline, Status::online, Status::offline}));
-    reportReachability(true);
-    EXPECT_EQ(service.isReachable.value(), Status::online);
-    setReachabilitySource(nullptr);
+    std::size_t seenWhileAlive = 0;
+    {
+        ReachabilityService service;
+        rx::DisposeBag bag;
+        service.setSource(first);
+        bag.insert(
+            service.isReachable.asObservable().subscribe([&](Status s) { seen.push_back(s); }));
+        first->push(true);
+        EXPECT_EQ(service.connection(), Status::online);
+        service.setSource(second);
+        EXPECT_EQ(service.connection(), Status::offline);
+        first->push(false);  // a replaced source no longer counts
+        second->push(false);
+        service.probeNow();
+        EXPECT_EQ(second->probes, 1);
+        EXPECT_EQ(seen, (std::vector<Status>{Status::offline, Status::online, Status::offline}));
+        service.report(true);
+        EXPECT_EQ(service.isReachable.value(), Status::online);
+        seenWhileAlive = seen.size();
+    }
+    second->push(false);  // the host keeps its source; the service is gone
+    EXPECT_EQ(seen.size(), seenWhileAlive);
 }
 
 // A listening socket on an ephemeral loopback port.
@@ -92,15 +93,8 @@ struct Listener {
 
 class ApiHostProbe : public ::testing::Test {
   protected:
-    void TearDown() override {
-        for (auto& bundle : config::makeLibraryBundles()) {
-            registerBundle(std::move(bundle));
-        }
-    }
-    void pointAt(std::uint16_t port) {
-        DeploymentValues values;
-        values.apiUrl = "http://127.0.0.1:" + std::to_string(port) + "/v1/";
-        configure(values);
+    static std::string urlAt(std::uint16_t port) {
+        return "http://127.0.0.1:" + std::to_string(port) + "/v1/";
     }
     RunLoop loop;
     VirtualScheduler scheduler;
@@ -108,8 +102,8 @@ class ApiHostProbe : public ::testing::Test {
 
 TEST_F(ApiHostProbe, ReportsTheFirstResultAndThenOnlyChanges) {
     Listener listener;
-    pointAt(listener.port);
-    auto source = makeApiHostReachability(loop, scheduler, std::chrono::seconds(10));
+    auto source =
+        makeApiHostReachability(loop, scheduler, std::chrono::seconds(10), urlAt(listener.port));
     std::vector<bool> reports;
     source->start([&](bool reachable) { reports.push_back(reachable); });
     scheduler.advance(std::chrono::seconds(0));
@@ -124,10 +118,7 @@ TEST_F(ApiHostProbe, ReportsTheFirstResultAndThenOnlyChanges) {
 }
 
 TEST_F(ApiHostProbe, AnUnusableBaseUrlIsUnreachable) {
-    DeploymentValues values;
-    values.apiUrl = "not a url";
-    configure(values);
-    auto source = makeApiHostReachability(loop, scheduler, std::chrono::seconds(10));
+    auto source = makeApiHostReachability(loop, scheduler, std::chrono::seconds(10), "not a url");
     std::vector<bool> reports;
     source->start([&](bool reachable) { reports.push_back(reachable); });
     scheduler.advance(std::chrono::seconds(0));

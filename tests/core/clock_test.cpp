@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/virtual_scheduler.hpp"
+#include "tests/support/virtual_scheduler.hpp"
 #include "vesk/executor.hpp"
 
 namespace vesk {

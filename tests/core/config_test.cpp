@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "core/config/bundle_lookup.hpp"
+#include "core/config/configuration.hpp"
 #include "core/config/info_plist.hpp"
 #include "core/config/library_bundles.hpp"
 #include "core/system_console.hpp"
@@ -46,6 +47,20 @@ TEST_F(ConfigTest, DefaultsComeFromTheLibraryBundles) {
     EXPECT_EQ(InfoPlist::shared().getValue(InfoPlist::Keys::appGroupDomain, AppType::lib),
               std::string(config::kDefaultAppGroupDomain));
     EXPECT_EQ(InfoPlist::shared().getValue(InfoPlist::Keys::moyaLog, AppType::lib), std::nullopt);
+    const auto read = Configuration::fromBundles();
+    EXPECT_EQ(read.apiUrl, config::kDefaultApiUrl);
+    EXPECT_EQ(read.appGroupDomain, std::string(config::kDefaultAppGroupDomain));
+    EXPECT_FALSE(read.requestLogging);
+}
+
+TEST_F(ConfigTest, RequestLoggingOnlyForExactlyOne) {
+    DeploymentValues values;
+    values.moyaLog = "true";
+    configure(values);
+    EXPECT_FALSE(Configuration::fromBundles().requestLogging);
+    values.moyaLog = "1";
+    configure(values);
+    EXPECT_TRUE(Configuration::fromBundles().requestLogging);
 }
 
 TEST_F(ConfigTest, MissingBundleDictionaryOrNonStringEntryIsAbsent) {

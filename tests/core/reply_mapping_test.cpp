@@ -122,7 +122,7 @@ TEST(SingleValueMapping, YieldsTheData) {
 TEST(SingleValueMapping, UndecodableDataThrowsDecodeErrorWithTheTypeName) {
     const auto id = mapSingleValue<SimpleId>(200, R"({"meta":{"status":200},"data":{"id":7}})");
     ASSERT_FALSE(id);
-    const auto api = ApiError::fromError(id.error());
+    const auto api = id.error().apiError;
     ASSERT_TRUE(api);
     EXPECT_EQ(*api, ApiError::decodeError("ошибка десериализации модели SimpleId"));
 }
@@ -130,16 +130,15 @@ TEST(SingleValueMapping, UndecodableDataThrowsDecodeErrorWithTheTypeName) {
 TEST(SingleValueMapping, ClientErrorsCarryTheMessageOrUnknown) {
     const auto withMessage = mapSingleValue<SimpleId>(
         404, R"({"meta":{"status":404,"error_message":"no such part"},"data":null})");
-    EXPECT_EQ(ApiError::fromError(withMessage.error()), ApiError::apiError("no such part"));
+    EXPECT_EQ(withMessage.error().apiError, ApiError::apiError("no such part"));
     const auto without = mapSingleValue<SimpleId>(400, R"({"meta":{"status":400},"data":null})");
-    EXPECT_EQ(ApiError::fromError(without.error()), ApiError::apiError("unknown"));
+    EXPECT_EQ(without.error().apiError, ApiError::apiError("unknown"));
 }
 
 TEST(SingleValueMapping, ServerErrorsCarryThePrintedMeta) {
     const auto out = mapSingleValue<SimpleId>(
         503, R"({"meta":{"status":503,"error":"down","error_message":"later"},"data":null})");
-    EXPECT_EQ(ApiError::fromError(out.error()),
-              ApiError::invalidResponse("Error (status: 503) down: later"));
+    EXPECT_EQ(out.error().apiError, ApiError::invalidResponse("Error (status: 503) down: later"));
 }
 
 TEST(SingleValueMapping, UndecodableErrorEnvelopeIsTheDecodingError) {

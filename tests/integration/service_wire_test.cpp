@@ -14,6 +14,7 @@
 #include "services/network/targets/integration_targets.hpp"
 #include "services/network/targets/user_target.hpp"
 #include "services/network/vesk_service.hpp"
+#include "tests/support/api_endpoint.hpp"
 #include "tests/support/capturing_console_sink.hpp"
 #include "tools/devserver/dev_server.hpp"
 #include "vesk/configuration.hpp"
@@ -74,17 +75,15 @@ class ServiceWireTest : public ::testing::Test {
         std::string error;
         server_ = dev::DevServer::start({}, &error);
         ASSERT_TRUE(server_) << error;
-        DeploymentValues values;
-        values.apiUrl = server_->apiBaseUrl();
-        configure(values);
         client_ = std::make_shared<net::HttpClient>(loop_);
+        api_ = testing::endpointAt(server_->apiBaseUrl(), client_);
         dir_ = std::filesystem::temp_directory_path() /
                ("vesk-wire-" + std::to_string(::getpid()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         std::filesystem::create_directories(dir_);
 
         // An anonymous user of the demo app, as connect makes one.
-        const VeskService<UserTarget> anonymous(nullptr, client_);
+        const VeskService<UserTarget> anonymous(api_, nullptr);
         const auto reply = await(anonymous.requestRaw(UserTarget::connect(
             "s1", server_->demoApiKey(), true, false, false, false, "b", "o", "d", "t")));
         ASSERT_TRUE(reply);
@@ -98,12 +97,10 @@ class ServiceWireTest : public ::testing::Test {
     }
 
     void TearDown() override {
+        api_.reset();
         client_.reset();
         server_.reset();
         std::filesystem::remove_all(dir_);
-        for (auto& bundle : config::makeLibraryBundles()) {
-            registerBundle(std::move(bundle));
-        }
     }
 
     template <class T>
@@ -130,12 +127,13 @@ class ServiceWireTest : public ::testing::Test {
     RunLoop loop_;
     std::unique_ptr<dev::DevServer> server_;
     std::shared_ptr<net::HttpClient> client_;
+    ApiEndpointPtr api_;
     NetworkSettingsPtr settings_;
     std::filesystem::path dir_;
 };
 
 TEST_F(ServiceWireTest, PresenceTravelsAsTheWorkedExampleSays) {
-    const VeskService<UserTarget> service(settings_, client_);
+    const VeskService<UserTarget> service(api_, settings_);
     const auto result = await(service.request<JsonValue>(UserTarget::setPresence()));
     ASSERT_TRUE(result && result->succeed());
     const auto request = lastRequest();
@@ -147,7 +145,7 @@ TEST_F(ServiceWireTest, PresenceTravelsAsTheWorkedExampleSays) {
 }
 
 TEST_F(ServiceWireTest, ConnectSendsEveryBodyFieldWithBooleansAsNumbers) {
-    const VeskService<UserTarget> service(nullptr, client_);
+    const VeskService<UserTarget> service(api_, nullptr);
     ASSERT_TRUE(await(service.requestRaw(UserTarget::connect(
         "sid", server_->demoApiKey(), true, false, false, true, "br", "os", "dev", "type"))));
     const auto request = lastRequest();
@@ -162,7 +160,7 @@ TEST_F(ServiceWireTest, ConnectSendsEveryBodyFieldWithBooleansAsNumbers) {
 }
 
 TEST_F(ServiceWireTest, ConversationListCarriesPagingAndRecipientType) {
-    const VeskService<ConversationTraget> service(settings_, client_);
+    const VeskService<ConversationTraget> service(api_, settings_);
     const auto result =
         await(service.request<JsonValue>(ConversationTraget::get("", false, "before")));
     ASSERT_TRUE(result && result->succeed());
@@ -176,7 +174,7 @@ TEST_F(ServiceWireTest, ConversationListCarriesPagingAndRecipientType) {
 }
 
 TEST_F(ServiceWireTest, StartAndReplyCreateIdsAndKeepTheirFields) {
-    const VeskService<ConversationTraget> service(settings_, client_);
+    const VeskService<ConversationTraget> service(api_, settings_);
     const auto started = await(service.request<SimpleId>(ConversationTraget::start("Hello")));
     ASSERT_TRUE(started && started->succeed());
     const std::string dialogId = started->success()->data.id;
@@ -194,7 +192,7 @@ TEST_F(ServiceWireTest, StartAndReplyCreateIdsAndKeepTheirFields) {
 }
 
 TEST_F(ServiceWireTest, PropsAndEventsGoToTheUsersEndpoints) {
-    const VeskService<EventPropTarget> service(settings_, client_);
+    const VeskService<EventPropTarget> service(api_, settings_);
     ASSERT_TRUE(await(service.request<JsonValue>(EventPropTarget::sendProps("[]"))));
     EXPECT_EQ(lastRequest().path, "/v1/users/" + settings_->userId + "/props");
     EXPECT_EQ(lastRequest().formField("operations"), "[]");
@@ -204,7 +202,7 @@ TEST_F(ServiceWireTest, PropsAndEventsGoToTheUsersEndpoints) {
 }
 
 TEST_F(ServiceWireTest, JpegRepliesAreReencodedOtherFilesStreamAsTheyAre) {
-    const VeskService<ConversationTraget> service(settings_, client_);
+    const VeskService<ConversationTraget> service(api_, settings_);
     const auto started = await(service.request<SimpleId>(ConversationTraget::start("files")));
     ASSERT_TRUE(started && started->succeed());
     const std::string dialogId = started->success()->data.id;
@@ -243,7 +241,7 @@ TEST_F(ServiceWireTest, AnUndecodableJpegDegradesToAPlainPost) {
 TEST_F(ServiceWireTest, ABadTokenIsAnErrorValueWithTheEnvelopeText) {
     auto bad = std::make_shared<const NetworkSettings>(
         NetworkSettings::ConnectionType::sdk, "wrong", settings_->appId, settings_->userId);
-    const VeskService<UserTarget> service(bad, client_);
+    const VeskService<UserTarget> service(api_, bad);
     const auto result = await(service.request<JsonValue>(UserTarget::setPresence()));
     ASSERT_TRUE(result && result->error());
     EXPECT_EQ(result->error()->text().rfind("Error (status: 401)", 0), 0U)
@@ -251,7 +249,7 @@ TEST_F(ServiceWireTest, ABadTokenIsAnErrorValueWithTheEnvelopeText) {
 }
 
 TEST_F(ServiceWireTest, ServerFaultsReachTheCallerAsTheThreeOutcomes) {
-    const VeskService<UserTarget> service(settings_, client_);
+    const VeskService<UserTarget> service(api_, settings_);
 
     server_->addFault(fault(dev::Fault::Action::reply, 1, 200, "not json"));
     auto result = await(service.request<JsonValue>(UserTarget::setPresence()));
@@ -274,12 +272,12 @@ TEST_F(ServiceWireTest, ServerFaultsReachTheCallerAsTheThreeOutcomes) {
     failure = {};
     EXPECT_FALSE(await(service.requestValue<SimpleId>(UserTarget::setPresence()), &failure));
     EXPECT_EQ(failure.kind, Error::Kind::api);
-    EXPECT_EQ(failure.apiPayload, "unknown");
+    EXPECT_EQ(failure.apiError->payload(), "unknown");
 }
 
 TEST_F(ServiceWireTest, DisposingARequestCancelsIt) {
     server_->addFault(fault(dev::Fault::Action::hang, 1));
-    const VeskService<UserTarget> service(settings_, client_);
+    const VeskService<UserTarget> service(api_, settings_);
     bool delivered = false;
     auto subscription = service.request<JsonValue>(UserTarget::setPresence())
                             .subscribe([&](const auto&) { delivered = true; },

@@ -7,6 +7,8 @@
 namespace vesk {
 namespace {
 
+using testing::ChatScreen;
+
 using testing::payload;
 
 struct OwnershipCase {

@@ -9,6 +9,8 @@
 namespace vesk {
 namespace {
 
+using testing::ChatScreen;
+
 using testing::reply;
 
 const std::string kImage = "\xF0\x9F\x96\xBC\xEF\xB8\x8F";
@@ -65,7 +67,7 @@ TEST_F(LocalNotificationTest, TheUsersOwnReplyNeverNotifies) {
 }
 
 TEST_F(LocalNotificationTest, NothingBeforeTheMessengerIsLoaded) {
-    MessengerRepository::shared().messenger.accept(std::nullopt);
+    messengerLoaded = false;
     service->addNotification(reply("m1", "c1"));
     EXPECT_TRUE(scheduled().empty());
 }

@@ -2,14 +2,11 @@
 // the development server.
 #include <gtest/gtest.h>
 
-#include "app/sdk_app.hpp"
-#include "core/virtual_scheduler.hpp"
 #include "push/push_notification_service.hpp"
 #include "tests/app/support/session_fixture.hpp"
 #include "tests/push/support/push_fixture.hpp"
 #include "tests/support/capturing_console_sink.hpp"
-#include "usecases/current_state_repository.hpp"
-#include "usecases/messenger_repository.hpp"
+#include "tests/support/virtual_scheduler.hpp"
 #include "vesk/device_information.hpp"
 #include "vesk/notification_service.hpp"
 #include "vesk/vesk.hpp"
@@ -25,19 +22,20 @@ class RegistrationTest : public testing::DevServerTest {
   protected:
     void SetUp() override {
         DevServerTest::SetUp();
-        setDeviceInformation(std::make_shared<testing::FixedDevice>(kVendorId));
-        setNotificationCenter(center);
+        makeFacade(libraryOptions());
     }
-    void TearDown() override {
-        DevServerTest::TearDown();
-        setDeviceInformation(nullptr);
-        setNotificationCenter(nullptr);
+    void makeFacade(LibraryOptions options) {
+        options.scheduler = scheduler;
+        options.deviceInformation = std::make_shared<testing::FixedDevice>(kVendorId);
+        options.notificationCenter = center;
+        library = Library::make(std::move(options));
+        vesk = std::make_unique<Vesk>(library);
     }
 
-    void setUp(Vesk& vesk) {
+    void setUp() {
         bool done = false;
         std::string error;
-        vesk.setup(
+        vesk->setup(
             server->demoApiKey(), [&] { done = true; },
             [&](const std::string& e) {
                 error = e;
@@ -47,7 +45,7 @@ class RegistrationTest : public testing::DevServerTest {
         ASSERT_EQ(error, "");
     }
     [[nodiscard]] std::string userPath(const char* endpoint) const {
-        return "/v1/users/" + SdkApp::shared().networkSetting.value()->userId + "/" + endpoint;
+        return "/v1/users/" + library->sdkApp.networkSetting.value()->userId + "/" + endpoint;
     }
     // Lets every request already made reach the server.
     void settle() {
@@ -57,13 +55,14 @@ class RegistrationTest : public testing::DevServerTest {
     std::shared_ptr<VirtualScheduler> scheduler = std::make_shared<VirtualScheduler>();
     std::shared_ptr<InMemoryNotificationCenter> center =
         std::make_shared<InMemoryNotificationCenter>();
+    std::shared_ptr<Library> library;
+    std::unique_ptr<Vesk> vesk;
 };
 
 TEST_F(RegistrationTest, ATokenIsSubscribedAfterEachSetupButNotWhenUnchangedOrEmpty) {
-    auto vesk = std::make_unique<Vesk>(VeskOptions{scheduler, openStore()});
     // Before setup nothing can be sent; the token waits for it.
     vesk->setPushToken("token-1");
-    setUp(*vesk);
+    setUp();
     const auto subscribe = userPath("pushes_subscribe");
     ASSERT_TRUE(waitForRequests(subscribe, 1));
     settle();
@@ -85,7 +84,7 @@ TEST_F(RegistrationTest, ATokenIsSubscribedAfterEachSetupButNotWhenUnchangedOrEm
     EXPECT_EQ(requestsTo(subscribe).at(1).formField("token"), "token-2");
 
     // A new setup subscribes again.
-    setUp(*vesk);
+    setUp();
     ASSERT_TRUE(waitForRequests(subscribe, 3));
     EXPECT_EQ(requestsTo(subscribe).at(2).formField("token"), "token-2");
 
@@ -95,14 +94,15 @@ TEST_F(RegistrationTest, ATokenIsSubscribedAfterEachSetupButNotWhenUnchangedOrEm
     ASSERT_TRUE(waitForRequests(unsubscribe, 1));
     EXPECT_EQ(requestsTo(unsubscribe).at(0).formField("device_guid"), kVendorId);
     EXPECT_EQ(requestsTo(unsubscribe).at(0).formField("type"), "mobile");
-    setUp(*vesk);
+    setUp();
     settle();
     EXPECT_EQ(requestsTo(subscribe).size(), 3U);
 }
 
 TEST_F(RegistrationTest, NoVendorIdOrNoConnectionSendsNothing) {
     PushEnvironment env;
-    env.networkSettings = [] { return SdkApp::shared().networkSetting.value(); };
+    env.api = api();
+    env.networkSettings = [] { return NetworkSettingsPtr(); };
     env.isInit = rx::just(true);
     env.device = [] { return std::make_shared<testing::FixedDevice>(std::nullopt); };
     auto service = PushNotificationService::make(env);
@@ -119,7 +119,6 @@ TEST_F(RegistrationTest, NoVendorIdOrNoConnectionSendsNothing) {
 
 TEST_F(RegistrationTest, TheFacadePresentsAUserPushOnceAndLogsEachStep) {
     testing::ScopedConsoleCapture console;
-    auto vesk = std::make_unique<Vesk>(VeskOptions{scheduler, openStore()});
     int presented = 0;
     PresentationOptions options;
     const auto show = [&](const JsonValue& p, std::optional<std::string> domain) {
@@ -136,7 +135,7 @@ TEST_F(RegistrationTest, TheFacadePresentsAUserPushOnceAndLogsEachStep) {
     show(push, domain);  // not set up: the messenger is not loaded
     EXPECT_EQ(presented, 0);
 
-    setUp(*vesk);
+    setUp();
     show(testing::payload({{"id", JsonValue("p-0")}, {"notification_type", JsonValue("admin")}}),
          domain);
     EXPECT_EQ(presented, 0);
@@ -170,6 +169,11 @@ TEST_F(RegistrationTest, TheFacadePresentsAUserPushOnceAndLogsEachStep) {
 }
 
 TEST_F(RegistrationTest, TheExtensionEntryRemovesTheDuplicateThroughTheLibrarysStores) {
+    // The application shares the host's stores and centre with its extension.
+    auto options = libraryOptions();
+    options.stores = keyValueStoreFactory();
+    makeFacade(options);
+    setNotificationCenter(center);
     const std::string domain = "group.com.example.extension";
     const auto store = keyValueStoreFactory()->suite(domain);
     ASSERT_TRUE(store);
@@ -187,13 +191,14 @@ TEST_F(RegistrationTest, TheExtensionEntryRemovesTheDuplicateThroughTheLibrarysS
     std::optional<bool> shown;
     Notification remote;
     remote.request.content = push;
-    VeskNotificationService::shared().isShownEarlier(remote, domain, [&](bool s) { shown = s; });
+    vesk->notificationService().isShownEarlier(remote, domain, [&](bool s) { shown = s; });
     ASSERT_TRUE(runUntil([&] { return shown.has_value(); }));
     EXPECT_EQ(shown, true);
     // Unusable domain: nothing happens, nothing throws.
     VeskNotificationService::deleteDuplicateNotification(push, std::string("bad\nname"));
     store->remove("isBackground");
     store->remove("notificationList");
+    setNotificationCenter(nullptr);
 }
 
 TEST_F(RegistrationTest, ThePublicServiceForwardsOwnershipAndTaps) {
@@ -204,15 +209,37 @@ TEST_F(RegistrationTest, ThePublicServiceForwardsOwnershipAndTaps) {
     EXPECT_TRUE(NorraNotificationService::canHandle(response.notification));
     EXPECT_FALSE(VeskNotificationService::canHandle(JsonValue("x")));
 
-    CurrentStateRepository::shared().isOpen.onNext(false);
+    // A tap goes through the opening of its conversation: the previous one's
+    // paging position does not leak into it, and the instance's store keeps it.
+    auto& state = library->conversations.currentState;
+    state.paginatePosition = "older-page";
     response.notification.request.content.userInfo.set("conversation_id", JsonValue("c-5"));
-    VeskNotificationService::shared().clickNotification(response);
+    vesk->notificationService().clickNotification(response);
     testing::testLoop().runPending();
-    EXPECT_TRUE(CurrentStateRepository::shared().isOpen.value());  // the chat opened
-    EXPECT_EQ(CurrentStateRepository::shared().dialogId.value(), std::optional<std::string>("c-5"));
-    CurrentStateRepository::shared().isOpen.onNext(false);
-    CurrentStateRepository::shared().dialogId.onNext(std::nullopt);
-    keyValueStoreFactory()->standard()->remove("dialogId");
+    EXPECT_TRUE(library->screen.isOpen.value());  // the chat opened
+    EXPECT_EQ(state.dialogId.value(), std::optional<std::string>("c-5"));
+    EXPECT_FALSE(state.paginatePosition);
+    EXPECT_EQ(openStore()->string("dialogId"), "c-5");
+
+    // Without a conversation the chat opens as the facade's openChat does: on
+    // the newest chat popup.
+    vesk->closeChat();
+    testing::testLoop().runPending();
+    EXPECT_FALSE(library->screen.isOpen.value());
+    EXPECT_FALSE(state.dialogId.value());  // closing forgets what was shown
+    Dialog older;
+    older.id = "p-1";
+    older.type = "popup_chat";
+    older.lastUpdate = 10;
+    Dialog newer = older;
+    newer.id = "p-2";
+    newer.lastUpdate = 20;
+    library->conversations.dialogs.add({older, newer});
+    response.notification.request.content.userInfo.erase("conversation_id");
+    vesk->notificationService().clickNotification(response);
+    testing::testLoop().runPending();
+    EXPECT_TRUE(library->screen.isOpen.value());
+    EXPECT_EQ(state.dialogId.value(), std::optional<std::string>("p-2"));
 }
 
 }  // namespace

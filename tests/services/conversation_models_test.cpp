@@ -4,8 +4,8 @@
 
 #include "services/models/dialog.hpp"
 #include "services/models/message.hpp"
-#include "services/models/message_entity.hpp"
 #include "services/models/person.hpp"
+#include "ui/message_entity.hpp"
 
 namespace vesk {
 namespace {

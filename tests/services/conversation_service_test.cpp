@@ -13,8 +13,9 @@
 #include "core/api_error.hpp"
 #include "core/config/library_bundles.hpp"
 #include "services/message_service.hpp"
-#include "services/models/message_entity.hpp"
+#include "tests/support/api_endpoint.hpp"
 #include "tools/devserver/dev_server.hpp"
+#include "ui/message_entity.hpp"
 #include "vesk/configuration.hpp"
 
 namespace vesk {
@@ -94,25 +95,21 @@ class ConversationServiceTest : public ::testing::Test {
         std::string error;
         server_ = dev::DevServer::start(options, &error);
         ASSERT_TRUE(server_) << error;
-        DeploymentValues values;
-        values.apiUrl = server_->apiBaseUrl();
-        configure(values);
         client_ = std::make_shared<net::HttpClient>(loop_);
+        api_ = testing::endpointAt(server_->apiBaseUrl(), client_);
         settings_ = std::make_shared<const NetworkSettings>(NetworkSettings::ConnectionType::sdk,
                                                             kToken, server_->demoAppId(), kUser);
-        conversations_.emplace(settings_, client_);
-        messages_.emplace(settings_, client_);
+        conversations_.emplace(api_, settings_);
+        messages_.emplace(api_, settings_);
     }
 
     void TearDown() override {
         conversations_.reset();
         messages_.reset();
+        api_.reset();
         client_.reset();
         server_.reset();
         std::filesystem::remove_all(dir_);
-        for (auto& bundle : config::makeLibraryBundles()) {
-            registerBundle(std::move(bundle));
-        }
     }
 
     template <class T>
@@ -163,6 +160,7 @@ class ConversationServiceTest : public ::testing::Test {
     RunLoop loop_;
     std::unique_ptr<dev::DevServer> server_;
     std::shared_ptr<net::HttpClient> client_;
+    ApiEndpointPtr api_;
     NetworkSettingsPtr settings_;
     std::optional<ConversationService> conversations_;
     std::optional<MessageService> messages_;
@@ -257,11 +255,10 @@ TEST_F(ConversationServiceTest, StartReplyAndMarkRead) {
 
 TEST_F(ConversationServiceTest, RepliesAreTheUsersOnlyOnAnSdkConnection) {
     EXPECT_TRUE(conversations_->isFromUser());
-    const ConversationService app(std::make_shared<const NetworkSettings>(
-                                      NetworkSettings::ConnectionType::app, "t", "1001", "u"),
-                                  client_);
+    const ConversationService app(api_, std::make_shared<const NetworkSettings>(
+                                            NetworkSettings::ConnectionType::app, "t", "1001", "u"));
     EXPECT_FALSE(app.isFromUser());
-    const ConversationService none(nullptr, client_);
+    const ConversationService none(api_, nullptr);
     EXPECT_FALSE(none.isFromUser());
 }
 
@@ -397,7 +394,7 @@ TEST_F(ConversationServiceTest, AReplyThatDoesNotDecodeGivesTheDecodingError) {
     Error failure;
     EXPECT_FALSE(await(conversations_->replyFile(kLongDialog, dir_ / "c.png", "1"), &failure));
     EXPECT_EQ(failure.kind, Error::Kind::api);
-    EXPECT_EQ(failure.apiPayload, "ошибка десериализации модели SimpleId");
+    EXPECT_EQ(failure.apiError->payload(), "ошибка десериализации модели SimpleId");
 }
 
 }  // namespace

@@ -113,7 +113,7 @@ class IntegrationServiceTest : public ServiceTest {
   protected:
     // A new integration of the app's owner, made through the service.
     std::string createCalendly(const std::string& apiKey = "cal-key") {
-        const auto result = first(CalendlyService(settings).createIntegration(apiKey));
+        const auto result = first(CalendlyService(api, settings).createIntegration(apiKey));
         EXPECT_TRUE(result && result->succeed());
         if (!result || !result->succeed()) {
             return {};
@@ -123,7 +123,7 @@ class IntegrationServiceTest : public ServiceTest {
 };
 
 TEST_F(IntegrationServiceTest, CalendlyIntegrationIsCreatedWithItsKeyAsJsonText) {
-    const auto result = first(CalendlyService(settings).createIntegration("cal-key"));
+    const auto result = first(CalendlyService(api, settings).createIntegration("cal-key"));
     ASSERT_TRUE(result && result->succeed());
     const auto& data = result->success()->data;
     EXPECT_EQ(data.getString("type"), "calendly");
@@ -138,7 +138,7 @@ TEST_F(IntegrationServiceTest, CalendlyIntegrationIsCreatedWithItsKeyAsJsonText)
 
 TEST_F(IntegrationServiceTest, CalendlyEventsAreTheActiveOnes) {
     const std::string id = createCalendly();
-    const auto result = first(CalendlyService(settings).getEvents(id));
+    const auto result = first(CalendlyService(api, settings).getEvents(id));
     ASSERT_TRUE(result && result->succeed());
     const auto& events = result->success()->data.events;
     ASSERT_EQ(events.size(), 2U);
@@ -153,7 +153,8 @@ TEST_F(IntegrationServiceTest, CalendlyEventsAreTheActiveOnes) {
 
 TEST_F(IntegrationServiceTest, SignatureSignsTheIntegrationThenTheConversation) {
     const std::string id = createCalendly();
-    const auto result = first(CalendlyService(settings).getSignature(settings->userId, "c1", id));
+    const auto result =
+        first(CalendlyService(api, settings).getSignature(settings->userId, "c1", id));
     ASSERT_TRUE(result && result->succeed());
     const auto request = lastRequest();
     EXPECT_EQ(request.path, "/v1/users/" + settings->userId + "/signature/");
@@ -166,19 +167,19 @@ TEST_F(IntegrationServiceTest, SignatureSignsTheIntegrationThenTheConversation) 
 
 TEST_F(IntegrationServiceTest, DeletedIntegrationIsGoneAndOthersAreNotFound) {
     const std::string id = createCalendly();
-    const auto deleted = first(CalendlyService(settings).deleteIntegration(id));
+    const auto deleted = first(CalendlyService(api, settings).deleteIntegration(id));
     ASSERT_TRUE(deleted && deleted->succeed());
     EXPECT_EQ(lastRequest().method, "DELETE");
     EXPECT_EQ(deleted->success()->data.getString("deleted"), "true");
 
-    const auto events = first(CalendlyService(settings).getEvents(id));
+    const auto events = first(CalendlyService(api, settings).getEvents(id));
     ASSERT_TRUE(events && events->error());
     EXPECT_EQ(events->error()->text(),
               "Error (status: 404) not_found: Integration not found: " + id);
 }
 
 TEST_F(IntegrationServiceTest, ZoomIntegrationLinkAndMeeting) {
-    const ZoomService zoom(settings);
+    const ZoomService zoom(api, settings);
     const auto created = first(zoom.createIntegration("oauth-code"));
     ASSERT_TRUE(created && created->succeed());
     const auto& integration = created->success()->data;
@@ -205,21 +206,21 @@ TEST_F(IntegrationServiceTest, ZoomIntegrationLinkAndMeeting) {
 }
 
 TEST_F(IntegrationServiceTest, CalendlyCallsOnAZoomIntegrationAreRefused) {
-    const auto created = first(ZoomService(settings).createIntegration("oauth-code"));
+    const auto created = first(ZoomService(api, settings).createIntegration("oauth-code"));
     ASSERT_TRUE(created && created->succeed());
     const std::string id = created->success()->data.id;
-    const auto events = first(CalendlyService(settings).getEvents(id));
+    const auto events = first(CalendlyService(api, settings).getEvents(id));
     ASSERT_TRUE(events && events->error());
     EXPECT_EQ(events->error()->text(), "Error (status: 400) invalid_integration: Integration " +
                                            id + " is not of type calendly");
-    const auto meeting = first(ZoomService(settings).createMeeting("t", createCalendly()));
+    const auto meeting = first(ZoomService(api, settings).createMeeting("t", createCalendly()));
     ASSERT_TRUE(meeting && meeting->error());
     EXPECT_NE(meeting->error()->text().find("Error (status: 400) invalid_integration"),
               std::string::npos);
 }
 
 TEST_F(IntegrationServiceTest, AppIntegrationsListTheAppsSwitches) {
-    const auto list = first(AppService(settings).getAppIntegrations());
+    const auto list = first(AppService(api, settings).getAppIntegrations());
     ASSERT_TRUE(list);
     ASSERT_EQ(list->items.size(), 3U);
     const auto byType = [&](const std::string& type) {
@@ -236,7 +237,7 @@ TEST_F(IntegrationServiceTest, AppIntegrationsListTheAppsSwitches) {
 
 TEST_F(IntegrationServiceTest, DjangoUserIntegrationsOfTheUserAndOfAnOperator) {
     // A widget user is no operator: no integrations of their own.
-    const auto own = first(AppService(settings).getDjangoUserIntegrations(std::nullopt));
+    const auto own = first(AppService(api, settings).getDjangoUserIntegrations(std::nullopt));
     ASSERT_TRUE(own);
     EXPECT_TRUE(own->djangoUserIntegrations.empty());
     EXPECT_EQ(own->appActiveIntegrations, (std::vector<std::string>{"calendly", "zoom"}));
@@ -244,7 +245,7 @@ TEST_F(IntegrationServiceTest, DjangoUserIntegrationsOfTheUserAndOfAnOperator) {
     EXPECT_FALSE(lastRequest().hasQueryItem("type"));
 
     // The app's owner (operator "1") has a Calendly and a Zoom integration.
-    const auto zoomOnly = first(AppService(settingsAs("1")).getDjangoUserIntegrations("zoom"));
+    const auto zoomOnly = first(AppService(api, settingsAs("1")).getDjangoUserIntegrations("zoom"));
     ASSERT_TRUE(zoomOnly);
     EXPECT_EQ(lastRequest().queryItem("type"), "zoom");
     ASSERT_FALSE(zoomOnly->djangoUserIntegrations.empty());
@@ -258,16 +259,15 @@ TEST_F(IntegrationServiceTest, SingleValueReadsFailWithTheServicesMessage) {
     Error failure;
     const auto otherApp = std::make_shared<const NetworkSettings>(
         settings->connection, settings->token, "9999", settings->userId);
-    EXPECT_FALSE(first(AppService(otherApp).getAppIntegrations(), &failure));
-    const auto api = ApiError::fromError(failure);
-    ASSERT_TRUE(api);
-    EXPECT_EQ(api->kind(), ApiError::Case::apiError);
-    EXPECT_EQ(api->payload(), "The auth_token does not belong to app 9999");
+    EXPECT_FALSE(first(AppService(api, otherApp).getAppIntegrations(), &failure));
+    ASSERT_TRUE(failure.apiError);
+    EXPECT_EQ(failure.apiError->kind(), ApiError::Case::apiError);
+    EXPECT_EQ(failure.apiError->payload(), "The auth_token does not belong to app 9999");
 
-    EXPECT_FALSE(
-        first(AppService(settingsAs("2424")).getDjangoUserIntegrations(std::nullopt), &failure));
-    ASSERT_TRUE(ApiError::fromError(failure));
-    EXPECT_EQ(ApiError::fromError(failure)->payload(), "Django user not found: 2424");
+    EXPECT_FALSE(first(AppService(api, settingsAs("2424")).getDjangoUserIntegrations(std::nullopt),
+                       &failure));
+    ASSERT_TRUE(failure.apiError);
+    EXPECT_EQ(failure.apiError->payload(), "Django user not found: 2424");
 
     dev::Fault fault;
     fault.pathPrefix = "apps/";
@@ -275,11 +275,10 @@ TEST_F(IntegrationServiceTest, SingleValueReadsFailWithTheServicesMessage) {
     fault.status = 200;
     fault.body = R"({"meta":{"status":200},"data":[{"id":"1"}]})";
     server->addFault(fault);
-    EXPECT_FALSE(first(AppService(settings).getAppIntegrations(), &failure));
-    ASSERT_TRUE(ApiError::fromError(failure));
-    EXPECT_EQ(ApiError::fromError(failure)->kind(), ApiError::Case::decodeError);
-    EXPECT_EQ(ApiError::fromError(failure)->payload(),
-              "ошибка десериализации модели AppIntegrationsContainer");
+    EXPECT_FALSE(first(AppService(api, settings).getAppIntegrations(), &failure));
+    ASSERT_TRUE(failure.apiError);
+    EXPECT_EQ(failure.apiError->kind(), ApiError::Case::decodeError);
+    EXPECT_EQ(failure.apiError->payload(), "ошибка десериализации модели AppIntegrationsContainer");
 }
 
 // ---- the public list ------------------------------------------------------------------------
@@ -287,28 +286,28 @@ TEST_F(IntegrationServiceTest, SingleValueReadsFailWithTheServicesMessage) {
 TEST_F(IntegrationServiceTest, PublicListUsesTheCurrentConnection) {
     std::vector<ApiResult<std::vector<AppIntegration>>> results;
     const auto call = [&] {
-        VeskIntegrations::getAppIntegrations(
+        facade().integrations().getAppIntegrations(
             [&](const ApiResult<std::vector<AppIntegration>>& r) { results.push_back(r); });
     };
-    SdkApp::shared().networkSetting.accept(nullptr);
+    instance().sdkApp.networkSetting.accept(nullptr);
     call();
     EXPECT_TRUE(results.empty());  // never before the call returns
     ASSERT_TRUE(runUntil([&] { return results.size() == 1; }));
     EXPECT_FALSE(results[0].ok());
 
-    SdkApp::shared().networkSetting.accept(settings);
+    instance().sdkApp.networkSetting.accept(settings);
     call();
     ASSERT_TRUE(runUntil([&] { return results.size() == 2; }));
-    SdkApp::shared().networkSetting.accept(nullptr);
+    instance().sdkApp.networkSetting.accept(nullptr);
     ASSERT_TRUE(results[1].ok()) << results[1].error();
     EXPECT_EQ(results[1].value()->size(), 3U);
 
     auto foreign = std::make_shared<const NetworkSettings>(settings->connection, settings->token,
                                                            "9999", settings->userId);
-    SdkApp::shared().networkSetting.accept(foreign);
+    instance().sdkApp.networkSetting.accept(foreign);
     call();
     ASSERT_TRUE(runUntil([&] { return results.size() == 3; }));
-    SdkApp::shared().networkSetting.accept(nullptr);
+    instance().sdkApp.networkSetting.accept(nullptr);
     EXPECT_EQ(results[2].error(), "The auth_token does not belong to app 9999");
     testing::serviceLoop().runPending();
     EXPECT_EQ(results.size(), 3U);

@@ -87,7 +87,7 @@ class KnowledgeBaseServiceTest : public ServiceTest {
     std::string base() const { return "/v1/knowledgebase/" + settings->appId; }
 
     std::vector<KnowledgeBaseCategory> categories() {
-        const auto result = first(KnowledgeBaseService(settings).getCategories());
+        const auto result = first(KnowledgeBaseService(api, settings).getCategories());
         EXPECT_TRUE(result && result->succeed());
         return result && result->succeed() ? result->success()->data
                                            : std::vector<KnowledgeBaseCategory>{};
@@ -95,7 +95,7 @@ class KnowledgeBaseServiceTest : public ServiceTest {
 };
 
 TEST_F(KnowledgeBaseServiceTest, SettingsNameTheAppAndItsDomains) {
-    const auto result = first(KnowledgeBaseService(settings).getSettings());
+    const auto result = first(KnowledgeBaseService(api, settings).getSettings());
     ASSERT_TRUE(result && result->succeed());
     const auto& data = result->success()->data;
     EXPECT_EQ(data.appId, settings->appId);
@@ -116,7 +116,7 @@ TEST_F(KnowledgeBaseServiceTest, CategoriesAlwaysAskForCountersThatMatchTheArtic
         EXPECT_FALSE(category.name.empty());
         EXPECT_FALSE(category.icon.empty());
         ASSERT_TRUE(category.count);
-        const auto articles = first(KnowledgeBaseService(settings).getArticles(category.id));
+        const auto articles = first(KnowledgeBaseService(api, settings).getArticles(category.id));
         ASSERT_TRUE(articles && articles->succeed());
         const auto& items = articles->success()->data;
         EXPECT_EQ(static_cast<std::int64_t>(items.size()), *category.count);
@@ -131,17 +131,17 @@ TEST_F(KnowledgeBaseServiceTest, CategoriesAlwaysAskForCountersThatMatchTheArtic
 TEST_F(KnowledgeBaseServiceTest, OneArticleIsTheSameAsInItsCategory) {
     const auto list = categories();
     ASSERT_FALSE(list.empty());
-    const auto articles = first(KnowledgeBaseService(settings).getArticles(list[0].id));
+    const auto articles = first(KnowledgeBaseService(api, settings).getArticles(list[0].id));
     ASSERT_TRUE(articles && articles->succeed() && !articles->success()->data.empty());
     const auto& listed = articles->success()->data.back();
-    const auto one = first(KnowledgeBaseService(settings).getArticle(listed.id));
+    const auto one = first(KnowledgeBaseService(api, settings).getArticle(listed.id));
     ASSERT_TRUE(one && one->succeed());
     EXPECT_EQ(one->success()->data, listed);
     EXPECT_EQ(lastRequest().path, base() + "/articles/" + listed.id);
 }
 
 TEST_F(KnowledgeBaseServiceTest, SearchSendsTheTextEncodedWithBothFlags) {
-    const auto result = first(KnowledgeBaseService(settings).search("blank screen"));
+    const auto result = first(KnowledgeBaseService(api, settings).search("blank screen"));
     ASSERT_TRUE(result && result->succeed());
     const auto& found = result->success()->data;
     ASSERT_EQ(found.size(), 1U);
@@ -153,32 +153,32 @@ TEST_F(KnowledgeBaseServiceTest, SearchSendsTheTextEncodedWithBothFlags) {
     EXPECT_EQ(request.queryItem("include_quote"), "1");
     EXPECT_EQ(request.queryItem("include_category"), "1");
 
-    const auto none = first(KnowledgeBaseService(settings).search("no such words"));
+    const auto none = first(KnowledgeBaseService(api, settings).search("no such words"));
     ASSERT_TRUE(none && none->succeed());
     EXPECT_TRUE(none->success()->data.empty());
 }
 
 TEST_F(KnowledgeBaseServiceTest, ClientErrorsBecomeTheirStatusText) {
-    const auto unknownCategory = first(KnowledgeBaseService(settings).getArticles("nope"));
+    const auto unknownCategory = first(KnowledgeBaseService(api, settings).getArticles("nope"));
     ASSERT_TRUE(unknownCategory && unknownCategory->error());
     EXPECT_EQ(unknownCategory->error()->text(),
               "Error (status: 404) not_found: Category not found: nope");
 
-    const auto unknownArticle = first(KnowledgeBaseService(settings).getArticle("424242"));
+    const auto unknownArticle = first(KnowledgeBaseService(api, settings).getArticle("424242"));
     ASSERT_TRUE(unknownArticle && unknownArticle->error());
     EXPECT_EQ(unknownArticle->error()->text(),
               "Error (status: 404) not_found: Article not found: 424242");
 
     const auto otherApp = std::make_shared<const NetworkSettings>(
         settings->connection, settings->token, "9999", settings->userId);
-    const auto forbidden = first(KnowledgeBaseService(otherApp).getSettings());
+    const auto forbidden = first(KnowledgeBaseService(api, otherApp).getSettings());
     ASSERT_TRUE(forbidden && forbidden->error());
     EXPECT_EQ(forbidden->error()->text(),
               "Error (status: 403) forbidden: The auth_token does not belong to app 9999");
 
     const auto strangerToken = std::make_shared<const NetworkSettings>(
         settings->connection, "not-a-token", settings->appId, settings->userId);
-    const auto unauthorized = first(KnowledgeBaseService(strangerToken).getCategories());
+    const auto unauthorized = first(KnowledgeBaseService(api, strangerToken).getCategories());
     ASSERT_TRUE(unauthorized && unauthorized->error());
     EXPECT_EQ(unauthorized->error()->text(),
               "Error (status: 401) unauthorized: Invalid auth_token");
@@ -191,7 +191,7 @@ TEST_F(KnowledgeBaseServiceTest, AReplyOfTheWrongShapeIsADecodingError) {
     fault.status = 200;
     fault.body = R"({"meta":{"status":200},"data":{"id":"a1","name":"Not a list"}})";
     server->addFault(fault);
-    const auto result = first(KnowledgeBaseService(settings).search("x"));
+    const auto result = first(KnowledgeBaseService(api, settings).search("x"));
     ASSERT_TRUE(result && result->error());
     EXPECT_EQ(result->error()->text(),
               "ошибка десериализации модели Response<Array<KnowledgeBaseArticle>>");
@@ -202,7 +202,7 @@ TEST_F(KnowledgeBaseServiceTest, AReplyOfTheWrongShapeIsADecodingError) {
 class KnowledgeBaseApiTest : public ServiceTest {
   protected:
     void TearDown() override {
-        SdkApp::shared().networkSetting.accept(nullptr);
+        instance().sdkApp.networkSetting.accept(nullptr);
         ServiceTest::TearDown();
     }
 
@@ -224,9 +224,9 @@ class KnowledgeBaseApiTest : public ServiceTest {
 };
 
 TEST_F(KnowledgeBaseApiTest, WithoutAConnectionEveryReadFails) {
-    SdkApp::shared().networkSetting.accept(nullptr);
+    instance().sdkApp.networkSetting.accept(nullptr);
     const auto result = await<std::vector<KnowledgeBaseCategory>>(
-        [](auto handler) { VeskKnowledgeBase::getCategories(std::move(handler)); });
+        [&](auto handler) { facade().knowledgeBase().getCategories(std::move(handler)); });
     ASSERT_TRUE(result);
     EXPECT_FALSE(result->ok());
     EXPECT_EQ(result->value(), nullptr);
@@ -235,49 +235,50 @@ TEST_F(KnowledgeBaseApiTest, WithoutAConnectionEveryReadFails) {
 }
 
 TEST_F(KnowledgeBaseApiTest, ReadsUseTheCurrentConnection) {
-    SdkApp::shared().networkSetting.accept(settings);
+    instance().sdkApp.networkSetting.accept(settings);
     const auto kb = await<KnowledgeBaseSettings>(
-        [](auto handler) { VeskKnowledgeBase::getSettings(std::move(handler)); });
+        [&](auto handler) { facade().knowledgeBase().getSettings(std::move(handler)); });
     ASSERT_TRUE(kb && kb->ok());
     EXPECT_EQ(kb->value()->appId, settings->appId);
 
     const auto list = await<std::vector<KnowledgeBaseCategory>>(
-        [](auto handler) { VeskKnowledgeBase::getCategories(std::move(handler)); });
+        [&](auto handler) { facade().knowledgeBase().getCategories(std::move(handler)); });
     ASSERT_TRUE(list && list->ok());
     ASSERT_EQ(list->value()->size(), 3U);
     const std::string categoryId = list->value()->front().id;
 
-    const auto articles = await<std::vector<KnowledgeBaseArticle>>(
-        [&](auto handler) { VeskKnowledgeBase::getArticles(categoryId, std::move(handler)); });
+    const auto articles = await<std::vector<KnowledgeBaseArticle>>([&](auto handler) {
+        facade().knowledgeBase().getArticles(categoryId, std::move(handler));
+    });
     ASSERT_TRUE(articles && articles->ok() && !articles->value()->empty());
     const auto listed = articles->value()->front();
 
     const auto one = await<KnowledgeBaseArticle>(
-        [&](auto handler) { VeskKnowledgeBase::getArticle(listed.id, std::move(handler)); });
+        [&](auto handler) { facade().knowledgeBase().getArticle(listed.id, std::move(handler)); });
     ASSERT_TRUE(one && one->ok());
     EXPECT_EQ(*one->value(), listed);
 
     const auto found = await<std::vector<KnowledgeBaseArticle>>(
-        [](auto handler) { VeskKnowledgeBase::search("REFUND", std::move(handler)); });
+        [&](auto handler) { facade().knowledgeBase().search("REFUND", std::move(handler)); });
     ASSERT_TRUE(found && found->ok());
     ASSERT_EQ(found->value()->size(), 1U);
     EXPECT_EQ(found->value()->front().name, "Getting a refund");
 }
 
 TEST_F(KnowledgeBaseApiTest, ServiceErrorsArriveAsText) {
-    SdkApp::shared().networkSetting.accept(settings);
+    instance().sdkApp.networkSetting.accept(settings);
     const auto result = await<std::vector<KnowledgeBaseArticle>>(
-        [](auto handler) { VeskKnowledgeBase::getArticles("nope", std::move(handler)); });
+        [&](auto handler) { facade().knowledgeBase().getArticles("nope", std::move(handler)); });
     ASSERT_TRUE(result);
     EXPECT_FALSE(result->ok());
     EXPECT_EQ(result->error(), "Error (status: 404) not_found: Category not found: nope");
 }
 
 TEST_F(KnowledgeBaseApiTest, AnArticleIdCannotLeaveItsPathSegment) {
-    SdkApp::shared().networkSetting.accept(settings);
+    instance().sdkApp.networkSetting.accept(settings);
     for (const std::string id : {"../../users/1", "1?category=2", "a%2Fb", "{user_id}", "", ".."}) {
         const auto result = await<KnowledgeBaseArticle>(
-            [&](auto handler) { VeskKnowledgeBase::getArticle(id, std::move(handler)); });
+            [&](auto handler) { facade().knowledgeBase().getArticle(id, std::move(handler)); });
         ASSERT_TRUE(result) << id;
         EXPECT_FALSE(result->ok()) << id;
         EXPECT_NE(result->error().find("Invalid article id"), std::string::npos) << id;

@@ -27,22 +27,12 @@ net::Parameters formOf(const net::HttpRequest& request) {
     return form ? form->fields : net::Parameters{};
 }
 
-class ProviderTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        DeploymentValues values;
-        values.apiUrl = "https://api.example/v1/";
-        configure(values);
-    }
-    void TearDown() override {
-        for (auto& bundle : config::makeLibraryBundles()) {
-            registerBundle(std::move(bundle));
-        }
-    }
-};
+constexpr const char* kBase = "https://api.example/v1/";
+
+class ProviderTest : public ::testing::Test {};
 
 TEST_F(ProviderTest, PresenceIsTheWorkedExample) {
-    const VeskProvider provider(settings(), false);
+    const VeskProvider provider(settings(), kBase, false);
     const auto request = provider.request(UserTarget::setPresence());
     ASSERT_TRUE(request);
     EXPECT_EQ(request->method, net::HttpMethod::post);
@@ -52,7 +42,7 @@ TEST_F(ProviderTest, PresenceIsTheWorkedExample) {
 }
 
 TEST_F(ProviderTest, PlainRequestsStillCarryTheTokenInTheQuery) {
-    const VeskProvider provider(settings(), false);
+    const VeskProvider provider(settings(), kBase, false);
     const auto request = provider.request(ConversationTraget::getDialog("d 1"));
     ASSERT_TRUE(request);
     EXPECT_EQ(request->method, net::HttpMethod::get);
@@ -73,7 +63,7 @@ TEST_F(ProviderTest, ParametersAreSortedWithBooleansAsNumbersAndArraysWithBracke
 }
 
 TEST_F(ProviderTest, PlaceholdersFillStringValuesButNeverKeys) {
-    const VeskProvider provider(settings(), false);
+    const VeskProvider provider(settings(), kBase, false);
     const auto out = provider.connectionParams(
         {{"{user_id}", JsonValue("{user_id}/{app_id}")}, {"n", JsonValue(5)}});
     EXPECT_EQ(out.find("{user_id}")->value(), JsonValue("U/A"));
@@ -81,7 +71,7 @@ TEST_F(ProviderTest, PlaceholdersFillStringValuesButNeverKeys) {
 }
 
 TEST_F(ProviderTest, CompositeFormsFillPlaceholdersAndKeepTheTokenInTheQuery) {
-    const VeskProvider provider(settings(), false);
+    const VeskProvider provider(settings(), kBase, false);
     const auto target = makeTarget<UserTarget>(
         "x", net::HttpMethod::post,
         Task::composite({{"who", JsonValue("{user_id}@{app_id}")}, {"n", JsonValue(2)}}));
@@ -94,7 +84,7 @@ TEST_F(ProviderTest, CompositeFormsFillPlaceholdersAndKeepTheTokenInTheQuery) {
 }
 
 TEST_F(ProviderTest, AppConnectionRootsConversationsAtTheAppWithAnAppToken) {
-    const VeskProvider provider(settings(Kind::app), false);
+    const VeskProvider provider(settings(Kind::app), kBase, false);
     const auto request = provider.request(ConversationTraget::get("", false, "before"));
     ASSERT_TRUE(request);
     EXPECT_EQ(request->url, "https://api.example/v1/apps/A/conversations");
@@ -107,13 +97,13 @@ TEST_F(ProviderTest, AppConnectionRootsConversationsAtTheAppWithAnAppToken) {
 }
 
 TEST_F(ProviderTest, SdkConnectionRootsConversationsAtTheUser) {
-    const VeskProvider provider(settings(), false);
+    const VeskProvider provider(settings(), kBase, false);
     const auto request = provider.request(ConversationTraget::get("1.5", true, "before"));
     EXPECT_EQ(request->url, "https://api.example/v1/users/U/conversations");
 }
 
 TEST_F(ProviderTest, RecipientTypeOnlyForTheConversationList) {
-    const VeskProvider provider(settings(), false);
+    const VeskProvider provider(settings(), kBase, false);
     const auto request = provider.request(ConversationTraget::start("hi"));
     ASSERT_TRUE(request);
     // A POST with the default encoding carries its tokenized parameters in the body.
@@ -123,7 +113,7 @@ TEST_F(ProviderTest, RecipientTypeOnlyForTheConversationList) {
 }
 
 TEST_F(ProviderTest, WithoutSettingsOnlyIdAsStringIsAdded) {
-    const VeskProvider provider(nullptr, false);
+    const VeskProvider provider(nullptr, kBase, false);
     const auto request = provider.request(UserTarget::auth("u", "h"));
     ASSERT_TRUE(request);
     EXPECT_EQ(request->url, "https://api.example/v1/auth/userappauth");
@@ -132,19 +122,19 @@ TEST_F(ProviderTest, WithoutSettingsOnlyIdAsStringIsAdded) {
 }
 
 TEST_F(ProviderTest, AnEmptyTokenIsStillSent) {
-    const VeskProvider provider(settings(Kind::sdk, ""), false);
+    const VeskProvider provider(settings(Kind::sdk, ""), kBase, false);
     EXPECT_EQ(provider.request(UserTarget::setPresence())->query,
               (net::Parameters{{"auth_token", ""}, {"id_as_string", "1"}}));
 }
 
 TEST_F(ProviderTest, LeadingSlashPathsJoinWithOneSlash) {
-    const VeskProvider provider(settings(), false);
+    const VeskProvider provider(settings(), kBase, false);
     EXPECT_EQ(provider.request(CalendlyTarget::deleteIntegration("7"))->url,
               "https://api.example/v1/integrations/djangousers/7");
 }
 
 TEST_F(ProviderTest, MessageTargetsFillTheAppIdInParameters) {
-    const VeskProvider provider(settings(), false);
+    const VeskProvider provider(settings(), kBase, false);
     const auto del = provider.request(MessageTarget::deleteMessage("m"));
     EXPECT_EQ(del->method, net::HttpMethod::del);
     EXPECT_EQ(del->query,
@@ -154,26 +144,13 @@ TEST_F(ProviderTest, MessageTargetsFillTheAppIdInParameters) {
 }
 
 TEST_F(ProviderTest, AnInvalidBaseUrlIsAnError) {
-    DeploymentValues values;
-    values.apiUrl = "not a url";
-    configure(values);
-    const VeskProvider provider(settings(), false);
+    const VeskProvider provider(settings(), "not a url", false);
     EXPECT_FALSE(provider.request(UserTarget::setPresence()));
-}
-
-TEST_F(ProviderTest, LoggingOnlyForExactlyOne) {
-    DeploymentValues values;
-    values.moyaLog = "true";
-    configure(values);
-    EXPECT_FALSE(VeskProvider::loggingConfigured());
-    values.moyaLog = "1";
-    configure(values);
-    EXPECT_TRUE(VeskProvider::loggingConfigured());
 }
 
 TEST_F(ProviderTest, LoggerMasksTheToken) {
     testing::ScopedConsoleCapture console;
-    const VeskProvider provider(settings(Kind::sdk, "secret-token"), true);
+    const VeskProvider provider(settings(Kind::sdk, "secret-token"), kBase, true);
     const auto request = provider.request(ConversationTraget::start("hi"));
     provider.logRequest(*request);
     net::HttpReply reply;
@@ -189,7 +166,7 @@ TEST_F(ProviderTest, LoggerMasksTheToken) {
 }
 
 TEST_F(ProviderTest, EventWithoutParamsSendsOnlyTheEvent) {
-    const VeskProvider provider(settings(), false);
+    const VeskProvider provider(settings(), kBase, false);
     EXPECT_EQ(formOf(*provider.request(EventPropTarget::sendEvent("opened", ""))),
               (net::Parameters{{"event", "opened"}}));
 }
@@ -216,7 +193,7 @@ TEST_F(ProviderTest, OtherFilesStreamFromDiskWithoutNameOrType) {
     EXPECT_EQ(target.task.parts[0].file, dir / "b.png");
     EXPECT_TRUE(target.task.parts[0].filename.empty());
     EXPECT_TRUE(target.task.parts[0].mimeType.empty());
-    const VeskProvider provider(settings(), false);
+    const VeskProvider provider(settings(), kBase, false);
     EXPECT_EQ(provider.request(target)->query, (net::Parameters{{"auth_token", "T"},
                                                                 {"filename", "b.png"},
                                                                 {"id_as_string", "1"},

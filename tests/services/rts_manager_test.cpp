@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "core/config/library_bundles.hpp"
-#include "net/support/client_harness.hpp"
-#include "net/support/ws_server.hpp"
+#include <numeric>
+
+#include "tests/net/support/client_harness.hpp"
+#include "tests/net/support/ws_server.hpp"
 #include "services/realtime/vesk_socket.hpp"
-#include "vesk/bundle.hpp"
-#include "vesk/configuration.hpp"
 
 namespace vesk {
 namespace {
@@ -30,89 +29,73 @@ std::string envelope(int id, const std::string& tag, const std::string& time) {
            R"(","time":")" + time + R"("})";
 }
 
+// Records the id of every frame it is handed.
 class RecordingService final : public RtsServiceProtocol {
   public:
     explicit RecordingService(RunLoop& loop) : loop_(loop) {}
-    void onMessage(const std::string& text) override {
+    void onMessage(const RtsMessage& frame) override {
         onLoop = onLoop && loop_.isCurrent();
-        texts.push_back(text);
+        channelsCut = channelsCut && frame.channel == "conversation_reply";
+        ids.push_back(frame.id);
     }
-    std::vector<std::string> texts;
+    std::vector<std::int64_t> ids;
     bool onLoop = true;
+    bool channelsCut = true;
 
   private:
     RunLoop& loop_;
 };
 
-class RealtimeConfig : public ::testing::Test {
-  protected:
-    void useWssUrl(const std::string& url) {
-        DeploymentValues values;
-        values.wssUrl = url;
-        configure(values);
-    }
-    void TearDown() override {
-        for (auto& bundle : config::makeLibraryBundles()) {
-            registerBundle(std::move(bundle));
-        }
-    }
-};
+constexpr const char* kBase = "wss://rts.example";
 
-using SocketUrl = RealtimeConfig;
-
-TEST_F(SocketUrl, ChannelsCarryTheAppAndForSdkTheUser) {
-    useWssUrl("wss://rts.example");
-    EXPECT_EQ(
-        VeskSocket::getUrl(*settings("1", "2", "t"), kSetupChannels, std::nullopt, std::nullopt),
-        "wss://rts.example/conversation_reply.1.2/conversation_typing.1.2/conversation.1.2"
-        "?auth_token=t");
-    EXPECT_EQ(VeskSocket::getUrl(*settings("1", "2", "t", Kind::app), kSetupChannels, std::nullopt,
+TEST(SocketUrl, ChannelsCarryTheAppAndForSdkTheUser) {
+    EXPECT_EQ(VeskSocket::getUrl(kBase, *settings("1", "2", "t"), kSetupChannels, std::nullopt,
                                  std::nullopt),
+              "wss://rts.example/conversation_reply.1.2/conversation_typing.1.2/conversation.1.2"
+              "?auth_token=t");
+    EXPECT_EQ(VeskSocket::getUrl(kBase, *settings("1", "2", "t", Kind::app), kSetupChannels,
+                                 std::nullopt, std::nullopt),
               "wss://rts.example/conversation_reply.1/conversation_typing.1/conversation.1"
               "?auth_token=appm-1-t");
     // The shipped base ends in "/": no empty path segment.
-    useWssUrl("wss://rts.example/");
-    EXPECT_EQ(
-        VeskSocket::getUrl(*settings("1", "2", "t"), {Channel::ping}, std::nullopt, std::nullopt),
-        "wss://rts.example/ping.1.2?auth_token=t");
+    EXPECT_EQ(VeskSocket::getUrl("wss://rts.example/", *settings("1", "2", "t"), {Channel::ping},
+                                 std::nullopt, std::nullopt),
+              "wss://rts.example/ping.1.2?auth_token=t");
 }
 
-TEST_F(SocketUrl, ResumePointOnlyWithBothPartsAndOnlyLettersAndDigitsKept) {
-    useWssUrl("wss://rts.example");
+TEST(SocketUrl, ResumePointOnlyWithBothPartsAndOnlyLettersAndDigitsKept) {
     const auto s = settings("1", "2", "t");
     const std::vector<Channel> one{Channel::conversation};
     const std::string plain = "wss://rts.example/conversation.1.2?auth_token=t";
-    EXPECT_EQ(VeskSocket::getUrl(*s, one, std::string("tag"), std::nullopt), plain);
-    EXPECT_EQ(VeskSocket::getUrl(*s, one, std::nullopt, std::string("1.5")), plain);
-    EXPECT_EQ(VeskSocket::getUrl(*s, one, std::string("a b"), std::string("1.5")),
+    EXPECT_EQ(VeskSocket::getUrl(kBase, *s, one, std::string("tag"), std::nullopt), plain);
+    EXPECT_EQ(VeskSocket::getUrl(kBase, *s, one, std::nullopt, std::string("1.5")), plain);
+    EXPECT_EQ(VeskSocket::getUrl(kBase, *s, one, std::string("a b"), std::string("1.5")),
               plain + "&tag=a%20b&time=1%2E5");
-    EXPECT_EQ(VeskSocket::getUrl(*s, one, std::string("Az09-._~/é"), std::string("")),
+    EXPECT_EQ(VeskSocket::getUrl(kBase, *s, one, std::string("Az09-._~/é"), std::string("")),
               plain + "&tag=Az09%2D%2E%5F%7E%2F%C3%A9&time=");
 }
 
-TEST_F(SocketUrl, AnUnparsableUrlFailsCreationAndStoresNothing) {
-    useWssUrl("wss://rts.example");
+TEST(SocketUrl, AnUnparsableUrlFailsCreationAndStoresNothing) {
     RunLoop loop;
-    EXPECT_FALSE(
-        VeskSocket::getUrl(*settings("1", "2", "t k"), kSetupChannels, std::nullopt, std::nullopt));
-    EXPECT_EQ(VeskSocket::create(loop, settings("1", "2", "t k"), kSetupChannels, nullptr),
+    EXPECT_FALSE(VeskSocket::getUrl(kBase, *settings("1", "2", "t k"), kSetupChannels, std::nullopt,
+                                    std::nullopt));
+    EXPECT_EQ(VeskSocket::create(loop, kBase, settings("1", "2", "t k"), kSetupChannels, nullptr),
               nullptr);
 
-    RtsManager manager(loop, rx::just(false), rx::just(true));
+    RtsManager manager(loop, kBase, rx::just(false), rx::just(true));
     EXPECT_EQ(manager.startRts(settings("1", "2", "t k"), kSetupChannels, nullptr), nullptr);
     EXPECT_EQ(manager.startRts(settings("1", "2", "t"), {}, nullptr), nullptr);
     EXPECT_EQ(manager.getActiveCount(), 0U);
 }
 
-TEST_F(SocketUrl, AMissingBaseGivesErrorAndTheConnectFailsQuietly) {
-    Bundle bare{std::string(config::kLibBundleId)};
-    registerBundle(std::move(bare));
-    EXPECT_EQ(
-        VeskSocket::getUrl(*settings("1", "2", "t"), {Channel::ping}, std::nullopt, std::nullopt),
-        "error/ping.1.2?auth_token=t");
+TEST(SocketUrl, AMissingBaseGivesErrorAndTheConnectFailsQuietly) {
+    EXPECT_EQ(VeskSocket::getUrl("error", *settings("1", "2", "t"), {Channel::ping}, std::nullopt,
+                                 std::nullopt),
+              "error/ping.1.2?auth_token=t");
 
     RunLoop loop;
-    auto socket = VeskSocket::create(loop, settings("1", "2", "t"), {Channel::ping}, nullptr);
+    auto socket =
+        VeskSocket::create(loop, "error", settings("1", "2", "t"), {Channel::ping}, nullptr);
     ASSERT_NE(socket, nullptr);
     socket->connect();
     EXPECT_TRUE(socket->isActive());
@@ -121,15 +104,13 @@ TEST_F(SocketUrl, AMissingBaseGivesErrorAndTheConnectFailsQuietly) {
 
 // A manager against a local WebSocket server, with the app-state and
 // reachability streams under the test's control.
-class RtsManagerTest : public RealtimeConfig {
+class RtsManagerTest : public ::testing::Test {
   protected:
-    void SetUp() override { useWssUrl(server.url() + "/"); }
-
     bool openConnections(std::size_t n) {
         return runUntil(loop, [&] { return server.openConnections() == n; });
     }
     bool received(std::size_t n) {
-        return runUntil(loop, [&] { return service->texts.size() >= n; });
+        return runUntil(loop, [&] { return service->ids.size() >= n; });
     }
 
     RunLoop loop;
@@ -137,7 +118,7 @@ class RtsManagerTest : public RealtimeConfig {
     std::shared_ptr<RecordingService> service = std::make_shared<RecordingService>(loop);
     rx::BehaviorRelay<bool> background{false};
     rx::BehaviorRelay<bool> online{true};
-    RtsManager manager{loop, background.asObservable(), online.asObservable()};
+    RtsManager manager{loop, server.url() + "/", background.asObservable(), online.asObservable()};
 };
 
 TEST_F(RtsManagerTest, EveryTextFrameReachesTheServiceOnceInOrderEvenAfterRepeatedConnects) {
@@ -162,8 +143,11 @@ TEST_F(RtsManagerTest, EveryTextFrameReachesTheServiceOnceInOrderEvenAfterRepeat
     }
     ASSERT_TRUE(received(sent.size()));
     loop.runPending();
-    EXPECT_EQ(service->texts, sent);
+    std::vector<std::int64_t> expected(sent.size());
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(service->ids, expected);
     EXPECT_TRUE(service->onLoop);
+    EXPECT_TRUE(service->channelsCut);
     EXPECT_EQ(server.targets().size(), 1U);
     EXPECT_EQ(socket->message.value(), sent.back());
 }
@@ -178,11 +162,14 @@ TEST_F(RtsManagerTest, TheResumePointFollowsCompleteEnvelopesAndIsSentOnReconnec
     EXPECT_EQ(socket->tag(), "a b");
     EXPECT_EQ(socket->time(), "1.5");
 
-    // Not complete envelopes: forwarded, but the point stays.
+    // Not complete envelopes: forwarded, but the point stays; no envelope at all:
+    // nothing to forward.
     server.sendText(R"({"id":2,"channel":"conversation_reply.1.2","message":{},"tag":"zz"})");
     server.sendText(R"({"id":3,"channel":"conversation_reply.1.2","message":{},"time":"9"})");
     server.sendText("not json");
+    server.sendText(R"({"id":5,"channel":"conversation_reply.1.2","message":null})");
     ASSERT_TRUE(received(4));
+    EXPECT_EQ(service->ids, (std::vector<std::int64_t>{1, 2, 3, 5}));
     EXPECT_EQ(socket->tag(), "a b");
     EXPECT_EQ(socket->time(), "1.5");
 
@@ -261,7 +248,7 @@ TEST_F(RtsManagerTest, StartingForAnotherUserConnectsAsThatUserWithoutTheOldResu
     server.sendText(envelope(3, "newest", "300"));
     ASSERT_TRUE(received(3));
     loop.runPending();
-    EXPECT_EQ(service->texts.size(), 3U);
+    EXPECT_EQ(service->ids.size(), 3U);
 
     // Same user, new token: also a new user as far as the resume point goes.
     manager.stopRtsAll();
@@ -281,7 +268,7 @@ TEST_F(RtsManagerTest, AFrameRecordedBeforeAStopIsDeliveredButNotOneOfThePreviou
     manager.stopRtsAll();
     ASSERT_TRUE(openConnections(0));
     loop.runPending();
-    EXPECT_EQ(service->texts, std::vector<std::string>{envelope(1, "before stop", "1")});
+    EXPECT_EQ(service->ids, std::vector<std::int64_t>{1});
 
     manager.startRts(settings("1", "2", "T"), kSetupChannels, service);
     ASSERT_TRUE(openConnections(1));
@@ -291,7 +278,7 @@ TEST_F(RtsManagerTest, AFrameRecordedBeforeAStopIsDeliveredButNotOneOfThePreviou
     ASSERT_TRUE(
         runUntil(loop, [&] { return server.handshakes() == 3 && server.openConnections() == 1; }));
     loop.runPending();
-    EXPECT_EQ(service->texts.size(), 1U);
+    EXPECT_EQ(service->ids.size(), 1U);
     EXPECT_FALSE(socket->tag().has_value());
 }
 
@@ -303,7 +290,7 @@ TEST_F(RtsManagerTest, BinaryAndOversizedFramesAreNotForwardedAndTheSocketStays)
     server.sendText(envelope(3, "ok", "3"));
     ASSERT_TRUE(received(1));
     loop.runPending();
-    EXPECT_EQ(service->texts, std::vector<std::string>{envelope(3, "ok", "3")});
+    EXPECT_EQ(service->ids, std::vector<std::int64_t>{3});
     EXPECT_EQ(socket->tag(), "ok");
     EXPECT_TRUE(socket->isActive());
     EXPECT_EQ(server.openConnections(), 1U);

@@ -7,19 +7,14 @@
 #include <memory>
 #include <string>
 
-#include "app/runtime.hpp"
 #include "services/user_service.hpp"
-#include "tests/support/temp_dir.hpp"
+#include "tests/support/api_endpoint.hpp"
 #include "tests/usecases/support/conversation_fixture.hpp"
 #include "tools/devserver/dev_server.hpp"
 #include "usecases/conversation_use_cases.hpp"
-#include "vesk/configuration.hpp"
-#include "vesk/runtime.hpp"
 
 namespace vesk::testing {
 namespace {
-
-using StatusChange = std::pair<std::string, std::string>;
 
 dev::Fault drop(const std::string& prefix) {
     dev::Fault fault;
@@ -31,29 +26,34 @@ dev::Fault drop(const std::string& prefix) {
 
 RunLoop& loop() {
     static auto* made = [] {
-        static TempDir data;
-        setDataDirectory(data.path());
-        auto runLoop = std::make_shared<RunLoop>();
-        setMainExecutor(runLoop);
-        Runtime::shared();  // installs the HTTP client bound to this loop
-        runLoop->runPending();
-        return new std::shared_ptr<RunLoop>(runLoop);
+        auto* runLoop = new RunLoop();
+        runLoop->runPending();  // the test thread is the loop's from now on
+        return runLoop;
     }();
-    return **made;
+    return *made;
 }
 
-class ConversationRequestsTest : public ConversationTest {
-  protected:
-    void SetUp() override {
-        loop();
+// Started before the conversation fixture, which needs its endpoint.
+struct ServerUnderTest {
+    ServerUnderTest() {
         std::string error;
         server = dev::DevServer::start({}, &error);
-        ASSERT_TRUE(server) << error;
-        DeploymentValues values;
-        values.apiUrl = server->apiBaseUrl();
-        configure(values);
+        if (!server) {
+            ADD_FAILURE() << error;
+            std::abort();
+        }
+        api = endpointAt(server->apiBaseUrl(), loop());
+    }
+    std::unique_ptr<dev::DevServer> server;
+    ApiEndpointPtr api;
+};
 
-        auto service = std::make_shared<UserService>(nullptr);
+class ConversationRequestsTest : public ServerUnderTest, public ConversationTest {
+  protected:
+    ConversationRequestsTest() : ConversationTest(api) {}
+
+    void SetUp() override {
+        auto service = std::make_shared<UserService>(api, nullptr);
         std::optional<Result<UserSession>> connected;
         rx::DisposeBag bag;
         bag.add(service->connect(server->demoApiKey(), "1.0")
@@ -62,9 +62,8 @@ class ConversationRequestsTest : public ConversationTest {
         ASSERT_TRUE(connected->succeed());
         const auto& [user, app] = *connected->success();
         userId = user.id;
-        settings = std::make_shared<const NetworkSettings>(
+        currentSettings = std::make_shared<const NetworkSettings>(
             NetworkSettings::ConnectionType::sdk, user.token.value_or(""), app.appId, user.id);
-        currentSettings = settings;
     }
 
     void TearDown() override { loop().runPending(); }
@@ -87,41 +86,34 @@ class ConversationRequestsTest : public ConversationTest {
 
     Message userMessage(const std::string& body, const std::optional<std::string>& conversation,
                         std::int64_t randomId) {
-        Message m = createMessage(requestsCtx, body, JsonValue(userId), conversation, randomId,
-                                  "reply_user");
-        return m;
+        return createMessage(ctx, body, JsonValue(userId), conversation, randomId, "reply_user");
     }
 
-    // Starts a conversation through sendMessage; returns its id.
-    std::string startConversation() {
-        Recorded<StatusChange> statuses;
-        statuses.record(currentState.updateMessageStatus.asObservable());
-        rx::DisposeBag bag;
-        bag.add(
-            (rx::just(userMessage("Hello", std::nullopt, 111)) | sendMessageUseCase(requestsCtx))
-                .subscribe());
-        EXPECT_TRUE(runUntil([&] { return !statuses.values.empty(); }));
-        EXPECT_EQ(statuses.values, (std::vector<StatusChange>{{"111", ""}}));
-        return currentState.dialogId.value().value_or("");
+    // The outcome of sending one message.
+    SendOutcome send(const Message& message) {
+        Recorded<SendOutcome> outcomes;
+        outcomes.record(rx::just(message) | sendMessageUseCase(ctx));
+        EXPECT_TRUE(runUntil([&] { return !outcomes.values.empty(); }));
+        EXPECT_EQ(outcomes.values.size(), 1U);
+        return outcomes.values.at(0);
     }
 
-    std::unique_ptr<dev::DevServer> server;
     std::string userId;
-    NetworkSettingsPtr settings;
-    NetworkSettingsPtr currentSettings;
-    ConversationContext requestsCtx{
-        dialogs,   messages, currentState, popups,
-        messenger, store,    scheduler,    [this] { return currentSettings; }};
 };
 
 TEST_F(ConversationRequestsTest, StartReplyLoadAndRead) {
-    const std::string id = startConversation();
-    ASSERT_FALSE(id.empty());
+    // A message without a conversation starts one, which becomes current.
+    const auto started = send(userMessage("Hello", std::nullopt, 111));
+    EXPECT_EQ(started.randomId, 111);
+    ASSERT_TRUE(started.result && *started.result);
+    const std::string id = **started.result;
+    EXPECT_EQ(currentState.dialogId.value(), std::optional<std::string>(id));
     EXPECT_EQ(store->string("dialogId"), std::optional<std::string>(id));
 
-    Recorded<rx::Unit> replies;
-    replies.record(rx::just(userMessage("Second", id, 222)) | sendMessageUseCase(requestsCtx));
-    ASSERT_TRUE(runUntil([&] { return !replies.values.empty(); }));
+    // A reply: the service has it; its echo will replace the local copy.
+    const auto replied = send(userMessage("Second", id, 222));
+    ASSERT_TRUE(replied.result);
+    EXPECT_FALSE(*replied.result);
     const auto sent = requestsEndingWith("conversations/" + id + "/reply");
     ASSERT_EQ(sent.size(), 1U);
     EXPECT_EQ(sent[0].formField("random_id"), "222");
@@ -129,11 +121,12 @@ TEST_F(ConversationRequestsTest, StartReplyLoadAndRead) {
     EXPECT_EQ(sent[0].formField("from_user"), "1");
 
     rx::PublishSubject<rx::Unit> triggers;
-    Recorded<bool> more;
-    more.record(triggers.asObservable() | loadDialogsUseCase(requestsCtx));
+    Recorded<Expected<bool>> more;
+    more.record(triggers.asObservable() | loadDialogsUseCase(ctx));
     triggers.onNext({});
     ASSERT_TRUE(runUntil([&] { return !more.values.empty(); }));
-    EXPECT_EQ(more.values, (std::vector<bool>{false}));  // one conversation: the last page
+    ASSERT_TRUE(more.values[0]);
+    EXPECT_FALSE(*more.values[0]);  // one conversation: the last page
     ASSERT_TRUE(dialogs.find(id));
     EXPECT_EQ(dialogs.find(id)->partsCount, 2);
     EXPECT_EQ(dialogs.paginatePosition, std::optional<std::string>(""));
@@ -143,62 +136,67 @@ TEST_F(ConversationRequestsTest, StartReplyLoadAndRead) {
     EXPECT_EQ(requestsEndingWith("/conversations").size(), 1U);
 
     Recorded<MessagesPage> pages;
-    pages.record(rx::just(id) | loadMessagesUseCase(requestsCtx) |
-                 setPaginatePositionUseCase(requestsCtx));
+    pages.record(rx::just(id) | loadMessagesUseCase(ctx) | setPaginatePositionUseCase(ctx));
     ASSERT_TRUE(runUntil([&] { return !pages.values.empty(); }));
-    ASSERT_TRUE(pages.values[0].succeed());
-    ASSERT_EQ(pages.values[0].success()->data.size(), 2U);
-    EXPECT_EQ(pages.values[0].success()->data[1].randomId, 222);
+    ASSERT_TRUE(pages.values[0]);
+    ASSERT_EQ(pages.values[0]->data.size(), 2U);
+    EXPECT_EQ(pages.values[0]->data[1].randomId, 222);
     EXPECT_FALSE(currentState.paginatePosition.has_value());  // the first page of the conversation
 
     Recorded<rx::Unit> reads;
-    reads.record(rx::just(std::optional<std::string>(id)) | readDialogUseCase(requestsCtx));
+    reads.record(rx::just(std::optional<std::string>(id)) | readDialogUseCase(ctx));
     ASSERT_TRUE(runUntil([&] { return !reads.values.empty(); }));
     EXPECT_EQ(requestsEndingWith("conversations/" + id + "/markread").size(), 1U);
 }
 
-TEST_F(ConversationRequestsTest, FailedSendsAreMarkedWarning) {
-    Recorded<StatusChange> statuses;
-    statuses.record(currentState.updateMessageStatus.asObservable());
-    Recorded<rx::Unit> replies;
-    replies.record(rx::just(userMessage("To nowhere", "999999", 5)) |
-                   sendMessageUseCase(requestsCtx));
-    ASSERT_TRUE(runUntil([&] { return !statuses.values.empty(); }));
+TEST_F(ConversationRequestsTest, FailedSendsAnswerWithTheirFailure) {
+    const auto refused = send(userMessage("To nowhere", "999999", 5));
+    EXPECT_EQ(refused.randomId, 5);
+    ASSERT_FALSE(refused.result);
+    EXPECT_EQ(refused.result.error().kind, Error::Kind::api);
 
     server->addFault(drop("users"));
-    replies.record(rx::just(userMessage("Lost", std::nullopt, 6)) |
-                   sendMessageUseCase(requestsCtx));
-    ASSERT_TRUE(runUntil([&] { return statuses.values.size() == 2; }));
-
-    EXPECT_EQ(statuses.values, (std::vector<StatusChange>{{"5", "warning"}, {"6", "warning"}}));
-    EXPECT_EQ(replies.values.size(), 2U);
+    const auto lost = send(userMessage("Lost", std::nullopt, 6));
+    EXPECT_EQ(lost.randomId, 6);
+    ASSERT_FALSE(lost.result);
+    EXPECT_EQ(lost.result.error().kind, Error::Kind::transport);
     EXPECT_EQ(currentState.dialogId.value(), std::nullopt);
 }
 
-TEST_F(ConversationRequestsTest, FailedLoadsShowTheErrorState) {
-    Recorded<NavigationViewState> states;
-    states.record(currentState.state.asObservable());
+TEST_F(ConversationRequestsTest, FailedLoadsAnswerWithTheirFailureAndKeepThePosition) {
+    currentState.paginatePosition = "kept";
     Recorded<MessagesPage> pages;
-    pages.record(rx::just(std::string("999999")) | loadMessagesUseCase(requestsCtx));
-    ASSERT_TRUE(runUntil([&] { return !states.values.empty(); }));
-    EXPECT_EQ(states.values[0], NavigationViewState::serverError());
+    pages.record(rx::just(std::string("999999")) | loadMessagesUseCase(ctx) |
+                 setPaginatePositionUseCase(ctx));
+    ASSERT_TRUE(runUntil([&] { return !pages.values.empty(); }));
+    ASSERT_FALSE(pages.values[0]);
+    EXPECT_EQ(pages.values[0].error().kind, Error::Kind::api);
 
     server->addFault(drop("conversations"));
-    pages.record(rx::just(std::string("999999")) | loadMessagesUseCase(requestsCtx));
-    ASSERT_TRUE(runUntil([&] { return states.values.size() == 2; }));
-    EXPECT_EQ(states.values[1], NavigationViewState::connectError());
-    EXPECT_TRUE(pages.values.empty());
+    pages.record(rx::just(std::string("999999")) | loadMessagesUseCase(ctx));
+    ASSERT_TRUE(runUntil([&] { return pages.values.size() == 2; }));
+    ASSERT_FALSE(pages.values[1]);
+    EXPECT_EQ(pages.values[1].error().kind, Error::Kind::transport);
+
+    server->addFault(drop("users"));
+    Recorded<Expected<bool>> more;
+    more.record(rx::just(rx::Unit{}) | loadDialogsUseCase(ctx));
+    ASSERT_TRUE(runUntil([&] { return !more.values.empty(); }));
+    ASSERT_FALSE(more.values[0]);  // a failed page of conversations is no empty list
+    EXPECT_EQ(more.values[0].error().kind, Error::Kind::transport);
+    EXPECT_EQ(currentState.paginatePosition, "kept");
+    EXPECT_FALSE(dialogs.loading.value());
 }
 
 TEST_F(ConversationRequestsTest, WithoutSettingsNothingIsSent) {
     currentSettings = nullptr;
     server->clearRequests();
-    Recorded<bool> more;
-    more.record(rx::just(rx::Unit{}) | loadDialogsUseCase(requestsCtx));
-    Recorded<rx::Unit> sent;
-    sent.record(rx::just(userMessage("x", "1", 1)) | sendMessageUseCase(requestsCtx));
+    Recorded<Expected<bool>> more;
+    more.record(rx::just(rx::Unit{}) | loadDialogsUseCase(ctx));
+    Recorded<SendOutcome> sent;
+    sent.record(rx::just(userMessage("x", "1", 1)) | sendMessageUseCase(ctx));
     Recorded<rx::Unit> reads;
-    reads.record(rx::just(std::optional<std::string>("1")) | readDialogUseCase(requestsCtx));
+    reads.record(rx::just(std::optional<std::string>("1")) | readDialogUseCase(ctx));
     loop().runPending();
     EXPECT_TRUE(more.values.empty());
     EXPECT_TRUE(sent.values.empty());

@@ -17,10 +17,12 @@ using Ids = std::vector<std::string>;
 class RtsServiceTest : public ConversationTest {
   protected:
     RtsServiceTest()
-        : rts(ctx, [this](const std::optional<std::string>& id) {
-              reads.push_back(id.value_or("-"));
-              return rx::just(rx::Unit{});
-          }) {}
+        : rts(
+              ctx, [this] { return chatOpen; },
+              [this](const std::optional<std::string>& id) {
+                  reads.push_back(id.value_or("-"));
+                  return rx::just(rx::Unit{});
+              }) {}
 
     static JsonValue popupPayload(const std::string& id, const std::string& recipient,
                                   const std::string& type = "block_popup_small") {
@@ -30,6 +32,7 @@ class RtsServiceTest : public ConversationTest {
         return payload;
     }
 
+    bool chatOpen = false;
     std::vector<std::string> reads;
     RtsService rts;
 };
@@ -41,9 +44,12 @@ TEST_F(RtsServiceTest, OperatorReplyIsMergedAnnouncedAndSetsTheShownAdmin) {
     announced.record(rts.newMessage.asObservable());
     Recorded<std::optional<Admin>> admins;
     admins.record(currentState.admin.asObservable());
+    Recorded<std::vector<Dialog>> lists;
+    lists.record(dialogs.dialogs.asObservable());
 
     rts.onMessage(frame("conversation_reply.1001.42", messageJson("m1", "c1", "7")));
 
+    EXPECT_EQ(lists.values.size(), 2U);  // the list as it was, then once for the reply
     EXPECT_EQ(messageIds("c1"), (Ids{"m1"}));
     EXPECT_EQ(dialogs.find("c1")->userUnreadCount, 1);
     ASSERT_EQ(announced.values.size(), 1U);
@@ -152,7 +158,7 @@ TEST_F(RtsServiceTest, PopupWhileChatClosedIsMergedWithNoUnreadAndMarkedRead) {
 }
 
 TEST_F(RtsServiceTest, PopupWhileChatOpenKeepsTheServersCount) {
-    currentState.isOpen.onNext(true);
+    chatOpen = true;
     rts.onMessage(frame("conversation", popupPayload("p1", "sdk_i")));
     rts.onMessage(frame("conversation", popupPayload("p2", "all")));
     EXPECT_EQ(dialogs.find("p1")->userUnreadCount, 2);
@@ -211,7 +217,7 @@ TEST_F(RtsServiceTest, MutatedFramesNeverBreakDispatch) {
                     break;
             }
         }
-        currentState.isOpen.onNext(round % 2 == 0);
+        chatOpen = round % 2 == 0;
         rts.onMessage(text);
     }
     scheduler->advance(std::chrono::hours(24 * 366 * 11));

@@ -2,32 +2,34 @@
 
 namespace vesk::json {
 
-std::string DecodeError::localizedDescription() const {
-    switch (kind) {
-        case Kind::keyNotFound:
-        case Kind::valueNotFound:
-            return "The data couldn’t be read because it is missing.";
-        case Kind::typeMismatch:
-        case Kind::dataCorrupted:
-            break;
-    }
-    return "The data couldn’t be read because it isn’t in the correct format.";
+namespace {
+
+constexpr const char* kMissing = "The data couldn’t be read because it is missing.";
+constexpr const char* kWrongFormat =
+    "The data couldn’t be read because it isn’t in the correct format.";
+
+Error decodingError(const char* description, std::string detail) {
+    Error e = Error::make(Error::Kind::decoding, description);
+    e.detail = std::move(detail);
+    return e;
 }
 
-std::string DecodeError::debugDescription() const {
-    return localizedDescription() + " (" + detail + ")";
+}  // namespace
+
+Error DecodeError::keyNotFound(std::string_view key) {
+    return decodingError(kMissing, "no value for key \"" + std::string(key) + "\"");
 }
 
-DecodeError DecodeError::keyNotFound(std::string_view key) {
-    return {Kind::keyNotFound, "no value for key \"" + std::string(key) + "\""};
+Error DecodeError::valueNotFound(std::string_view key) {
+    return decodingError(kMissing, "null for key \"" + std::string(key) + "\"");
 }
 
-DecodeError DecodeError::typeMismatch(std::string_view what) {
-    return {Kind::typeMismatch, std::string(what)};
+Error DecodeError::typeMismatch(std::string_view what) {
+    return decodingError(kWrongFormat, std::string(what));
 }
 
-DecodeError DecodeError::corrupted(std::string_view what) {
-    return {Kind::dataCorrupted, std::string(what)};
+Error DecodeError::corrupted(std::string_view what) {
+    return decodingError(kWrongFormat, std::string(what));
 }
 
 const JsonValue* member(const JsonObject& object, std::string_view key) {
@@ -91,8 +93,7 @@ Decoded<T> required(const JsonObject& object, std::string_view key, std::optiona
         return unexpected(DecodeError::keyNotFound(key));
     }
     if (value->isEmpty()) {
-        return unexpected(DecodeError{DecodeError::Kind::valueNotFound,
-                                      "null for key \"" + std::string(key) + "\""});
+        return unexpected(DecodeError::valueNotFound(key));
     }
     return unexpected(DecodeError::typeMismatch("expected " + std::string(typeName) +
                                                 " for key \"" + std::string(key) + "\""));

@@ -18,24 +18,17 @@
 
 namespace vesk::json {
 
+// Decoding failures, as errors of kind `decoding`: the description is what a
+// user-facing error handler shows, the detail names the key or value.
 struct DecodeError {
-    enum class Kind { keyNotFound, valueNotFound, typeMismatch, dataCorrupted };
-
-    Kind kind = Kind::dataCorrupted;
-    std::string detail;  // which key or value, for the console
-
-    // What a user-facing error handler shows for a decoding failure.
-    [[nodiscard]] std::string localizedDescription() const;
-    // `localizedDescription` and `detail` together, for diagnostics.
-    [[nodiscard]] std::string debugDescription() const;
-
-    static DecodeError keyNotFound(std::string_view key);
-    static DecodeError typeMismatch(std::string_view what);
-    static DecodeError corrupted(std::string_view what);
+    static Error keyNotFound(std::string_view key);
+    static Error valueNotFound(std::string_view key);
+    static Error typeMismatch(std::string_view what);
+    static Error corrupted(std::string_view what);
 };
 
 template <class T>
-using Decoded = Expected<T, DecodeError>;
+using Decoded = Expected<T>;
 
 template <class T>
 struct Codec;

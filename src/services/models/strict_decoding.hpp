@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/coding_keys.hpp"
 #include "core/json/decoding.hpp"
+#include "services/models/coding_keys.hpp"
 
 namespace vesk::json::strict {
 
@@ -58,8 +58,7 @@ Decoded<T> reqMember(const JsonObject& object, std::string_view name) {
         return unexpected(DecodeError::keyNotFound(name));
     }
     if (value->isEmpty()) {
-        return unexpected(DecodeError{DecodeError::Kind::valueNotFound,
-                                      "null for key \"" + std::string(name) + "\""});
+        return unexpected(DecodeError::valueNotFound(name));
     }
     return Codec<T>::decode(*value);
 }

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "core/config/info_plist.hpp"
-#include "core/config/library_bundles.hpp"
 #include "core/system_console.hpp"
 #include "core/url_encode.hpp"
 #include "net/url_encoding.hpp"
@@ -60,19 +58,13 @@ net::Parameters masked(net::Parameters parameters) {
 
 }  // namespace
 
-VeskProvider::VeskProvider(NetworkSettingsPtr settings, bool logging)
-    : settings_(std::move(settings)), logging_(logging) {}
+VeskProvider::VeskProvider(NetworkSettingsPtr settings, std::string baseUrl, bool logging)
+    : settings_(std::move(settings)), baseUrl_(std::move(baseUrl)), logging_(logging) {}
 
-bool VeskProvider::loggingConfigured() {
-    return InfoPlist::shared().getValue(InfoPlist::Keys::moyaLog, AppType::lib) == "1";
-}
-
-Expected<std::string> VeskProvider::baseUrl() {
-    auto configured = InfoPlist::shared().getValue(InfoPlist::Keys::apiUrl, AppType::lib);
-    std::string base = configured ? *configured : std::string(config::kDefaultApiUrl);
+Expected<std::string> VeskProvider::checkedBaseUrl(const std::string& base) {
     const bool http = base.rfind("http://", 0) == 0 || base.rfind("https://", 0) == 0;
     if (!http || !isWellFormedUrl(base)) {
-        Error e = Error::make(Error::Kind::other, "The API base URL is not a valid URL.");
+        Error e = Error::make(Error::Kind::invalid, "The API base URL is not a valid URL.");
         e.detail = "apiUrl: " + base;
         return unexpected(std::move(e));
     }
@@ -149,7 +141,7 @@ Parameters VeskProvider::tokenize(Parameters parameters, const TargetRequest& ta
 }
 
 Expected<net::HttpRequest> VeskProvider::request(const TargetRequest& target) const {
-    auto base = baseUrl();
+    auto base = checkedBaseUrl(baseUrl_);
     if (!base) {
         return unexpected(std::move(base).error());
     }

@@ -9,28 +9,25 @@
 #include <string>
 
 #include "core/expected.hpp"
-#include "core/network_settings.hpp"
 #include "net/http_reply.hpp"
 #include "net/http_request.hpp"
+#include "services/network/network_settings.hpp"
 #include "services/network/vesk_target.hpp"
 
 namespace vesk {
 
 class VeskProvider {
   public:
-    // `logging` is normally `loggingConfigured()`.
-    VeskProvider(NetworkSettingsPtr settings, bool logging);
+    // `baseUrl`: the configured API base URL; `logging`: write every request
+    // and reply to the console.
+    VeskProvider(NetworkSettingsPtr settings, std::string baseUrl, bool logging);
 
     [[nodiscard]] const NetworkSettingsPtr& settings() const noexcept { return settings_; }
     void set(NetworkSettingsPtr settings) { settings_ = std::move(settings); }
     [[nodiscard]] bool logging() const noexcept { return logging_; }
 
-    // Whether the configuration value "moyaLog" is exactly "1".
-    static bool loggingConfigured();
-
-    // The API base URL: the configured "apiUrl" or the default; an error when
-    // it is not an http(s) URL.
-    static Expected<std::string> baseUrl();
+    // `base` itself; an error when it is not an http(s) URL.
+    static Expected<std::string> checkedBaseUrl(const std::string& base);
 
     // The request for `target`, ready to send.
     [[nodiscard]] Expected<net::HttpRequest> request(const TargetRequest& target) const;
@@ -51,6 +48,7 @@ class VeskProvider {
     void fillConnectionParams(Parameters& parameters) const;
 
     NetworkSettingsPtr settings_;
+    std::string baseUrl_;
     bool logging_;
 };
 

@@ -1,23 +1,6 @@
 #include "services/network/vesk_service.hpp"
 
-#include <mutex>
-
 namespace vesk {
-
-namespace {
-std::mutex gClientMutex;
-std::shared_ptr<net::HttpClient> gClient;
-}  // namespace
-
-void installHttpClient(std::shared_ptr<net::HttpClient> client) {
-    std::lock_guard lock(gClientMutex);
-    gClient = std::move(client);
-}
-
-std::shared_ptr<net::HttpClient> defaultHttpClient() {
-    std::lock_guard lock(gClientMutex);
-    return gClient;
-}
 
 rx::Observable<net::HttpReply> sendRequest(std::shared_ptr<net::HttpClient> client,
                                            VeskProvider provider, TargetRequest target) {
@@ -25,7 +8,7 @@ rx::Observable<net::HttpReply> sendRequest(std::shared_ptr<net::HttpClient> clie
         [client = std::move(client), provider = std::move(provider),
          target = std::move(target)](const rx::Observer<net::HttpReply>& observer) {
             if (!client) {
-                observer.onError(Error::make(Error::Kind::other, "The library is not set up."));
+                observer.onError(Error::make(Error::Kind::invalid, "The library is not set up."));
                 return rx::Disposable{};
             }
             auto request = provider.request(target);

@@ -12,14 +12,10 @@
 #include "core/reply_mapping.hpp"
 #include "core/rx/rx.hpp"
 #include "net/http_client.hpp"
+#include "services/network/api_endpoint.hpp"
 #include "services/network/vesk_provider.hpp"
 
 namespace vesk {
-
-// The HTTP client every service uses unless given another; the runtime
-// installs it once, bound to the main executor.
-void installHttpClient(std::shared_ptr<net::HttpClient> client);
-std::shared_ptr<net::HttpClient> defaultHttpClient();
 
 // One request through `provider` and `client`: the reply whatever its status,
 // or a failed stream for a transport failure or a request that cannot be built.
@@ -29,11 +25,10 @@ rx::Observable<net::HttpReply> sendRequest(std::shared_ptr<net::HttpClient> clie
 template <class Target>
 class VeskService {
   public:
-    explicit VeskService(NetworkSettingsPtr networkSettings,
-                         std::shared_ptr<net::HttpClient> client = defaultHttpClient())
+    VeskService(const ApiEndpointPtr& endpoint, NetworkSettingsPtr networkSettings)
         : networkSettings_(std::move(networkSettings)),
-          provider_(networkSettings_, VeskProvider::loggingConfigured()),
-          client_(std::move(client)) {}
+          provider_(networkSettings_, endpoint->baseUrl, endpoint->logging),
+          client_(endpoint->client) {}
     virtual ~VeskService() = default;
 
     [[nodiscard]] const NetworkSettingsPtr& networkSettings() const noexcept {

@@ -67,6 +67,33 @@ std::optional<Channel> channelFromRaw(std::string_view raw) {
     return std::nullopt;
 }
 
+std::optional<RtsFrame> parseFrame(std::string_view text) {
+    auto value = JsonValue::parse(text);
+    JsonObject* object = value ? value->object() : nullptr;
+    if (object == nullptr) {
+        return std::nullopt;
+    }
+    const auto id = json::reqInt(*object, "id");
+    const auto channel = json::reqString(*object, "channel");
+    auto* message = object->find("message");
+    if (!id || !channel || message == nullptr) {
+        return std::nullopt;
+    }
+    RtsFrame frame;
+    frame.message.id = *id;
+    frame.message.channel = firstPiece(*channel);
+    if (message->has_value()) {
+        frame.message.message = std::move(**message);
+    }
+    auto tag = json::optString(*object, "tag");
+    auto time = json::optString(*object, "time");
+    if (tag && time) {
+        frame.tag = std::move(tag);
+        frame.time = std::move(time);
+    }
+    return frame;
+}
+
 namespace json {
 
 namespace {

@@ -45,11 +45,23 @@ struct RtsMessage {
     JsonValue message;
 };
 
-// The receiver of every text frame.
+// A text frame parsed once, where it arrives: the envelope as dispatch reads
+// it and, when all five keys are there, the resume point it carries.
+struct RtsFrame {
+    RtsMessage message;
+    std::optional<std::string> tag;  // present exactly when `time` is
+    std::optional<std::string> time;
+};
+
+// Absent when `text` is no envelope dispatch can read (such a frame carries no
+// resume point either: the resume point needs every key dispatch needs).
+std::optional<RtsFrame> parseFrame(std::string_view text);
+
+// The receiver of every frame, as parsed by the socket.
 class RtsServiceProtocol {
   public:
     virtual ~RtsServiceProtocol() = default;
-    virtual void onMessage(const std::string& text) = 0;
+    virtual void onMessage(const RtsMessage& frame) = 0;
 };
 
 namespace json {

@@ -2,9 +2,10 @@
 
 namespace vesk {
 
-RtsManager::RtsManager(Executor& executor, const rx::Observable<bool>& isBackground,
+RtsManager::RtsManager(Executor& executor, std::string realtimeBase,
+                       const rx::Observable<bool>& isBackground,
                        const rx::Observable<bool>& isOnline)
-    : executor_(executor) {
+    : executor_(executor), realtimeBase_(std::move(realtimeBase)) {
     disposeBag_.add((isBackground | rx::distinctUntilChanged()).subscribe([this](bool background) {
         if (background) {
             stopRtsAll();
@@ -40,7 +41,8 @@ std::shared_ptr<VeskSocket> RtsManager::startRts(const NetworkSettingsPtr& setti
         if (channels.empty()) {
             return nullptr;
         }
-        socket = VeskSocket::create(executor_, settings, std::move(channels), std::move(service));
+        socket = VeskSocket::create(executor_, realtimeBase_, settings, std::move(channels),
+                                    std::move(service));
         if (!socket) {
             sockets_.erase(settings->appId);
             return nullptr;

@@ -3,20 +3,9 @@
 // Sockets are stopped when the host goes to the background or the network
 // goes offline and started again on the way back. Threading: main executor.
 //
-// The runtime context owns the one manager; this layer cannot see the app
-// watchers, so it is handed their streams:
-//
-//   RtsManager manager(executor,
-//       AppStateService::shared().isBackground.asObservable(),
-//       ReachabilityService::shared().isReachable.asObservable() |
-//           rx::map([](ReachabilityService::Status s) {
-//               return s == ReachabilityService::Status::online;
-//           }));
-//
-// and on every new settings value:
-//   manager.stopRtsAll();
-//   manager.startRts(settings, {Channel::conversationReply, Channel::conversationTyping,
-//                               Channel::conversation}, rtsService);
+// The runtime context owns the one manager and hands it the app-state and
+// reachability streams; on every new settings value it stops all sockets and
+// starts the one of the settings' application.
 #pragma once
 
 #include <cstddef>
@@ -25,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "core/network_settings.hpp"
 #include "core/rx/rx.hpp"
+#include "services/network/network_settings.hpp"
 #include "services/realtime/vesk_socket.hpp"
 #include "vesk/executor.hpp"
 
@@ -34,11 +23,12 @@ namespace vesk {
 
 class RtsManager {
   public:
-    // `isBackground` and `isOnline` should deliver their current value at
-    // subscription. Repeats of `isBackground` are ignored; every `isOnline`
-    // value acts. `executor` must outlive the manager.
-    RtsManager(Executor& executor, const rx::Observable<bool>& isBackground,
-               const rx::Observable<bool>& isOnline);
+    // `realtimeBase`: the base URL of every socket. `isBackground` and
+    // `isOnline` should deliver their current value at subscription. Repeats of
+    // `isBackground` are ignored; every `isOnline` value acts. `executor` must
+    // outlive the manager.
+    RtsManager(Executor& executor, std::string realtimeBase,
+               const rx::Observable<bool>& isBackground, const rx::Observable<bool>& isOnline);
     RtsManager(const RtsManager&) = delete;
     RtsManager& operator=(const RtsManager&) = delete;
 
@@ -62,6 +52,7 @@ class RtsManager {
 
   private:
     Executor& executor_;
+    std::string realtimeBase_;
     std::map<std::string, std::shared_ptr<VeskSocket>> sockets_;
     rx::DisposeBag disposeBag_;  // last: ends the subscriptions before the sockets go
 };

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cmath>
 
-#include "core/config/info_plist.hpp"
 #include "core/url_encode.hpp"
 
 namespace vesk {
@@ -20,12 +19,12 @@ std::string encodeResumeValue(std::string_view text) {
 
 }  // namespace
 
-std::optional<std::string> VeskSocket::getUrl(const NetworkSettings& settings,
+std::optional<std::string> VeskSocket::getUrl(const std::string& base,
+                                              const NetworkSettings& settings,
                                               const std::vector<Channel>& channels,
                                               const std::optional<std::string>& tag,
                                               const std::optional<std::string>& time) {
-    std::string url =
-        InfoPlist::shared().getValue(InfoPlist::Keys::wssUrl, AppType::lib).value_or("error");
+    std::string url = base;
     // The configured base usually ends in "/"; the path must not start with "//".
     while (!url.empty() && url.back() == '/') {
         url.pop_back();
@@ -51,38 +50,40 @@ std::optional<std::string> VeskSocket::getUrl(const NetworkSettings& settings,
     return url;
 }
 
-std::shared_ptr<VeskSocket> VeskSocket::create(Executor& executor, NetworkSettingsPtr settings,
+std::shared_ptr<VeskSocket> VeskSocket::create(Executor& executor, std::string base,
+                                               NetworkSettingsPtr settings,
                                                std::vector<Channel> channels,
                                                std::shared_ptr<RtsServiceProtocol> service) {
-    if (!settings || !getUrl(*settings, channels, std::nullopt, std::nullopt)) {
+    if (!settings || !getUrl(base, *settings, channels, std::nullopt, std::nullopt)) {
         return nullptr;
     }
-    return std::shared_ptr<VeskSocket>(
-        new VeskSocket(executor, std::move(settings), std::move(channels), std::move(service)));
+    return std::shared_ptr<VeskSocket>(new VeskSocket(
+        executor, std::move(base), std::move(settings), std::move(channels), std::move(service)));
 }
 
-VeskSocket::VeskSocket(Executor& executor, NetworkSettingsPtr settings,
+VeskSocket::VeskSocket(Executor& executor, std::string base, NetworkSettingsPtr settings,
                        std::vector<Channel> channels, std::shared_ptr<RtsServiceProtocol> service)
-    : settings_(std::move(settings)),
+    : base_(std::move(base)),
+      settings_(std::move(settings)),
       channels_(std::move(channels)),
       service_(std::move(service)),
       client_(std::make_unique<net::WebSocketClient>(
           executor, [this](const net::WebSocketEvent& event) { handle(event); },
-          [this](net::ConnectionId connection, const std::string& text) {
-              return acceptOnIoThread(connection, text);
+          [this](net::ConnectionId connection, const std::string& text, std::any& decoded) {
+              return acceptOnIoThread(connection, text, decoded);
           })) {}
 
 VeskSocket::~VeskSocket() = default;
 
 void VeskSocket::connect() {
-    const auto plain = getUrl(*settings_, channels_, std::nullopt, std::nullopt);
+    const auto plain = getUrl(base_, *settings_, channels_, std::nullopt, std::nullopt);
     if (!plain || (active_ && *plain == activeUrl_)) {
         return;
     }
     // Held across the call so the I/O thread cannot see a frame of the new
     // connection before it is the one being recorded.
     std::lock_guard lock(mutex_);
-    const auto url = getUrl(*settings_, channels_, tag_, time_);
+    const auto url = getUrl(base_, *settings_, channels_, tag_, time_);
     if (!url) {
         return;
     }
@@ -135,16 +136,23 @@ std::optional<std::string> VeskSocket::time() const {
     return time_;
 }
 
-bool VeskSocket::acceptOnIoThread(net::ConnectionId connection, const std::string& text) {
+bool VeskSocket::acceptOnIoThread(net::ConnectionId connection, const std::string& text,
+                                  std::any& decoded) {
+    // Parsed before the lock: the main executor may be waiting for it in connect.
+    auto frame = parseFrame(text);
     std::lock_guard lock(mutex_);
     if (connection != recording_) {
-        return false;  // sent after we stopped listening: the server resends it from the resume
-                       // point
+        // Sent after we stopped listening: the server resends it from the resume point.
+        return false;
     }
-    if (auto envelope = json::decodeText<RtsResponse>(text)) {
-        tag_ = std::move(envelope->tag);
-        time_ = std::move(envelope->time);
+    if (!frame) {
+        return true;  // still a frame of the wire, though nothing can be dispatched from it
     }
+    if (frame->tag) {
+        tag_ = std::move(frame->tag);
+        time_ = std::move(frame->time);
+    }
+    decoded = std::move(frame->message);
     return true;
 }
 
@@ -155,8 +163,9 @@ void VeskSocket::handle(const net::WebSocketEvent& event) {
             return;  // the previous user's
         }
         message.accept(event.payload);
-        if (service_) {
-            service_->onMessage(event.payload);
+        const auto* frame = std::any_cast<RtsMessage>(&event.decoded);
+        if (service_ && frame != nullptr) {
+            service_->onMessage(*frame);
         }
         return;
     }

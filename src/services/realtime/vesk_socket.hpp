@@ -1,13 +1,14 @@
 // One receive-only real-time connection of an application.
 //
 // Threading: created, used and destroyed on the main executor. Each text frame
-// first updates the resume point on the client's I/O thread (so the point
-// follows the wire exactly), then reaches `service->onMessage` on the main
-// executor, once and in arrival order. A frame that moved the resume point is
-// delivered even when `disconnect` came in between; frames of a connection
-// that belonged to an earlier user (see `update`) are not.
+// is parsed once on the client's I/O thread, where it also updates the resume
+// point (so the point follows the wire exactly); the parsed envelope then
+// reaches `service->onMessage` on the main executor, once and in arrival order. A frame that moved
+// the resume point is delivered even when `disconnect` came in between; frames of a connection that
+// belonged to an earlier user (see `update`) are not.
 #pragma once
 
+#include <any>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -15,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "core/network_settings.hpp"
 #include "core/rx/rx.hpp"
 #include "net/websocket_client.hpp"
+#include "services/network/network_settings.hpp"
 #include "services/realtime/rts_envelope.hpp"
 #include "vesk/executor.hpp"
 
@@ -25,15 +26,18 @@ namespace vesk {
 
 class VeskSocket {
   public:
-    // <wssUrl>/<channel>.<appId>[.<userId>]/...?auth_token=<token>[&tag=..&time=..];
+    // <base>/<channel>.<appId>[.<userId>]/...?auth_token=<token>[&tag=..&time=..];
     // the tag and time only when both are given. Absent when it is no URL.
-    static std::optional<std::string> getUrl(const NetworkSettings& settings,
+    static std::optional<std::string> getUrl(const std::string& base,
+                                             const NetworkSettings& settings,
                                              const std::vector<Channel>& channels,
                                              const std::optional<std::string>& tag,
                                              const std::optional<std::string>& time);
 
-    // Absent when no URL can be built from `settings`. `executor` must outlive the socket.
-    static std::shared_ptr<VeskSocket> create(Executor& executor, NetworkSettingsPtr settings,
+    // `base`: the real-time base URL. Absent when no URL can be built from
+    // `settings`. `executor` must outlive the socket.
+    static std::shared_ptr<VeskSocket> create(Executor& executor, std::string base,
+                                              NetworkSettingsPtr settings,
                                               std::vector<Channel> channels,
                                               std::shared_ptr<RtsServiceProtocol> service);
 
@@ -71,12 +75,13 @@ class VeskSocket {
     rx::BehaviorRelay<std::string> message{std::string()};
 
   private:
-    VeskSocket(Executor& executor, NetworkSettingsPtr settings, std::vector<Channel> channels,
-               std::shared_ptr<RtsServiceProtocol> service);
+    VeskSocket(Executor& executor, std::string base, NetworkSettingsPtr settings,
+               std::vector<Channel> channels, std::shared_ptr<RtsServiceProtocol> service);
 
-    bool acceptOnIoThread(net::ConnectionId connection, const std::string& text);
+    bool acceptOnIoThread(net::ConnectionId connection, const std::string& text, std::any& decoded);
     void handle(const net::WebSocketEvent& event);
 
+    std::string base_;
     NetworkSettingsPtr settings_;
     std::vector<Channel> channels_;
     std::shared_ptr<RtsServiceProtocol> service_;

@@ -1,51 +1,55 @@
 #include "tests/app/support/session_fixture.hpp"
 
-#include "app/runtime.hpp"
-#include "app/sdk_app.hpp"
-#include "usecases/messenger_repository.hpp"
-#include "vesk/configuration.hpp"
-#include "vesk/runtime.hpp"
+#include "tests/support/api_endpoint.hpp"
 
 namespace vesk::testing {
 
 RunLoop& testLoop() {
     static auto* loop = [] {
-        static TempDir data;  // the shared stores of the runtime context
+        static TempDir data;  // the host's stores, for the library's process-wide defaults
         setDataDirectory(data.path());
-        auto made = std::make_shared<RunLoop>();
-        setMainExecutor(made);
-        Runtime::shared();
-        made->runPending();
-        return new std::shared_ptr<RunLoop>(made);
+        auto* made = new RunLoop();
+        made->runPending();  // the test thread is the loop's from now on
+        return made;
     }();
-    return **loop;
+    return *loop;
 }
 
 void DevServerTest::SetUp() {
-    testLoop();
     std::string error;
     server = dev::DevServer::start({}, &error);
     ASSERT_TRUE(server) << error;
-    // Coming online restarts the sockets of earlier tests: let them aim at the
-    // previous (stopped) server, not record themselves on this one.
-    setReachabilitySource(reachability);
-    reachability->push(true);
-    DeploymentValues values;
-    values.apiUrl = server->apiBaseUrl();
-    values.wssUrl = server->realtimeBaseUrl();  // each setup starts the user's socket
-    configure(values);
-    MessengerRepository::shared().messenger.accept(std::nullopt);
-    SdkApp::shared().networkSetting.accept(nullptr);
 }
 
 void DevServerTest::TearDown() {
     // Replies still posted for this test's requests must not reach the next one.
     testLoop().runPending();
-    SdkApp::shared().rtsManager->stopRtsAll();
-    setReachabilitySource(nullptr);
-    reportReachability(false);  // as a fresh process starts
-    MessengerRepository::shared().messenger.accept(std::nullopt);
-    SdkApp::shared().networkSetting.accept(nullptr);
+}
+
+LibraryOptions DevServerTest::libraryOptions() const {
+    LibraryOptions options;
+    options.executor = std::shared_ptr<Executor>(std::shared_ptr<void>{}, &testLoop());
+    Configuration configuration;
+    configuration.apiUrl = server->apiBaseUrl();
+    configuration.wssUrl = server->realtimeBaseUrl();  // each setup starts the user's socket
+    options.configuration = configuration;
+    options.standardStore = openStore();
+    options.stores = makeFileKeyValueStoreFactory(dir.path());
+    options.reachability = reachability;
+    return options;
+}
+
+const ApiEndpointPtr& DevServerTest::api() {
+    if (!api_) {
+        api_ = endpointAt(server->apiBaseUrl(), testLoop());
+    }
+    return api_;
+}
+
+std::shared_ptr<Library> DevServerTest::makeLibrary(std::shared_ptr<Scheduler> scheduler) const {
+    auto options = libraryOptions();
+    options.scheduler = std::move(scheduler);
+    return Library::make(std::move(options));
 }
 
 bool DevServerTest::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {

@@ -21,14 +21,14 @@
 #include <vector>
 
 #include "core/rx/rx.hpp"
-#include "core/virtual_scheduler.hpp"
+#include "tests/support/virtual_scheduler.hpp"
 
 namespace vesk::test {
 
 using namespace std::chrono_literals;
 
 inline Error testError(std::string description = "boom") {
-    return Error::make(Error::Kind::other, std::move(description));
+    return Error::make(Error::Kind::invalid, std::move(description));
 }
 
 template <class T>

@@ -79,7 +79,7 @@ inline Expected<HttpReply> fetch(HttpClient& client, RunLoop& loop, HttpRequest 
     auto outcome = track(client, loop, std::move(request));
     settle(loop, {outcome});
     if (outcome->calls != 1 || !outcome->onLoop || !outcome->result) {
-        return unexpected(Error::make(Error::Kind::other,
+        return unexpected(Error::make(Error::Kind::invalid,
                                       "callback ran " + std::to_string(outcome->calls) +
                                           " times, on loop: " + std::to_string(outcome->onLoop)));
     }

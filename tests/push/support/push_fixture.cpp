@@ -1,43 +1,37 @@
 #include "tests/push/support/push_fixture.hpp"
 
-#include "services/models/user.hpp"
 #include "tests/app/support/session_fixture.hpp"
-#include "usecases/current_state_repository.hpp"
-#include "usecases/messenger_repository.hpp"
 
 namespace vesk::testing {
 
 void PushTest::SetUp() {
     testLoop();
-    MessengerRepository::shared().messenger.accept(std::nullopt);
-    showChat(std::nullopt, std::nullopt, false);
 }
 
 void PushTest::TearDown() {
     testLoop().runPending();
-    MessengerRepository::shared().messenger.accept(std::nullopt);
-    showChat(std::nullopt, std::nullopt, false);
 }
 
 void PushTest::showChat(std::optional<ChatScreen> screen, std::optional<std::string> conversation,
-                        bool open) {
+                        bool isOpen) {
     top = screen;
-    auto& state = CurrentStateRepository::shared();
-    state.dialogId.onNext(std::move(conversation));
-    state.isOpen.onNext(open);
+    current = std::move(conversation);
+    open = isOpen;
 }
 
 void PushTest::loadMessenger() {
-    Messenger messenger;
-    messenger.appId = "app-1";
-    MessengerRepository::shared().messenger.accept(messenger);
+    messengerLoaded = true;
 }
 
 PushEnvironment PushTest::environment() {
     PushEnvironment env;
+    env.api = endpointWithoutClient();
     env.networkSettings = [] { return NetworkSettingsPtr(); };
     env.isInit = rx::just(false);
-    env.topScreen = [this] { return top; };
+    env.hasMessenger = [this] { return messengerLoaded; };
+    env.conversationOnScreen = [this]() -> std::optional<std::string> {
+        return open && top == ChatScreen::messageList ? current : std::nullopt;
+    };
     env.openConversation = [this](const std::string& id) { opened.push_back(id); };
     env.openChat = [this] { opened.emplace_back(); };
     env.center = [c = center] { return std::static_pointer_cast<NotificationCenter>(c); };

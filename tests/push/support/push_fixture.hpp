@@ -12,12 +12,16 @@
 
 #include "push/push_environment.hpp"
 #include "services/models/message.hpp"
+#include "tests/support/api_endpoint.hpp"
 #include "tests/support/temp_dir.hpp"
 #include "vesk/json_value.hpp"
 #include "vesk/key_value_store.hpp"
 #include "vesk/notification_center.hpp"
 
 namespace vesk::testing {
+
+// The chat screen on top of the chat window, as the tests stage it.
+enum class ChatScreen { messageList, dialogList, other };
 
 // A device whose vendor id the test gives.
 class FixedDevice final : public DeviceInformation {
@@ -51,6 +55,9 @@ class PushTest : public ::testing::Test {
     TempDir dir;
     std::shared_ptr<KeyValueStoreFactory> stores = makeFileKeyValueStoreFactory(dir.path());
     std::optional<ChatScreen> top;
+    std::optional<std::string> current;  // the conversation made current
+    bool open = false;
+    bool messengerLoaded = false;
     std::vector<std::string> opened;  // conversations a tap opened; "" for the chat
 };
 

@@ -1,26 +1,53 @@
 #include "tests/services/support/service_fixture.hpp"
 
-#include "app/runtime.hpp"
-#include "core/config/library_bundles.hpp"
+#include "core/in_memory_key_value_store.hpp"
 #include "services/user_service.hpp"
+#include "tests/support/api_endpoint.hpp"
 #include "tests/support/temp_dir.hpp"
-#include "vesk/configuration.hpp"
 #include "vesk/key_value_store.hpp"
-#include "vesk/runtime.hpp"
+#include "vesk/version.hpp"
 
 namespace vesk::testing {
 
+namespace {
+
+class AlwaysReachable final : public ReachabilitySource {
+  public:
+    void start(std::function<void(bool)> report) override { report(true); }
+};
+
+}  // namespace
+
 RunLoop& serviceLoop() {
     static auto* loop = [] {
-        static TempDir data;  // the runtime context's shared stores
-        setDataDirectory(data.path());
-        auto made = std::make_shared<RunLoop>();
-        setMainExecutor(made);
-        Runtime::shared();
-        made->runPending();
-        return new std::shared_ptr<RunLoop>(made);
+        auto* made = new RunLoop();
+        made->runPending();  // the test thread is the loop's from now on
+        return made;
     }();
-    return **loop;
+    return *loop;
+}
+
+Library& ServiceTest::instance() {
+    if (!library_) {
+        LibraryOptions options;
+        options.executor = std::shared_ptr<Executor>(std::shared_ptr<void>{}, &serviceLoop());
+        Configuration configuration;
+        configuration.apiUrl = server->apiBaseUrl();
+        options.configuration = configuration;
+        options.httpClient = api->client;
+        options.standardStore = makeInMemoryKeyValueStore();
+        options.stores = makeInMemoryKeyValueStoreFactory();
+        options.reachability = std::make_shared<AlwaysReachable>();
+        library_ = Library::make(std::move(options));
+    }
+    return *library_;
+}
+
+Vesk& ServiceTest::facade() {
+    if (!facade_) {
+        facade_ = std::make_unique<Vesk>(instance().shared_from_this());
+    }
+    return *facade_;
 }
 
 void ServiceTest::SetUp() {
@@ -28,10 +55,9 @@ void ServiceTest::SetUp() {
     std::string error;
     server = dev::DevServer::start({}, &error);
     ASSERT_TRUE(server) << error;
-    DeploymentValues values;
-    values.apiUrl = server->apiBaseUrl();
-    configure(values);
-    const auto connected = first(UserService(nullptr).connect(server->demoApiKey(), "1.0.33"));
+    api = endpointAt(server->apiBaseUrl(), serviceLoop());
+    const auto connected = first(
+        UserService(api, nullptr).connect(server->demoApiKey(), std::string(libraryVersion())));
     ASSERT_TRUE(connected && connected->succeed());
     const auto& [user, messenger] = *connected->success();
     settings = std::make_shared<const NetworkSettings>(NetworkSettings::ConnectionType::sdk,
@@ -41,10 +67,9 @@ void ServiceTest::SetUp() {
 
 void ServiceTest::TearDown() {
     // Replies still posted for this test's requests must not reach the next one.
+    facade_.reset();
+    library_.reset();
     serviceLoop().runPending();
-    for (auto& bundle : config::makeLibraryBundles()) {
-        registerBundle(std::move(bundle));
-    }
 }
 
 bool ServiceTest::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {

@@ -12,15 +12,17 @@
 #include <string>
 #include <vector>
 
+#include "app/library.hpp"
 #include "core/error.hpp"
-#include "core/network_settings.hpp"
 #include "core/rx/rx.hpp"
+#include "services/network/network_settings.hpp"
 #include "tools/devserver/dev_server.hpp"
 #include "vesk/executor.hpp"
+#include "vesk/vesk.hpp"
 
 namespace vesk::testing {
 
-// The binary's main executor; the first call also makes it the library's.
+// The binary's main executor.
 RunLoop& serviceLoop();
 
 class ServiceTest : public ::testing::Test {
@@ -64,8 +66,18 @@ class ServiceTest : public ::testing::Test {
     // Settings of this test's user with another user id (an operator's, say).
     [[nodiscard]] NetworkSettingsPtr settingsAs(const std::string& userId) const;
 
+    // A library instance on this test's server, whose connection the test
+    // sets, and its facade; made on first use.
+    Library& instance();
+    Vesk& facade();
+
     std::unique_ptr<dev::DevServer> server;
+    ApiEndpointPtr api;
     NetworkSettingsPtr settings;  // the anonymous user's connection
+
+  private:
+    std::shared_ptr<Library> library_;
+    std::unique_ptr<Vesk> facade_;
 };
 
 }  // namespace vesk::testing

@@ -1,2 +1,2 @@
 // The WebSocket test server is shared with the net tests.
-#include "net/support/ws_server.cpp"  // NOLINT(bugprone-suspicious-include)
+#include "tests/net/support/ws_server.cpp"  // NOLINT(bugprone-suspicious-include)

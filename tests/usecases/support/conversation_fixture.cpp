@@ -5,9 +5,9 @@
 
 namespace vesk::testing {
 
-ConversationTest::ConversationTest()
-    : ctx(dialogs, messages, currentState, popups, messenger, store, scheduler,
-          [] { return NetworkSettingsPtr(); }) {}
+ConversationTest::ConversationTest(ApiEndpointPtr api)
+    : ctx({store, scheduler.get(), api ? std::move(api) : endpointWithoutClient(),
+           [this] { return currentSettings; }, "https://files.example"}) {}
 
 Message ConversationTest::message(const std::string& id,
                                   const std::optional<std::string>& conversation,

@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "core/in_memory_key_value_store.hpp"
-#include "core/virtual_scheduler.hpp"
+#include "tests/support/api_endpoint.hpp"
+#include "tests/support/virtual_scheduler.hpp"
 #include "usecases/conversation_context.hpp"
 
 namespace vesk::testing {
@@ -28,7 +29,8 @@ struct Recorded {
 
 class ConversationTest : public ::testing::Test {
   protected:
-    ConversationTest();
+    // `api`: where the requests go (by default nowhere: nothing can be sent).
+    explicit ConversationTest(ApiEndpointPtr api = nullptr);
 
     // A message as the service sends it.
     static Message message(const std::string& id, const std::optional<std::string>& conversation,
@@ -49,12 +51,14 @@ class ConversationTest : public ::testing::Test {
 
     std::shared_ptr<VirtualScheduler> scheduler = std::make_shared<VirtualScheduler>();
     std::shared_ptr<InMemoryKeyValueStore> store = std::make_shared<InMemoryKeyValueStore>();
-    DialogRepository dialogs;
-    MessagesManager messages;
-    CurrentStateRepository currentState{store};
-    PopupRepository popups;
-    MessengerRepository messenger;
+    // The connection requests are made with; none by default.
+    NetworkSettingsPtr currentSettings;
     ConversationContext ctx;
+    DialogRepository& dialogs = ctx.dialogs;
+    MessagesManager& messages = ctx.messages;
+    CurrentStateRepository& currentState = ctx.currentState;
+    PopupRepository& popups = ctx.popups;
+    MessengerRepository& messenger = ctx.messenger;
 };
 
 }  // namespace vesk::testing

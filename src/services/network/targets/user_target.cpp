@@ -1,5 +1,7 @@
 #include "services/network/targets/user_target.hpp"
 
+#include "services/wire_identity.hpp"
+
 namespace vesk {
 
 UserTarget UserTarget::connect(const std::string& sessionId, const std::string& apiKey,
@@ -20,7 +22,7 @@ UserTarget UserTarget::connect(const std::string& sessionId, const std::string& 
     body.appendDistinct("os", JsonValue(os));
     body.appendDistinct("device", JsonValue(device));
     body.appendDistinct("device_type", JsonValue(deviceType));
-    body.appendDistinct("token_type", JsonValue("usersdkios"));
+    body.appendDistinct("token_type", JsonValue(std::string(wire::kPushTokenType)));
     return makeTarget<UserTarget>("connect", net::HttpMethod::post,
                                   Task::composite(std::move(body)));
 }

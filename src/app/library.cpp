@@ -1,0 +1,131 @@
+#include "app/library.hpp"
+
+#include <utility>
+
+#include "app/vesk_impl.hpp"
+#include "net/http_client.hpp"
+#include "ui/presentation.hpp"
+#include "usecases/conversation_use_cases.hpp"
+
+namespace vesk {
+
+namespace {
+
+std::shared_ptr<const ApiEndpoint> endpointFor(const Configuration& configuration,
+                                               std::shared_ptr<net::HttpClient> client,
+                                               Executor& executor) {
+    auto endpoint = std::make_shared<ApiEndpoint>();
+    endpoint->client = client ? std::move(client) : std::make_shared<net::HttpClient>(executor);
+    endpoint->baseUrl = configuration.apiUrl;
+    endpoint->logging = configuration.requestLogging;
+    return endpoint;
+}
+
+std::shared_ptr<KeyValueStore> appGroupStore(const Configuration& configuration,
+                                             KeyValueStoreFactory& stores) {
+    return configuration.appGroupDomain ? stores.suite(*configuration.appGroupDomain) : nullptr;
+}
+
+}  // namespace
+
+std::shared_ptr<Library> Library::make(LibraryOptions options) {
+    return std::shared_ptr<Library>(new Library(std::move(options)));
+}
+
+// The order of building: the executor and its clock; what the instance reads
+// (configuration, endpoint, stores); the host's state; the conversations and
+// the real-time service that feeds them; the runtime context with its sockets;
+// push; the facade. Nothing here subscribes to anything outside itself or
+// starts a thread but the HTTP client's: `start` does, on the executor.
+Library::Library(LibraryOptions options)
+    : executor_(std::move(options.executor)),
+      scheduler_(options.scheduler ? std::move(options.scheduler)
+                                   : std::make_shared<SteadyScheduler>(*executor_)),
+      configuration(options.configuration ? std::move(*options.configuration)
+                                          : Configuration::fromBundles()),
+      api(endpointFor(configuration, std::move(options.httpClient), *executor_)),
+      stores(options.stores ? std::move(options.stores) : keyValueStoreFactory()),
+      standardStore(options.standardStore ? std::move(options.standardStore) : stores->standard()),
+      conversations({standardStore, scheduler_.get(), api,
+                     [this] { return sdkApp.networkSetting.value(); }, configuration.filesUrl}),
+      rts(conversations, [this] { return screen.isOpen.value(); }),
+      sdkApp({*executor_, configuration.wssUrl.value_or("error"), conversations, screen, appState,
+              reachability, rts, appGroupStore(configuration, *stores)}),
+      requests(*executor_),
+      reachabilitySource_(std::move(options.reachability)),
+      notificationCenter_(std::move(options.notificationCenter)),
+      deviceInformation_(std::move(options.deviceInformation)) {
+    push = PushNotificationService::make(pushEnvironment());
+    facade = std::make_shared<Vesk::Impl>(
+        Vesk::Impl::Dependencies{api, *scheduler_, standardStore, sdkApp, reachability,
+                                 conversations.messenger, conversations.currentState, *executor_});
+}
+
+Library::~Library() = default;
+
+PushEnvironment Library::pushEnvironment() {
+    PushEnvironment environment;
+    environment.api = api;
+    environment.networkSettings = [this] { return sdkApp.networkSetting.value(); };
+    environment.isInit = sdkApp.isInit;
+    environment.hasMessenger = [this] {
+        return conversations.messenger.messenger.value().has_value();
+    };
+    // No conversation screen exists yet, so the user is never reading one.
+    environment.conversationOnScreen = [] { return std::optional<std::string>(); };
+    environment.openConversation = [this](const std::string& id) { openConversation(id); };
+    environment.openChat = [this] { openChat(); };
+    if (notificationCenter_) {
+        environment.center = [center = notificationCenter_] { return center; };
+    }
+    if (deviceInformation_) {
+        environment.device = [device = deviceInformation_] { return device; };
+    }
+    environment.stores = stores;
+    return environment;
+}
+
+void Library::start() {
+    if (std::exchange(started_, true)) {
+        return;
+    }
+    if (reachabilitySource_) {
+        reachability.setSource(std::move(reachabilitySource_));
+    } else {
+        reachability.start(*executor_, *scheduler_, configuration.apiUrl);
+    }
+    // Each operator reply may become a local notification.
+    disposeBag_.insert(rts.newMessage.asObservable().subscribe(
+        [this](const Message& message) { push->addNotification(message); }));
+    facade->start();
+}
+
+void Library::dispatch(std::function<void(Library&)> task) {
+    if (executor_->isCurrent()) {
+        start();
+        task(*this);
+    } else {
+        post(std::move(task));
+    }
+}
+
+void Library::post(std::function<void(Library&)> task) {
+    executor_->post([weak = weak_from_this(), task = std::move(task)] {
+        if (auto self = weak.lock()) {
+            self->start();
+            task(*self);
+        }
+    });
+}
+
+void Library::openConversation(const std::optional<std::string>& conversationId) {
+    // Every source replays at once: this has run to its end when subscribe returns.
+    (void)(vesk::openConversation(screen, conversations, conversationId) | rx::take(1))
+        .subscribe([this](rx::Unit) { sdkApp.createFlowAndOpen(); });
+}
+
+void Library::openChat() {
+    openConversation(dialogToOpen(conversations.dialogs.dialogs.value()));
+}
+
+}  // namespace vesk
