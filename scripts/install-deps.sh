@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev openssl
   libsqlite3-dev libsystemd-dev libre2-dev libgumbo-dev libjpeg62-turbo-dev libedit-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang
+  clang clang-format
 )
 
 missing=()

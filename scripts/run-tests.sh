@@ -2,6 +2,7 @@
 # Installs dependencies, builds and runs the whole test suite.
 #   scripts/run-tests.sh                     normal build in build/
 #   scripts/run-tests.sh --sanitize address,undefined
+#   scripts/run-tests.sh --sanitize thread
 #                                            sanitizer build in build-<sanitizers>/
 # Tests start their own development servers on 127.0.0.1 (ephemeral ports).
 set -euo pipefail

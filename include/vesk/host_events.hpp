@@ -1,4 +1,5 @@
 // What the host tells the library about its application and the network.
+// These reach the process's library instance (the one of `Vesk::shared()`).
 //
 // Threading: call on the main executor.
 #pragma once
@@ -25,6 +26,7 @@ class ReachabilitySource {
     virtual void probeNow() {}
 };
 
+// A source given before the library's first use is the one it starts with.
 void setReachabilitySource(std::shared_ptr<ReachabilitySource> source);
 void reportReachability(bool reachable);
 

@@ -49,7 +49,9 @@ ChatSubscription keep(rx::Disposable disposable) {
     return ChatSubscription([disposable = std::move(disposable)] { disposable.dispose(); });
 }
 
-ChatSubscription none() { return {}; }
+ChatSubscription none() {
+    return {};
+}
 
 }  // namespace
 

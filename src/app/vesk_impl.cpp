@@ -101,9 +101,9 @@ void Vesk::Impl::setup(const std::string& apiKey, SuccessHandler successHandler,
     // Online already, the relay would hand its value over at once: connect
     // without the layers of the wait.
     auto& reachable = reachability.isReachable;
-    const auto chain = online(reachable.value())
-                           ? connect(reachable.value())
-                           : reachable.asObservable() | rx::filter(online) | rx::take(1) | rx::flatMap(connect);
+    const auto chain = online(reachable.value()) ? connect(reachable.value())
+                                                 : reachable.asObservable() | rx::filter(online) |
+                                                       rx::take(1) | rx::flatMap(connect);
     disposeBag.insert(chain.subscribe(
         [weak, successHandler, errorHandler](const Result<UserSession>& result) {
             auto self = weak.lock();

@@ -2,9 +2,9 @@
 
 #include "app/reachability_service.hpp"
 #include "app/vesk_impl.hpp"
-#include "vesk/notification_service.hpp"
 #include "tests/app/support/session_fixture.hpp"
 #include "tests/support/virtual_scheduler.hpp"
+#include "vesk/notification_service.hpp"
 #include "vesk/vesk.hpp"
 
 namespace vesk {
@@ -256,8 +256,8 @@ TEST_F(FacadeTest, SetupWaitsUntilTheServiceIsReachable) {
     const std::string key = server->demoApiKey();
     const auto base = libraryOptions();
     server.reset();
-    auto source = makeApiHostReachability(testing::testLoop(), *scheduler, 10s,
-                                          base.configuration->apiUrl);
+    auto source =
+        makeApiHostReachability(testing::testLoop(), *scheduler, 10s, base.configuration->apiUrl);
     auto made = base;
     made.scheduler = scheduler;
     made.reachability = source;

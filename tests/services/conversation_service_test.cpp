@@ -255,8 +255,9 @@ TEST_F(ConversationServiceTest, StartReplyAndMarkRead) {
 
 TEST_F(ConversationServiceTest, RepliesAreTheUsersOnlyOnAnSdkConnection) {
     EXPECT_TRUE(conversations_->isFromUser());
-    const ConversationService app(api_, std::make_shared<const NetworkSettings>(
-                                            NetworkSettings::ConnectionType::app, "t", "1001", "u"));
+    const ConversationService app(
+        api_, std::make_shared<const NetworkSettings>(NetworkSettings::ConnectionType::app, "t",
+                                                      "1001", "u"));
     EXPECT_FALSE(app.isFromUser());
     const ConversationService none(api_, nullptr);
     EXPECT_FALSE(none.isFromUser());

@@ -4,9 +4,9 @@
 
 #include <numeric>
 
+#include "services/realtime/vesk_socket.hpp"
 #include "tests/net/support/client_harness.hpp"
 #include "tests/net/support/ws_server.hpp"
-#include "services/realtime/vesk_socket.hpp"
 
 namespace vesk {
 namespace {
