@@ -39,18 +39,23 @@ std::shared_ptr<Executor> startOwnLoop() {
 
 Library& Library::process() {
     auto& p = vesk::process();
-    const std::lock_guard lock(p.mutex);
-    if (!p.library) {
+    std::shared_ptr<Library> built;
+    {
+        const std::lock_guard lock(p.mutex);
+        if (p.library) {
+            return *p.library;
+        }
         if (!p.hostExecutor) {
             p.hostExecutor = startOwnLoop();
         }
         LibraryOptions options;
         options.executor = p.hostExecutor;
         options.reachability = std::move(p.reachability);
-        p.library = make(std::move(options));
-        p.library->dispatch([](Library&) {});  // starts it on its executor
+        built = p.library = make(std::move(options));
     }
-    return *p.library;
+    // Outside the lock: starting may run at once, on this thread.
+    built->dispatch([](Library&) {});
+    return *built;
 }
 
 std::shared_ptr<Library> Library::processIfBuilt() {

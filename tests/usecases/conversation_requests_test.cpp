@@ -24,52 +24,20 @@ dev::Fault drop(const std::string& prefix) {
     return fault;
 }
 
-RunLoop& loop() {
-    static auto* made = [] {
-        auto* runLoop = new RunLoop();
-        runLoop->runPending();  // the test thread is the loop's from now on
-        return runLoop;
-    }();
-    return *made;
-}
-
-// Started before the conversation fixture, which needs its endpoint.
-struct ServerUnderTest {
-    ServerUnderTest() {
-        std::string error;
-        server = dev::DevServer::start({}, &error);
-        if (!server) {
-            ADD_FAILURE() << error;
-            std::abort();
-        }
-        api = endpointAt(server->apiBaseUrl(), loop());
-    }
-    std::unique_ptr<dev::DevServer> server;
-    ApiEndpointPtr api;
-};
-
 class ConversationRequestsTest : public ServerUnderTest, public ConversationTest {
   protected:
     ConversationRequestsTest() : ConversationTest(api) {}
 
     void SetUp() override {
-        auto service = std::make_shared<UserService>(api, nullptr);
-        std::optional<Result<UserSession>> connected;
-        rx::DisposeBag bag;
-        bag.add(service->connect(server->demoApiKey(), "1.0")
-                    .subscribe([&](const Result<UserSession>& r) { connected = r; }));
-        ASSERT_TRUE(runUntil([&] { return connected.has_value(); }));
-        ASSERT_TRUE(connected->succeed());
-        const auto& [user, app] = *connected->success();
-        userId = user.id;
-        currentSettings = std::make_shared<const NetworkSettings>(
-            NetworkSettings::ConnectionType::sdk, user.token.value_or(""), app.appId, user.id);
+        currentSettings = connectAnonymous();
+        ASSERT_TRUE(currentSettings);
+        userId = currentSettings->userId;
     }
 
-    void TearDown() override { loop().runPending(); }
+    void TearDown() override { testLoop().runPending(); }
 
     bool runUntil(const std::function<bool()>& done) {
-        return loop().runUntil(done, std::chrono::seconds(20));
+        return testLoop().runUntil(done, std::chrono::seconds(20));
     }
 
     // Requests whose path ends with `suffix`.
@@ -132,7 +100,7 @@ TEST_F(ConversationRequestsTest, StartReplyLoadAndRead) {
     EXPECT_EQ(dialogs.paginatePosition, std::optional<std::string>(""));
     EXPECT_FALSE(dialogs.loading.value());
     triggers.onNext({});  // after the last page: no request
-    loop().runPending();
+    testLoop().runPending();
     EXPECT_EQ(requestsEndingWith("/conversations").size(), 1U);
 
     Recorded<MessagesPage> pages;
@@ -197,7 +165,7 @@ TEST_F(ConversationRequestsTest, WithoutSettingsNothingIsSent) {
     sent.record(rx::just(userMessage("x", "1", 1)) | sendMessageUseCase(ctx));
     Recorded<rx::Unit> reads;
     reads.record(rx::just(std::optional<std::string>("1")) | readDialogUseCase(ctx));
-    loop().runPending();
+    testLoop().runPending();
     EXPECT_TRUE(more.values.empty());
     EXPECT_TRUE(sent.values.empty());
     EXPECT_TRUE(reads.values.empty());

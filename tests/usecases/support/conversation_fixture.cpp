@@ -2,8 +2,43 @@
 
 #include "services/models/dialog.hpp"
 #include "services/models/message.hpp"
+#include "services/user_service.hpp"
 
 namespace vesk::testing {
+
+RunLoop& testLoop() {
+    static auto* made = [] {
+        auto* loop = new RunLoop();
+        loop->runPending();  // the test thread is the loop's from now on
+        return loop;
+    }();
+    return *made;
+}
+
+ServerUnderTest::ServerUnderTest() {
+    std::string error;
+    server = dev::DevServer::start({}, &error);
+    if (!server) {
+        ADD_FAILURE() << error;
+        std::abort();
+    }
+    api = endpointAt(server->apiBaseUrl(), testLoop());
+}
+
+NetworkSettingsPtr ServerUnderTest::connectAnonymous() {
+    std::optional<Result<UserSession>> connected;
+    rx::DisposeBag bag;
+    bag.add(UserService(api, nullptr)
+                .connect(server->demoApiKey(), "1.0")
+                .subscribe([&](const Result<UserSession>& r) { connected = r; }));
+    testLoop().runUntil([&] { return connected.has_value(); }, std::chrono::seconds(20));
+    if (!connected || !connected->succeed()) {
+        return nullptr;
+    }
+    const auto& [user, app] = *connected->success();
+    return std::make_shared<const NetworkSettings>(NetworkSettings::ConnectionType::sdk,
+                                                   user.token.value_or(""), app.appId, user.id);
+}
 
 ConversationTest::ConversationTest(ApiEndpointPtr api)
     : ctx({store, scheduler.get(), api ? std::move(api) : endpointWithoutClient(),

@@ -13,6 +13,7 @@
 #include "core/in_memory_key_value_store.hpp"
 #include "tests/support/api_endpoint.hpp"
 #include "tests/support/virtual_scheduler.hpp"
+#include "tools/devserver/dev_server.hpp"
 #include "usecases/conversation_context.hpp"
 
 namespace vesk::testing {
@@ -59,6 +60,21 @@ class ConversationTest : public ::testing::Test {
     CurrentStateRepository& currentState = ctx.currentState;
     PopupRepository& popups = ctx.popups;
     MessengerRepository& messenger = ctx.messenger;
+};
+
+// The test binary's main executor; the test thread runs it.
+RunLoop& testLoop();
+
+// A development server on loopback and an endpoint at it on the test loop.
+// A base class rather than a member: it is started before a conversation
+// fixture that needs the endpoint.
+struct ServerUnderTest {
+    ServerUnderTest();
+    // An anonymous user of the demo app, as connect makes one; null on failure.
+    NetworkSettingsPtr connectAnonymous();
+
+    std::unique_ptr<dev::DevServer> server;
+    ApiEndpointPtr api;
 };
 
 }  // namespace vesk::testing

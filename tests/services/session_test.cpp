@@ -1,3 +1,5 @@
+// The session's services: the HMAC and ids, connect and auth replies, user
+// properties, and the session requests against the development server.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -9,11 +11,8 @@
 #include "services/event_prop_service.hpp"
 #include "services/session_crypto.hpp"
 #include "services/user_service.hpp"
-#include "tests/app/support/session_fixture.hpp"
+#include "tests/services/support/service_fixture.hpp"
 #include "tests/support/api_endpoint.hpp"
-#include "usecases/current_state_repository.hpp"
-#include "usecases/session_use_cases.hpp"
-#include "usecases/user_repository.hpp"
 
 namespace vesk {
 namespace {
@@ -238,81 +237,12 @@ TEST(UserProperties, OperationRawValuesRoundTrip) {
               "$viewed_categories");
 }
 
-// ---- repositories (real SQLite files) -------------------------------------------
-
-TEST(UserRepositoryStore, SurvivesReopeningAndForgetsAUserWithoutToken) {
-    testing::TempDir dir;
-    {
-        UserRepository repository(makeFileKeyValueStoreFactory(dir.path())->standard());
-        EXPECT_FALSE(repository.user.value());
-        User user;
-        user.id = "u1";
-        user.token = "t1";
-        user.isBanned = true;
-        repository.saveUser(user);
-        EXPECT_EQ(repository.user.value(), user);
-    }
-    {
-        auto store = makeFileKeyValueStoreFactory(dir.path())->standard();
-        UserRepository repository(store);
-        ASSERT_TRUE(repository.user.value());
-        EXPECT_EQ(repository.user.value()->id, "u1");
-        EXPECT_EQ(repository.user.value()->token, "t1");
-        EXPECT_FALSE(repository.user.value()->isBanned);  // only id and token are kept
-        User tokenless;
-        tokenless.id = "u2";
-        repository.saveUser(tokenless);
-        EXPECT_FALSE(store->string(UserRepository::token).has_value());
-    }
-    UserRepository reopened(makeFileKeyValueStoreFactory(dir.path())->standard());
-    EXPECT_FALSE(reopened.user.value());
-    reopened.clearUser();
-    EXPECT_FALSE(makeFileKeyValueStoreFactory(dir.path())->standard()->string("VeskUserId"));
-}
-
-TEST(CurrentState, LoadsClosedMessagesAtCreationAndAddsEachOnce) {
-    testing::TempDir dir;
-    auto store = makeFileKeyValueStoreFactory(dir.path())->standard();
-    store->setStringArray("closedMessages", {"m1"});
-    CurrentStateRepository state(store);
-    EXPECT_EQ(state.closedMessages.value(), std::vector<std::string>{"m1"});
-    state.closeMessage("m2");
-    state.closeMessage("m1");
-    EXPECT_EQ(state.closedMessages.value(), (std::vector<std::string>{"m1", "m2"}));
-    store->setString("closedMessages", "damaged");
-    EXPECT_TRUE(getClosedMessages(*store).empty());
-}
-
 // ---- services against the development server -------------------------------------
 
-class ServicesTest : public testing::DevServerTest {
-  protected:
-    template <class T>
-    std::optional<T> first(const rx::Observable<T>& stream) {
-        std::optional<T> out;
-        bool done = false;
-        rx::DisposeBag bag;
-        bag.insert(stream.subscribe(
-            [&](const T& v) {
-                out = v;
-                done = true;
-            },
-            [&](const Error&) { done = true; }, [&] { done = true; }));
-        EXPECT_TRUE(runUntil([&] { return done; }));
-        return out;
-    }
-
-    NetworkSettingsPtr connected() {
-        auto result = first(UserService(api(), nullptr).connect(server->demoApiKey(), "1.0.33"));
-        EXPECT_TRUE(result && result->succeed());
-        const auto& [user, messenger] = *result->success();
-        return std::make_shared<const NetworkSettings>(NetworkSettings::ConnectionType::sdk,
-                                                       *user.token, messenger.appId, user.id);
-    }
-};
+using ServicesTest = testing::ServiceTest;
 
 TEST_F(ServicesTest, ConnectSendsTheSessionFieldsAndDecodesTheDemoApp) {
-    const UserService service(api(), nullptr);
+    const UserService service(api, nullptr);
     const auto result = first(service.connect(server->demoApiKey(), "1.0.33"));
     ASSERT_TRUE(result && result->succeed());
     EXPECT_EQ(result->success()->second.appId, server->demoAppId());
@@ -335,7 +265,7 @@ TEST_F(ServicesTest, ConnectSendsTheSessionFieldsAndDecodesTheDemoApp) {
 }
 
 TEST_F(ServicesTest, ConnectWithAnUnknownKeyGivesTheEnvelopeText) {
-    const auto result = first(UserService(api(), nullptr).connect("nope", "1.0.33"));
+    const auto result = first(UserService(api, nullptr).connect("nope", "1.0.33"));
     ASSERT_TRUE(result);
     ASSERT_FALSE(result->succeed());
     EXPECT_EQ(result->error()->text().rfind("Error (status: 400) ", 0), 0U)
@@ -343,8 +273,7 @@ TEST_F(ServicesTest, ConnectWithAnUnknownKeyGivesTheEnvelopeText) {
 }
 
 TEST_F(ServicesTest, AuthWithTheRightHashIdentifiesTheUserAndAWrongKeyIsRejected) {
-    const auto settings = connected();
-    const UserService service(api(), settings);
+    const UserService service(api, settings);
     Messenger messenger;
     messenger.appId = settings->appId;
     const auto ok =
@@ -361,7 +290,7 @@ TEST_F(ServicesTest, AuthWithTheRightHashIdentifiesTheUserAndAWrongKeyIsRejected
 }
 
 TEST_F(ServicesTest, EmptyPropertyListAndParameterlessEventSendTheMinimum) {
-    const EventPropService service(api(), connected());
+    const EventPropService service(api, settings);
     ASSERT_TRUE(first(service.setUserProperty({}))->succeed());
     ASSERT_TRUE(first(service.trackEvent("opened", ""))->succeed());
     ASSERT_TRUE(first(service.trackEvent("bought", R"({"sum":5})"))->succeed());
@@ -375,7 +304,7 @@ TEST_F(ServicesTest, EmptyPropertyListAndParameterlessEventSendTheMinimum) {
 }
 
 TEST_F(ServicesTest, ServiceEventWritesRolesAsAQuotedList) {
-    const EventPropService service(api(), connected());
+    const EventPropService service(api, settings);
     ASSERT_TRUE(first(service.trackServiceEvent("rated", "", {"admin", "owner"})));
     const auto sent =
         requestsTo("/v1/apps/" + service.networkSettings()->appId + "/service_events");
@@ -384,46 +313,8 @@ TEST_F(ServicesTest, ServiceEventWritesRolesAsAQuotedList) {
     EXPECT_FALSE(sent[0].hasFormField("event_props"));
 }
 
-TEST_F(ServicesTest, PresenceUseCaseSendsOncePerTickAndNothingWithoutSettings) {
-    const auto settings = connected();
-    rx::PublishSubject<std::int64_t> ticks;
-    int replies = 0;
-    rx::DisposeBag bag;
-    bag.insert((ticks.asObservable() | setPresenceUseCase(api(), [settings] {
-                    return settings;
-                })).subscribe([&](rx::Unit) { ++replies; }));
-    bool completed = false;
-    bag.insert((ticks.asObservable() | setPresenceUseCase(api(), [] {
-                    return NetworkSettingsPtr{};
-                })).subscribe([](rx::Unit) {}, [](const Error&) {}, [&] { completed = true; }));
-    EXPECT_TRUE(completed);
-    ticks.onNext(0);
-    ticks.onNext(1);
-    EXPECT_TRUE(runUntil([&] { return replies == 2; }));
-    EXPECT_EQ(requestsTo("/v1/users/" + settings->userId + "/setpresence").size(), 2U);
-}
-
-TEST_F(ServicesTest, PropertyUseCaseDropsPairsWhileARequestIsInFlight) {
-    const auto settings = connected();
-    rx::PublishSubject<std::pair<std::string, std::string>> pairs;
-    int results = 0;
-    rx::DisposeBag bag;
-    bag.insert((pairs.asObservable() | sendUserPropertyUseCase(api(), [settings] {
-                    return settings;
-                })).subscribe([&](const Result<Response<JsonValue>>&) { ++results; }));
-    pairs.onNext({"email", "a@b.c"});
-    pairs.onNext({"phone", "1"});  // the first is still in flight
-    EXPECT_TRUE(runUntil([&] { return results == 1; }));
-    pairs.onNext({"name", "Ann"});
-    EXPECT_TRUE(runUntil([&] { return results == 2; }));
-    const auto sent = requestsTo("/v1/users/" + settings->userId + "/props");
-    ASSERT_EQ(sent.size(), 2U);
-    EXPECT_EQ(sent[0].formField("operations"),
-              R"([{"op":"update_or_create","key":"email","value":"a@b.c"}])");
-}
-
 TEST_F(ServicesTest, AppServiceReachesItsEndpoints) {
-    const AppService service(api(), connected());
+    const AppService service(api, settings);
     ASSERT_TRUE(first(service.getAppIntegrations()).has_value());
     EXPECT_EQ(requestsTo("/v1/apps/" + service.networkSettings()->appId + "/integrations").size(),
               1U);
