@@ -1,6 +1,6 @@
-// Any text as a real-time frame, on the path the socket takes: parsed once,
-// then dispatched. Both must drop or apply it, never crash or throw, and
-// leave the repositories usable.
+// Any text as a real-time frame, on the path the socket takes: its resume
+// point read, then the frame parsed and dispatched. Each must drop or apply
+// it, never crash or throw, and leave the repositories usable.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -31,13 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A fresh world per input: state from one input must not hide a fault of the next.
     World world;
     const std::string text(reinterpret_cast<const char*>(data), size);
-    const auto frame = vesk::parseFrame(text);
-    if (!frame) {
-        return 0;
-    }
-    world.rts.onMessage(frame->message);
+    (void)vesk::resumePointOf(text);
+    world.rts.onMessage(text);
     world.chatOpen = true;
-    world.rts.onMessage(frame->message);  // the same frame again: an echo, a popup while open
+    world.rts.onMessage(text);  // the same frame again: an echo, a popup while open
     world.scheduler->advance(std::chrono::hours(24 * 366 * 11));  // every expiry falls due
     return 0;
 }

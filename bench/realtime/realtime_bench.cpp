@@ -48,19 +48,23 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "development server: %s\n", error.c_str());
         return 1;
     }
-    vesk::DeploymentValues values;
-    values.apiUrl = server->apiBaseUrl();
-    values.wssUrl = server->realtimeBaseUrl();
-    vesk::configure(values);
-    vesk::setKeyValueStoreFactory(
-        vesk::makeInMemoryKeyValueStoreFactory());  // nothing outlives a run
     auto loop = std::make_shared<vesk::RunLoop>();
-    vesk::setMainExecutor(loop);
-    vesk::setReachabilitySource(std::make_shared<AlwaysReachable>());
+    vesk::LibraryOptions options;
+    options.executor = loop;
+    vesk::Configuration configuration;
+    configuration.apiUrl = server->apiBaseUrl();
+    configuration.wssUrl = server->realtimeBaseUrl();
+    options.configuration = configuration;
+    // Nothing outlives a run.
+    options.stores = vesk::makeInMemoryKeyValueStoreFactory();
+    options.standardStore = vesk::makeInMemoryKeyValueStore();
+    options.reachability = std::make_shared<AlwaysReachable>();
+    const auto library = vesk::Library::make(std::move(options));
+    vesk::Vesk facade(library);
 
     bool ready = false;
     loop->post([&] {
-        vesk::Vesk::shared().setup(
+        facade.setup(
             server->demoApiKey(), [&] { ready = true; },
             [](const std::string& e) { std::fprintf(stderr, "%s\n", e.c_str()); });
     });

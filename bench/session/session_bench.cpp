@@ -32,6 +32,7 @@
 
 #include "app/library.hpp"
 #include "app/reachability_service.hpp"
+#include "app/vesk_impl.hpp"
 #include "net/http_client.hpp"
 #include "net/url_encoding.hpp"
 #include "tests/support/virtual_scheduler.hpp"
@@ -117,6 +118,8 @@ class Facade {
             // the instance already holds, so the server answers with the same
             // user, and each setup saves it into the empty store.
             library_->facade->userRepository.clearUser();
+            // As a fresh facade would have: no heartbeat of an earlier setup still held.
+            library_->facade->disposeBag.dispose();
             pause(*loop_);
             bool done = false;
             bool ok = false;

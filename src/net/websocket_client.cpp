@@ -127,17 +127,6 @@ class Reporter {
     Reporter(Executor& executor, std::shared_ptr<Sink> sink, std::size_t maxMessage)
         : executor_(executor), sink_(std::move(sink)), maxMessage_(maxMessage) {}
 
-    void post(WebSocketEvent::Kind kind, ConnectionId id, std::string payload = {},
-              std::optional<Error> error = std::nullopt, std::any decoded = {}) const {
-        WebSocketEvent event;
-        event.kind = kind;
-        event.connection = id;
-        event.payload = std::move(payload);
-        event.error = std::move(error);
-        event.decoded = std::move(decoded);
-        post(std::move(event));
-    }
-
     void post(WebSocketEvent event) const {
         executor_.post([sink = sink_, event = std::move(event)] {
             if (sink->alive.load() && sink->onEvent) {
@@ -146,8 +135,8 @@ class Reporter {
         });
     }
 
-    [[nodiscard]] bool accept(ConnectionId id, const std::string& text, std::any& decoded) const {
-        return !sink_->onText || sink_->onText(id, text, decoded);
+    [[nodiscard]] bool accept(ConnectionId id, const std::string& text) const {
+        return !sink_->onText || sink_->onText(id, text);
     }
 
     [[nodiscard]] std::size_t maxMessage() const { return maxMessage_; }
@@ -289,7 +278,7 @@ class Session final : public Connection, public std::enable_shared_from_this<Ses
         ws_->read_message_max(0);  // the cap is ours: an oversized message is skipped, not fatal
         ws_->control_callback([this](websocket::frame_type kind, beast::string_view) {
             if (kind == websocket::frame_type::pong) {
-                reporter_->post(WebSocketEvent::Kind::pong, id_);
+                reporter_->post({WebSocketEvent::Kind::pong, id_, {}, std::nullopt});
             }
         });
         co_await ws_->async_handshake(endpoint_.hostHeader, endpoint_.target, token);
@@ -298,7 +287,7 @@ class Session final : public Connection, public std::enable_shared_from_this<Ses
             co_return;
         }
         open_ = true;
-        reporter_->post(WebSocketEvent::Kind::connected, id_);
+        reporter_->post({WebSocketEvent::Kind::connected, id_, {}, std::nullopt});
         co_await readLoop();
     }
 
@@ -322,10 +311,11 @@ class Session final : public Connection, public std::enable_shared_from_this<Ses
             if (!skipping) {
                 std::string data = beast::buffers_to_string(buffer.data());
                 if (ws_->got_binary()) {
-                    reporter_->post(WebSocketEvent::Kind::binary, id_, std::move(data));
-                } else if (std::any decoded; reporter_->accept(id_, data, decoded)) {
-                    reporter_->post(WebSocketEvent::Kind::text, id_, std::move(data), std::nullopt,
-                                    std::move(decoded));
+                    reporter_->post(
+                        {WebSocketEvent::Kind::binary, id_, std::move(data), std::nullopt});
+                } else if (reporter_->accept(id_, data)) {
+                    reporter_->post(
+                        {WebSocketEvent::Kind::text, id_, std::move(data), std::nullopt});
                 }
             }
             buffer.clear();
@@ -364,7 +354,7 @@ class Session final : public Connection, public std::enable_shared_from_this<Ses
         if (!closeRequested_ && ec != websocket::error::closed) {
             error = describe(ec ? ec : beast::error_code(asio::error::connection_aborted), step);
         }
-        reporter_->post(WebSocketEvent::Kind::disconnected, id_, {}, std::move(error));
+        reporter_->post({WebSocketEvent::Kind::disconnected, id_, {}, std::move(error)});
     }
 
     ConnectionId id_;
@@ -413,7 +403,7 @@ class WebSocketClient::Impl {
             if (!endpoint) {
                 Error e = Error::make(Error::Kind::transport, "The real-time connection failed.");
                 e.detail = "not a ws:// or wss:// URL";
-                reporter_->post(WebSocketEvent::Kind::disconnected, id, {}, std::move(e));
+                reporter_->post({WebSocketEvent::Kind::disconnected, id, {}, std::move(e)});
                 return;
             }
             if (endpoint->tls) {

@@ -4,15 +4,14 @@
 // Threading: Asio runs on one I/O thread the client owns. Every event is
 // posted to the executor given at construction, in the order it happened;
 // the optional text filter runs on the I/O thread first (for state that must
-// follow the wire, such as a resume point, and to parse the frame there once). `connect` and
-// `disconnect` may be called from any thread. The executor must outlive the client. Destruction
+// follow the wire, such as a resume point). `connect` and `disconnect` may be
+// called from any thread. The executor must outlive the client. Destruction
 // stops and joins the I/O thread; no handler runs after it, even one whose
 // task was already queued.
 //
 // The library never writes a frame of its own; Beast answers pings.
 #pragma once
 
-#include <any>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -44,7 +43,6 @@ struct WebSocketEvent {
     ConnectionId connection = 0;
     std::string payload;         // the text, or the binary frame's bytes
     std::optional<Error> error;  // disconnected: why; absent after a close we or the peer asked for
-    std::any decoded;            // text: what the text filter made of it on the I/O thread
 };
 
 class WebSocketClient {
@@ -54,10 +52,8 @@ class WebSocketClient {
 
     using EventHandler = std::function<void(const WebSocketEvent&)>;
     // Runs on the I/O thread for each text message before it is posted;
-    // returning false drops it. What it leaves in `decoded` travels with the
-    // event, so the frame need not be parsed a second time on the executor.
-    using TextFilter =
-        std::function<bool(ConnectionId, const std::string& text, std::any& decoded)>;
+    // returning false drops it.
+    using TextFilter = std::function<bool(ConnectionId, const std::string&)>;
 
     WebSocketClient(Executor& executor, EventHandler onEvent, TextFilter onText = {},
                     std::size_t maxMessageSize = kMaxMessageSize);

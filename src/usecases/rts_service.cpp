@@ -30,21 +30,13 @@ RtsService::RtsService(ConversationContext& ctx, std::function<bool()> isChatOpe
     }
 }
 
-void RtsService::onMessage(const RtsMessage& frame) {
+void RtsService::onMessage(const std::string& text) {
     try {
-        dispatch(frame);
-    } catch (const std::exception&) {
-        // Dropped like any frame that does not make sense (allocation failure included).
-    }
-}
-
-void RtsService::onMessage(std::string_view text) {
-    try {
-        if (auto frame = json::decodeText<RtsMessage>(text)) {
+        if (const auto frame = parseRtsMessage(text)) {
             dispatch(*frame);
         }
     } catch (const std::exception&) {
-        // As above.
+        // Dropped like any frame that does not make sense (allocation failure included).
     }
 }
 

@@ -2,10 +2,10 @@
 // repositories, typing notices to the current state, popups and chat popups
 // to the popup and dialog repositories. It never answers the server.
 //
-// The socket parses each text frame on its I/O thread and posts the envelope
-// to the main executor, in arrival order, where `onMessage` runs: the
-// repositories are only ever touched on the main executor. Anything that does
-// not parse or has the wrong shape is dropped without a word; nothing throws.
+// The socket posts each text frame to the main executor, in arrival order,
+// and `onMessage` runs there: the frame is parsed once, and the repositories
+// are only ever touched on the main executor. Anything that does not parse or
+// has the wrong shape is dropped without a word; nothing throws.
 #pragma once
 
 #include <functional>
@@ -39,9 +39,7 @@ class RtsService final : public RtsServiceProtocol {
     RtsService(const RtsService&) = delete;
     RtsService& operator=(const RtsService&) = delete;
 
-    void onMessage(const RtsMessage& frame) override;
-    // A frame as text, parsed here.
-    void onMessage(std::string_view text);
+    void onMessage(const std::string& text) override;
 
     rx::DisposeBag disposeBag;
     // Every operator reply, after it was merged into its conversation: what

@@ -118,11 +118,10 @@ TEST_F(WebSocketClientTest, BinaryAndOversizedMessagesAreNotTextAndTheConnection
     EXPECT_EQ(server.openConnections(), 1U);
 }
 
-TEST_F(WebSocketClientTest, TextFilterRunsOnTheIoThreadCanDropAndHandsItsWorkOn) {
+TEST_F(WebSocketClientTest, TextFilterRunsOnTheIoThreadAndCanDrop) {
     std::atomic<bool> filterOnLoop{false};
-    auto client = makeClient([&](ConnectionId, const std::string& text, std::any& decoded) {
+    auto client = makeClient([&](ConnectionId, const std::string& text) {
         filterOnLoop = filterOnLoop || loop.isCurrent();
-        decoded = text.size();
         return text != "drop";
     });
     client->connect({server.url() + "/", kTimeout});
@@ -133,7 +132,6 @@ TEST_F(WebSocketClientTest, TextFilterRunsOnTheIoThreadCanDropAndHandsItsWorkOn)
     ASSERT_TRUE(runUntil(loop, [&] { return recorder.count(Kind::text) == 2; }));
     loop.runPending();
     EXPECT_EQ(recorder.payloads(Kind::text), (std::vector<std::string>{"keep 1", "keep 2"}));
-    EXPECT_EQ(std::any_cast<std::size_t>(recorder.last(Kind::text)->decoded), 6U);
     EXPECT_FALSE(filterOnLoop);
 }
 

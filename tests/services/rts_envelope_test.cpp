@@ -86,5 +86,64 @@ TEST(RtsMessage, KeepsTheFirstNonEmptyPieceOfTheChannel) {
     EXPECT_FALSE(json::decodeText<RtsMessage>(R"({"id":1,"channel":2,"message":1})").hasValue());
 }
 
+// The socket reads the resume point without building the frame; it must agree
+// with the envelope's decoder on every text, mutated ones included.
+TEST(ResumePoint, AgreesWithTheEnvelopesDecoderOnAnyText) {
+    std::vector<std::string> texts = {
+        R"({"id":7,"channel":"conversation_reply.1.2","message":{"a":[1,{"tag":"inner"}]},"tag":"t","time":"1.5"})",
+        R"({"tag":"a\"b\u00e9","time":"","id":-3,"channel":"","message":null})",
+        R"({"id":1.0,"channel":"c","message":1,"tag":"t","time":"x"})",
+        R"({"id":1e400,"channel":"c","message":1,"tag":"t","time":"x"})",
+        R"({"id":18446744073709551615,"channel":"c","message":1,"tag":"t","time":"x"})",
+        R"({"id":1.5,"channel":"c","message":1,"tag":"t","time":"x"})",
+        R"({"id":1,"channel":"c","message":1,"tag":"t","time":"x","tag":7})",
+        R"({"id":1,"channel":"c","message":1,"tag":7,"time":"x","tag":"late"})",
+        R"({"id":1,"channel":"c","message":1,"time":"x"})",
+        R"({"message":{"id":1,"channel":"c","message":1,"tag":"t","time":"x"}})",
+        R"([{"id":1,"channel":"c","message":1,"tag":"t","time":"x"}])",
+        R"({"id":1,"channel":"c","message":1,"tag":"t","time":"x"} trailing)",
+        "",
+        "not json",
+    };
+    // Mutations of the first: bytes changed, cut and repeated.
+    std::uint64_t state = 0x2545F4914F6CDD1DULL;
+    const auto next = [&state] {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    };
+    for (int i = 0; i < 3000; ++i) {
+        std::string text = texts[next() % texts.size()];
+        if (!text.empty()) {
+            const auto at = static_cast<std::size_t>(next() % text.size());
+            switch (next() % 3) {
+                case 0:
+                    text[at] = static_cast<char>(next() % 128);
+                    break;
+                case 1:
+                    text.erase(at, 1 + next() % 6);
+                    break;
+                default:
+                    text.insert(at, text.substr(at, 1 + next() % 6));
+                    break;
+            }
+        }
+        texts.push_back(std::move(text));
+    }
+    for (const auto& text : texts) {
+        const auto decoded = json::decodeText<RtsResponse>(text);
+        const auto point = resumePointOf(text);
+        ASSERT_EQ(point.has_value(), decoded.hasValue()) << text;
+        if (point) {
+            EXPECT_EQ(point->tag, decoded->tag) << text;
+            EXPECT_EQ(point->time, decoded->time) << text;
+        }
+        // Dispatch's view of the same text, built once, agrees with its decoder too.
+        EXPECT_EQ(parseRtsMessage(text).has_value(), json::decodeText<RtsMessage>(text).hasValue())
+            << text;
+    }
+}
+
 }  // namespace
 }  // namespace vesk

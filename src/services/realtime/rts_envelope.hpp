@@ -45,23 +45,24 @@ struct RtsMessage {
     JsonValue message;
 };
 
-// A text frame parsed once, where it arrives: the envelope as dispatch reads
-// it and, when all five keys are there, the resume point it carries.
-struct RtsFrame {
-    RtsMessage message;
-    std::optional<std::string> tag;  // present exactly when `time` is
-    std::optional<std::string> time;
+// The resume point a frame carries: its "tag" and "time" when the frame is a
+// whole envelope (all five keys, "id" an integer, "channel", "tag" and "time"
+// strings). Read without building the frame, for the socket's I/O thread.
+struct ResumePoint {
+    std::string tag;
+    std::string time;
 };
+std::optional<ResumePoint> resumePointOf(std::string_view text);
 
-// Absent when `text` is no envelope dispatch can read (such a frame carries no
-// resume point either: the resume point needs every key dispatch needs).
-std::optional<RtsFrame> parseFrame(std::string_view text);
+// The envelope as dispatch reads it, built from the text once; absent when the
+// text is no such envelope.
+std::optional<RtsMessage> parseRtsMessage(std::string_view text);
 
-// The receiver of every frame, as parsed by the socket.
+// The receiver of every text frame.
 class RtsServiceProtocol {
   public:
     virtual ~RtsServiceProtocol() = default;
-    virtual void onMessage(const RtsMessage& frame) = 0;
+    virtual void onMessage(const std::string& text) = 0;
 };
 
 namespace json {

@@ -69,8 +69,8 @@ VeskSocket::VeskSocket(Executor& executor, std::string base, NetworkSettingsPtr 
       service_(std::move(service)),
       client_(std::make_unique<net::WebSocketClient>(
           executor, [this](const net::WebSocketEvent& event) { handle(event); },
-          [this](net::ConnectionId connection, const std::string& text, std::any& decoded) {
-              return acceptOnIoThread(connection, text, decoded);
+          [this](net::ConnectionId connection, const std::string& text) {
+              return acceptOnIoThread(connection, text);
           })) {}
 
 VeskSocket::~VeskSocket() = default;
@@ -136,23 +136,18 @@ std::optional<std::string> VeskSocket::time() const {
     return time_;
 }
 
-bool VeskSocket::acceptOnIoThread(net::ConnectionId connection, const std::string& text,
-                                  std::any& decoded) {
-    // Parsed before the lock: the main executor may be waiting for it in connect.
-    auto frame = parseFrame(text);
+bool VeskSocket::acceptOnIoThread(net::ConnectionId connection, const std::string& text) {
+    // Read before the lock: the main executor may be waiting for it in connect.
+    auto point = resumePointOf(text);
     std::lock_guard lock(mutex_);
     if (connection != recording_) {
         // Sent after we stopped listening: the server resends it from the resume point.
         return false;
     }
-    if (!frame) {
-        return true;  // still a frame of the wire, though nothing can be dispatched from it
+    if (point) {
+        tag_ = std::move(point->tag);
+        time_ = std::move(point->time);
     }
-    if (frame->tag) {
-        tag_ = std::move(frame->tag);
-        time_ = std::move(frame->time);
-    }
-    decoded = std::move(frame->message);
     return true;
 }
 
@@ -163,9 +158,8 @@ void VeskSocket::handle(const net::WebSocketEvent& event) {
             return;  // the previous user's
         }
         message.accept(event.payload);
-        const auto* frame = std::any_cast<RtsMessage>(&event.decoded);
-        if (service_ && frame != nullptr) {
-            service_->onMessage(*frame);
+        if (service_) {
+            service_->onMessage(event.payload);
         }
         return;
     }

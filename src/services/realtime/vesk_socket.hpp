@@ -1,14 +1,14 @@
 // One receive-only real-time connection of an application.
 //
 // Threading: created, used and destroyed on the main executor. Each text frame
-// is parsed once on the client's I/O thread, where it also updates the resume
-// point (so the point follows the wire exactly); the parsed envelope then
-// reaches `service->onMessage` on the main executor, once and in arrival order. A frame that moved
+// first updates the resume point on the client's I/O thread (so the point
+// follows the wire exactly; only the point is read there, nothing is built),
+// then reaches `service->onMessage` on the main executor, once and in arrival
+// order, where it is parsed. A frame that moved
 // the resume point is delivered even when `disconnect` came in between; frames of a connection that
 // belonged to an earlier user (see `update`) are not.
 #pragma once
 
-#include <any>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -78,7 +78,7 @@ class VeskSocket {
     VeskSocket(Executor& executor, std::string base, NetworkSettingsPtr settings,
                std::vector<Channel> channels, std::shared_ptr<RtsServiceProtocol> service);
 
-    bool acceptOnIoThread(net::ConnectionId connection, const std::string& text, std::any& decoded);
+    bool acceptOnIoThread(net::ConnectionId connection, const std::string& text);
     void handle(const net::WebSocketEvent& event);
 
     std::string base_;
