@@ -31,5 +31,52 @@ TEST(EncodingURL, APathThatIsNoUrlGivesNoUrl) {
     EXPECT_EQ(EncodingURL("").url(), std::nullopt);
 }
 
+// A host that holds the file's name keeps it; EncodingURL itself still cuts it out.
+TEST(DownloadURL, OnlyTheLastPathComponentIsTheFileName) {
+    const auto url = downloadURL("https://report.example.com/dl/report");
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->url, "https://report.example.com/dl/report");
+    EXPECT_EQ(url->filename, "report");
+    EXPECT_EQ(EncodingURL("https://report.example.com/dl/report").urlPath(),
+              "https://.example.com/dl/");
+}
+
+struct DownloadCase {
+    const char* remote;
+    const char* url;
+    const char* filename;
+};
+
+class DownloadURLs : public ::testing::TestWithParam<DownloadCase> {};
+
+TEST_P(DownloadURLs, EscapeTheNameOnceAndKeepTheRest) {
+    const auto url = downloadURL(GetParam().remote);
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->url, GetParam().url);
+    EXPECT_EQ(url->filename, GetParam().filename);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DownloadURLs,
+    ::testing::Values(
+        DownloadCase{"https://f.example/5/a%20b.pdf", "https://f.example/5/a%20b.pdf", "a b.pdf"},
+        DownloadCase{"https://f.example/5/a b.pdf", "https://f.example/5/a%20b.pdf", "a b.pdf"},
+        DownloadCase{"HTTP://f.example/x.png/x.png", "http://f.example/x.png/x.png", "x.png"},
+        DownloadCase{"https://f.example/d/f.pdf?sig=a%2Fb&x=1#page=2",
+                     "https://f.example/d/f.pdf?sig=a%2Fb&x=1", "f.pdf"},
+        DownloadCase{"https://f.example/d/%D0%BE%D1%82%D1%87%D1%91%D1%82.pdf",
+                     "https://f.example/d/%D0%BE%D1%82%D1%87%D1%91%D1%82.pdf", "отчёт.pdf"},
+        DownloadCase{"https://f.example/d/..%2F..%2Fx", "https://f.example/d/..%2F..%2Fx",
+                     "../../x"},
+        DownloadCase{"https://f.example", "https://f.example/", ""},
+        DownloadCase{"http://127.0.0.1:8080/dir/", "http://127.0.0.1:8080/dir/", ""}));
+
+TEST(DownloadURL, IsNothingForTextThatNamesNoWebFile) {
+    for (const char* text : {"", "report.pdf", "ftp://f.example/a.pdf", "file:///etc/passwd",
+                             "https:///a.pdf", "https://bad host/a.pdf", "javascript:alert(1)"}) {
+        EXPECT_FALSE(downloadURL(text)) << text;
+    }
+}
+
 }  // namespace
 }  // namespace vesk
