@@ -90,7 +90,8 @@ struct HttpRequest {
     // Requires: the file's directory exists.
     std::optional<std::filesystem::path> saveTo;
     // No byte for this long ends the request with a timeout error; zero: no
-    // limit. Counted in whole seconds.
+    // limit. Counted in whole seconds, over curl's window of a few seconds, so
+    // a stall right after a burst may take that much longer to be noticed.
     std::chrono::seconds stallTimeout{0};
     // Follow 3xx redirects (http and https only, at most a few hops).
     bool followRedirects = true;
