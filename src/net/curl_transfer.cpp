@@ -136,8 +136,15 @@ bool Transfer::configure(EasyHandle easy, const TransferSettings& settings, bool
         set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request_.maxReplyBytes));
     }
     if (request_.stallTimeout.count() > 0) {
+        // curl's own limit averages over several seconds, so a stall after a burst would go
+        // unnoticed that much longer; the progress callback checks the time since the last
+        // byte. The limit stays as a backstop, and keeps curl calling back while idle.
+        lastActivity_ = std::chrono::steady_clock::now();
         set(CURLOPT_LOW_SPEED_LIMIT, 1L);
         set(CURLOPT_LOW_SPEED_TIME, static_cast<long>(request_.stallTimeout.count()));
+        set(CURLOPT_XFERINFOFUNCTION, &Transfer::onTransferInfo);
+        set(CURLOPT_XFERINFODATA, static_cast<void*>(this));
+        set(CURLOPT_NOPROGRESS, 0L);
     }
     if (!set.ok()) {
         failure = set.failure();
@@ -275,6 +282,7 @@ bool Transfer::buildMime(const MultipartBody& body, std::string& failure) {
 std::size_t Transfer::onBody(char* data, std::size_t size, std::size_t count, void* self) noexcept {
     auto* transfer = static_cast<Transfer*>(self);
     const std::size_t bytes = size * count;
+    transfer->lastActivity_ = std::chrono::steady_clock::now();
     if (transfer->file_) {
         return transfer->save(data, bytes);
     }
@@ -321,10 +329,21 @@ std::size_t Transfer::save(const char* data, std::size_t bytes) noexcept {
     return bytes;
 }
 
+int Transfer::onTransferInfo(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept {
+    auto* transfer = static_cast<Transfer*>(self);
+    if (std::chrono::steady_clock::now() - transfer->lastActivity_ <
+        transfer->request_.stallTimeout) {
+        return 0;
+    }
+    transfer->stalled_ = true;
+    return 1;  // aborts the transfer
+}
+
 std::size_t Transfer::onHeader(char* data, std::size_t size, std::size_t count,
                                void* self) noexcept {
     auto* transfer = static_cast<Transfer*>(self);
     const std::size_t bytes = size * count;
+    transfer->lastActivity_ = std::chrono::steady_clock::now();
     transfer->headerBytes_ += bytes;
     if (transfer->headerBytes_ > kMaxHeaderBytes) {
         transfer->headersTooLarge_ = true;
@@ -386,6 +405,12 @@ Expected<HttpReply> Transfer::finishReply(CURLcode code) {
     if (saveFailed_) {
         return unexpected(Error::make(Error::Kind::transport, file_->failure()));
     }
+    if (stalled_) {
+        const auto seconds = request_.stallTimeout.count();
+        return unexpected(
+            Error::make(Error::Kind::timeout, "No data arrived for " + std::to_string(seconds) +
+                                                  (seconds == 1 ? " second" : " seconds")));
+    }
     if (overCap_ || code == CURLE_FILESIZE_EXCEEDED) {
         return unexpected(Error::make(
             Error::Kind::transport,
@@ -435,6 +460,8 @@ EasyHandle Transfer::recycle() noexcept {
     if (request_.stallTimeout.count() > 0) {
         set(CURLOPT_LOW_SPEED_LIMIT, 0L);
         set(CURLOPT_LOW_SPEED_TIME, 0L);
+        set(CURLOPT_NOPROGRESS, 1L);
+        set(CURLOPT_XFERINFODATA, static_cast<void*>(nullptr));
     }
     set(CURLOPT_PRIVATE, static_cast<void*>(nullptr));
     set(CURLOPT_ERRORBUFFER, static_cast<char*>(nullptr));

@@ -5,6 +5,7 @@
 // list, mime tree, error buffer) is owned here and outlives the handle's use.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -71,6 +72,7 @@ class Transfer {
     std::size_t save(const char* data, std::size_t bytes) noexcept;
     static std::size_t onHeader(char* data, std::size_t size, std::size_t count,
                                 void* self) noexcept;
+    static int onTransferInfo(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept;
     bool takeHeaderLine(std::string_view line);
 
     std::uint64_t id_;
@@ -85,6 +87,8 @@ class Transfer {
     curl_off_t saved_ = 0;
     int lastPercent_ = -1;
     bool saveFailed_ = false;
+    std::chrono::steady_clock::time_point lastActivity_;
+    bool stalled_ = false;
     std::size_t headerBytes_ = 0;
     bool overCap_ = false;
     bool headersTooLarge_ = false;

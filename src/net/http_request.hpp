@@ -89,9 +89,8 @@ struct HttpRequest {
     // A failed write (a full disk) ends the transfer with an error.
     // Requires: the file's directory exists.
     std::optional<std::filesystem::path> saveTo;
-    // No byte for this long ends the request with a timeout error; zero: no
-    // limit. Counted in whole seconds, over curl's window of a few seconds, so
-    // a stall right after a burst may take that much longer to be noticed.
+    // No byte for this long ends the request with a timeout error ("No data
+    // arrived for N seconds"), noticed within about a second; zero: no limit.
     std::chrono::seconds stallTimeout{0};
     // Follow 3xx redirects (http and https only, at most a few hops).
     bool followRedirects = true;
