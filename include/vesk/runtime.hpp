@@ -11,7 +11,8 @@
 // handlers are called there.
 //
 // Data directory and stores: see key_value_store.hpp (`setDataDirectory`,
-// `setKeyValueStoreFactory`); deployment values: configuration.hpp.
+// `setKeyValueStoreFactory`); downloaded files: downloads.hpp; deployment
+// values: configuration.hpp.
 #pragma once
 
 #include <memory>

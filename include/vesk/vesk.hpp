@@ -21,6 +21,7 @@
 
 #include "vesk/bundle.hpp"
 #include "vesk/clock.hpp"
+#include "vesk/downloads.hpp"
 #include "vesk/json_value.hpp"
 #include "vesk/key_value_store.hpp"
 #include "vesk/notification_center.hpp"

@@ -1,8 +1,4 @@
 // The file stores: one SQLite file per suite under the data directory.
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <system_error>
@@ -70,43 +66,11 @@ class FileKeyValueStoreFactory final : public KeyValueStoreFactory {
     std::map<std::string, std::shared_ptr<KeyValueStore>> stores_;
 };
 
-std::filesystem::path absoluteFromEnv(const char* name) {
-    const char* value = std::getenv(name);  // NOLINT(concurrency-mt-unsafe): read once at setup
-    if (value == nullptr || value[0] != '/') {
-        return {};  // unset or relative: ignored, as the XDG rules ask
-    }
-    return value;
-}
-
-std::filesystem::path homeDirectory() {
-    if (auto home = absoluteFromEnv("HOME"); !home.empty()) {
-        return home;
-    }
-    struct passwd entry {};
-    struct passwd* found = nullptr;
-    std::string buffer(16384, '\0');
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && found->pw_dir != nullptr && found->pw_dir[0] == '/') {
-        return found->pw_dir;
-    }
-    return {};
-}
-
 }  // namespace
 
 std::shared_ptr<KeyValueStoreFactory> makeFileKeyValueStoreFactory(
     std::filesystem::path directory) {
     return std::make_shared<FileKeyValueStoreFactory>(std::move(directory));
-}
-
-std::filesystem::path platform::defaultDataDirectory() {
-    if (auto xdg = absoluteFromEnv("XDG_DATA_HOME"); !xdg.empty()) {
-        return xdg / "vesk";
-    }
-    if (auto home = homeDirectory(); !home.empty()) {
-        return home / ".local" / "share" / "vesk";
-    }
-    return {};
 }
 
 }  // namespace vesk

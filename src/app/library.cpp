@@ -6,6 +6,7 @@
 #include "net/http_client.hpp"
 #include "ui/presentation.hpp"
 #include "usecases/conversation_use_cases.hpp"
+#include "vesk/downloads.hpp"
 
 namespace vesk {
 
@@ -35,7 +36,7 @@ std::shared_ptr<Library> Library::make(LibraryOptions options) {
 // The order of building: the executor and its clock; what the instance reads
 // (configuration, endpoint, stores); the host's state; the conversations and
 // the real-time service that feeds them; the runtime context with its sockets;
-// push; the facade. Nothing here subscribes to anything outside itself or
+// push; the facade; the downloads. Nothing here subscribes to anything outside itself or
 // starts a thread but the HTTP client's: `start` does, on the executor.
 Library::Library(LibraryOptions options)
     : executor_(std::move(options.executor)),
@@ -52,6 +53,9 @@ Library::Library(LibraryOptions options)
       sdkApp({*executor_, configuration.wssUrl.value_or("error"), conversations, screen, appState,
               reachability, rts, appGroupStore(configuration, *stores)}),
       requests(*executor_),
+      downloads(
+          *executor_, api->client, standardStore,
+          options.downloadDirectory ? std::move(*options.downloadDirectory) : downloadDirectory()),
       reachabilitySource_(std::move(options.reachability)),
       notificationCenter_(std::move(options.notificationCenter)),
       deviceInformation_(std::move(options.deviceInformation)) {

@@ -13,6 +13,7 @@
 // outlives it.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -24,6 +25,7 @@
 #include "core/config/configuration.hpp"
 #include "push/push_notification_service.hpp"
 #include "services/network/api_endpoint.hpp"
+#include "ui/download_service.hpp"
 #include "ui/screen_state.hpp"
 #include "usecases/conversation_context.hpp"
 #include "usecases/rts_service.hpp"
@@ -61,6 +63,8 @@ struct LibraryOptions {
     // Default: the host's, looked up at each use.
     std::shared_ptr<NotificationCenter> notificationCenter;
     std::shared_ptr<DeviceInformation> deviceInformation;
+    // Where downloaded attachments go. Default: downloadDirectory().
+    std::optional<std::filesystem::path> downloadDirectory;
 };
 
 class Library : public std::enable_shared_from_this<Library> {
@@ -119,6 +123,8 @@ class Library : public std::enable_shared_from_this<Library> {
     std::shared_ptr<Vesk::Impl> facade;
     // Requests of the public chat, knowledge-base and integration calls.
     InFlight requests;
+    // Attachment files the user downloads.
+    DownloadService downloads;
 
   private:
     std::shared_ptr<ReachabilitySource> reachabilitySource_;

@@ -22,6 +22,10 @@ std::shared_ptr<ConsoleSink> makeDefaultConsoleSink();
 // usable home (the stores then live in memory).
 std::filesystem::path defaultDataDirectory();
 
+// The directory for files the library can fetch again (downloads) when the host sets none;
+// empty when there is no usable home.
+std::filesystem::path defaultCacheDirectory();
+
 // The notification centre used until the host installs its own.
 std::shared_ptr<NotificationCenter> makeDefaultNotificationCenter();
 

@@ -62,8 +62,16 @@ Transfer::Transfer(std::uint64_t id, HttpRequest request) : id_(id), request_(st
 Expected<std::unique_ptr<Transfer>> Transfer::create(std::uint64_t id, EasyHandle easy,
                                                      HttpRequest request,
                                                      const TransferSettings& settings,
-                                                     bool recycled) {
+                                                     bool recycled, Progress progress) {
     std::unique_ptr<Transfer> transfer(new Transfer(id, std::move(request)));
+    transfer->progress_ = std::move(progress);
+    if (transfer->request_.saveTo) {
+        auto file = DownloadFile::create(*transfer->request_.saveTo);
+        if (!file) {
+            return unexpected(std::move(file).error());
+        }
+        transfer->file_.emplace(std::move(file).value());
+    }
     std::string failure;
     if (!transfer->configure(std::move(easy), settings, recycled, failure)) {
         return unexpected(Error::make(Error::Kind::transport, std::move(failure)));
@@ -119,9 +127,24 @@ bool Transfer::configure(EasyHandle easy, const TransferSettings& settings, bool
     set(CURLOPT_FOLLOWLOCATION, request_.followRedirects ? 1L : 0L);
     set(CURLOPT_WRITEDATA, static_cast<void*>(this));
     set(CURLOPT_HEADERDATA, static_cast<void*>(this));
-    if (request_.method != HttpMethod::head) {
+    if (file_) {
+        // The file holds the bytes as sent, and the percent counts the same bytes
+        // as the declared length.
+        set(CURLOPT_ACCEPT_ENCODING, static_cast<const char*>(nullptr));
+    } else if (request_.method != HttpMethod::head) {
         // Refuses a declared Content-Length over the cap before any byte of the body.
         set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request_.maxReplyBytes));
+    }
+    if (request_.stallTimeout.count() > 0) {
+        // curl's own limit averages over several seconds, so a stall after a burst would go
+        // unnoticed that much longer; the progress callback checks the time since the last
+        // byte. The limit stays as a backstop, and keeps curl calling back while idle.
+        lastActivity_ = std::chrono::steady_clock::now();
+        set(CURLOPT_LOW_SPEED_LIMIT, 1L);
+        set(CURLOPT_LOW_SPEED_TIME, static_cast<long>(request_.stallTimeout.count()));
+        set(CURLOPT_XFERINFOFUNCTION, &Transfer::onTransferInfo);
+        set(CURLOPT_XFERINFODATA, static_cast<void*>(this));
+        set(CURLOPT_NOPROGRESS, 0L);
     }
     if (!set.ok()) {
         failure = set.failure();
@@ -259,6 +282,10 @@ bool Transfer::buildMime(const MultipartBody& body, std::string& failure) {
 std::size_t Transfer::onBody(char* data, std::size_t size, std::size_t count, void* self) noexcept {
     auto* transfer = static_cast<Transfer*>(self);
     const std::size_t bytes = size * count;
+    transfer->lastActivity_ = std::chrono::steady_clock::now();
+    if (transfer->file_) {
+        return transfer->save(data, bytes);
+    }
     std::string& body = transfer->reply_.body;
     if (bytes > transfer->request_.maxReplyBytes -
                     std::min(body.size(), transfer->request_.maxReplyBytes)) {
@@ -273,10 +300,50 @@ std::size_t Transfer::onBody(char* data, std::size_t size, std::size_t count, vo
     return bytes;
 }
 
+std::size_t Transfer::save(const char* data, std::size_t bytes) noexcept {
+    CURL* handle = easy_.get();
+    long status = 0;
+    curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 400) {
+        return bytes;  // an error page is no part of the file
+    }
+    if (!file_->write(data, bytes)) {
+        saveFailed_ = true;
+        return 0;
+    }
+    saved_ += static_cast<curl_off_t>(bytes);
+    curl_off_t total = -1;
+    curl_easy_getinfo(handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
+    if (total > 0 && progress_) {
+        // Only a new whole percent is reported, so a fast download does not flood the caller.
+        const auto percent = static_cast<int>(std::min<curl_off_t>(100, saved_ * 100 / total));
+        if (percent != lastPercent_) {
+            lastPercent_ = percent;
+            try {
+                progress_(percent);
+            } catch (...) {
+                // progress is advice; the transfer goes on without it
+            }
+        }
+    }
+    return bytes;
+}
+
+int Transfer::onTransferInfo(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept {
+    auto* transfer = static_cast<Transfer*>(self);
+    if (std::chrono::steady_clock::now() - transfer->lastActivity_ <
+        transfer->request_.stallTimeout) {
+        return 0;
+    }
+    transfer->stalled_ = true;
+    return 1;  // aborts the transfer
+}
+
 std::size_t Transfer::onHeader(char* data, std::size_t size, std::size_t count,
                                void* self) noexcept {
     auto* transfer = static_cast<Transfer*>(self);
     const std::size_t bytes = size * count;
+    transfer->lastActivity_ = std::chrono::steady_clock::now();
     transfer->headerBytes_ += bytes;
     if (transfer->headerBytes_ > kMaxHeaderBytes) {
         transfer->headersTooLarge_ = true;
@@ -313,7 +380,37 @@ bool Transfer::takeHeaderLine(std::string_view line) {
 }
 
 Expected<HttpReply> Transfer::finish(CURLcode code) {
+    Expected<HttpReply> outcome = finishReply(code);
+    if (!file_) {
+        return outcome;
+    }
+    if (outcome && outcome->status >= 400) {
+        outcome = unexpected(Error::make(Error::Kind::api, "The server answered with status " +
+                                                               std::to_string(outcome->status)));
+    }
+    if (!outcome) {
+        file_.reset();  // gone before anyone hears of the failure
+        return outcome;
+    }
+    auto saved = file_->commit();
+    file_.reset();
+    if (!saved) {
+        return unexpected(std::move(saved).error());
+    }
+    return outcome;
+}
+
+Expected<HttpReply> Transfer::finishReply(CURLcode code) {
     CURL* handle = easy_.get();
+    if (saveFailed_) {
+        return unexpected(Error::make(Error::Kind::transport, file_->failure()));
+    }
+    if (stalled_) {
+        const auto seconds = request_.stallTimeout.count();
+        return unexpected(
+            Error::make(Error::Kind::timeout, "No data arrived for " + std::to_string(seconds) +
+                                                  (seconds == 1 ? " second" : " seconds")));
+    }
     if (overCap_ || code == CURLE_FILESIZE_EXCEEDED) {
         return unexpected(Error::make(
             Error::Kind::transport,
@@ -357,6 +454,15 @@ EasyHandle Transfer::recycle() noexcept {
     set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(-1));
     set(CURLOPT_CUSTOMREQUEST, static_cast<const char*>(nullptr));
     set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(0));
+    if (request_.saveTo) {
+        set(CURLOPT_ACCEPT_ENCODING, "");
+    }
+    if (request_.stallTimeout.count() > 0) {
+        set(CURLOPT_LOW_SPEED_LIMIT, 0L);
+        set(CURLOPT_LOW_SPEED_TIME, 0L);
+        set(CURLOPT_NOPROGRESS, 1L);
+        set(CURLOPT_XFERINFODATA, static_cast<void*>(nullptr));
+    }
     set(CURLOPT_PRIVATE, static_cast<void*>(nullptr));
     set(CURLOPT_ERRORBUFFER, static_cast<char*>(nullptr));
     set(CURLOPT_WRITEDATA, static_cast<void*>(nullptr));

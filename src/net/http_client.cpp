@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <filesystem>
 #include <limits>
 #include <mutex>
 #include <thread>
@@ -43,11 +44,18 @@ Error cancelledError() {
     return Error::make(Error::Kind::cancelled, "cancelled");
 }
 
-// One request's callback and how it must end. `fired` and `callback` are
-// touched only by tasks on the executor, so the first of them wins.
+// One request's callback and how it must end. `fired`, `callback` and
+// `progress` are touched only by tasks on the executor, so the first of them
+// wins.
 struct Completion {
-    explicit Completion(HttpClient::Callback cb) : callback(std::move(cb)) {}
+    Completion(HttpClient::Callback cb, HttpClient::Progress pr,
+               std::optional<std::filesystem::path> saveTo)
+        : callback(std::move(cb)), progress(std::move(pr)), file(std::move(saveTo)) {}
     HttpClient::Callback callback;
+    HttpClient::Progress progress;
+    // A download's file. Its `cancelled` delivery is posted by the network
+    // thread once the partial file is gone, never straight from `cancel`.
+    const std::optional<std::filesystem::path> file;
     std::atomic<bool> cancelled{false};
     bool fired = false;
 };
@@ -70,14 +78,29 @@ void deliver(const std::weak_ptr<Registry>& registry, std::uint64_t id,
         live->open.erase(id);
     }
     HttpClient::Callback callback = std::move(completion->callback);
+    completion->progress = nullptr;
+    const bool cancelled = completion->cancelled.load();
+    if (cancelled && outcome && completion->file) {
+        // The cancel came after the file was in place; a cancelled download leaves none.
+        std::error_code ignored;
+        std::filesystem::remove(*completion->file, ignored);
+    }
     if (!callback) {
         return;
     }
-    if (completion->cancelled.load()) {
+    if (cancelled) {
         callback(unexpected(cancelledError()));
     } else {
         callback(std::move(outcome));
     }
+}
+
+void report(const std::shared_ptr<Completion>& completion, int percent) {
+    if (completion->fired || completion->cancelled.load() || !completion->progress) {
+        return;
+    }
+    const HttpClient::Progress progress = completion->progress;  // it may cancel or finish
+    progress(percent);
 }
 
 }  // namespace
@@ -87,7 +110,7 @@ class HttpClient::Impl {
     Impl(Executor& executor, HttpClientOptions options);
     ~Impl();
 
-    RequestId send(HttpRequest request, Callback callback);
+    RequestId send(HttpRequest request, Callback callback, Progress progress);
     void cancel(RequestId id);
     [[nodiscard]] std::uint64_t connectionsOpened() const noexcept { return connections_.load(); }
 
@@ -104,6 +127,7 @@ class HttpClient::Impl {
 
     void post(std::uint64_t id, const std::shared_ptr<Completion>& completion,
               Expected<HttpReply> outcome);
+    void postCancelled(std::uint64_t id, const std::shared_ptr<Completion>& completion);
 
     // Rouses the network thread out of its poll.
     void wake();
@@ -184,9 +208,16 @@ void HttpClient::Impl::post(std::uint64_t id, const std::shared_ptr<Completion>&
     });
 }
 
-RequestId HttpClient::Impl::send(HttpRequest request, Callback callback) {
+void HttpClient::Impl::postCancelled(std::uint64_t id,
+                                     const std::shared_ptr<Completion>& completion) {
+    completion->cancelled = true;
+    post(id, completion, unexpected(cancelledError()));
+}
+
+RequestId HttpClient::Impl::send(HttpRequest request, Callback callback, Progress progress) {
     const std::uint64_t id = nextId_.fetch_add(1);
-    auto completion = std::make_shared<Completion>(std::move(callback));
+    auto completion = std::make_shared<Completion>(
+        std::move(callback), request.saveTo ? std::move(progress) : Progress{}, request.saveTo);
     {
         std::lock_guard lock(registry_->mutex);
         registry_->open.emplace(id, completion);
@@ -223,7 +254,9 @@ void HttpClient::Impl::cancel(RequestId id) {
         completion = it->second;
     }
     completion->cancelled = true;
-    post(id.value, completion, unexpected(cancelledError()));
+    if (!completion->file) {
+        post(id.value, completion, unexpected(cancelledError()));
+    }
     bool queued = false;
     {
         std::lock_guard lock(inboxMutex_);
@@ -258,8 +291,7 @@ void HttpClient::Impl::run() {
         }
         if (stop) {
             for (Outgoing& outgoing : starting) {
-                outgoing.completion->cancelled = true;
-                post(outgoing.id, outgoing.completion, unexpected(cancelledError()));
+                postCancelled(outgoing.id, outgoing.completion);
             }
             break;
         }
@@ -287,12 +319,15 @@ void HttpClient::Impl::run() {
             [[maybe_unused]] const auto drained = ::read(wakeFd_, &count, sizeof count);
         }
     }
+    std::vector<std::pair<std::uint64_t, std::shared_ptr<Completion>>> ended;
     for (auto& [id, active] : active_) {
         curl_multi_remove_handle(multi_.get(), active.transfer->easy());
-        active.completion->cancelled = true;
-        post(id, active.completion, unexpected(cancelledError()));
+        ended.emplace_back(id, active.completion);
     }
-    active_.clear();
+    active_.clear();  // partial files go before their owners hear
+    for (const auto& [id, completion] : ended) {
+        postCancelled(id, completion);
+    }
     idle_.clear();
 }
 
@@ -308,7 +343,10 @@ EasyHandle HttpClient::Impl::takeEasy(bool& recycled) {
 
 void HttpClient::Impl::start(Outgoing outgoing) {
     if (outgoing.completion->cancelled.load()) {
-        return;  // its `cancelled` delivery is already queued
+        if (outgoing.completion->file) {
+            postCancelled(outgoing.id, outgoing.completion);
+        }
+        return;  // otherwise its `cancelled` delivery is already queued
     }
     bool recycled = false;
     EasyHandle easy = takeEasy(recycled);
@@ -318,8 +356,14 @@ void HttpClient::Impl::start(Outgoing outgoing) {
                                     "The request could not be prepared: out of memory")));
         return;
     }
+    Transfer::Progress progress;
+    if (outgoing.completion->progress) {
+        progress = [this, completion = outgoing.completion](int percent) {
+            executor_.post([completion, percent] { report(completion, percent); });
+        };
+    }
     auto transfer = Transfer::create(outgoing.id, std::move(easy), std::move(outgoing.request),
-                                     settings_, recycled);
+                                     settings_, recycled, std::move(progress));
     if (!transfer) {
         post(outgoing.id, outgoing.completion, unexpected(std::move(transfer).error()));
         return;
@@ -340,10 +384,15 @@ void HttpClient::Impl::abort(std::uint64_t id) {
     if (it == active_.end()) {
         return;
     }
-    // Removing the handle closes its connection mid-transfer; the `cancelled`
-    // delivery was queued by `cancel` itself.
+    // Removing the handle closes its connection mid-transfer. The `cancelled`
+    // delivery was queued by `cancel` itself, except a download's, which waits
+    // for its partial file to go with the transfer.
     curl_multi_remove_handle(multi_.get(), it->second.transfer->easy());
+    const std::shared_ptr<Completion> completion = it->second.completion;
     active_.erase(it);
+    if (completion->file) {
+        postCancelled(id, completion);
+    }
 }
 
 void HttpClient::Impl::collectFinished() {
@@ -368,6 +417,11 @@ void HttpClient::Impl::collectFinished() {
         }
         Active active = std::move(it->second);
         active_.erase(it);
+        if (active.completion->file && active.completion->cancelled.load()) {
+            active.transfer.reset();  // with its partial file; `abort` will not find it now
+            postCancelled(id, active.completion);
+            continue;
+        }
         connections_.fetch_add(
             static_cast<std::uint64_t>(std::max(0L, active.transfer->newConnections())));
         // The caller hears first; recycling the handle is not its wait.
@@ -385,8 +439,8 @@ HttpClient::HttpClient(Executor& executor, HttpClientOptions options)
 
 HttpClient::~HttpClient() = default;
 
-RequestId HttpClient::send(HttpRequest request, Callback callback) {
-    return impl_->send(std::move(request), std::move(callback));
+RequestId HttpClient::send(HttpRequest request, Callback callback, Progress progress) {
+    return impl_->send(std::move(request), std::move(callback), std::move(progress));
 }
 
 void HttpClient::cancel(RequestId id) {

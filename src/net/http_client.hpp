@@ -5,6 +5,10 @@
 // construction, never on the network thread, and runs exactly once: with the
 // reply, with a transport/timeout error, or with a `cancelled` error.
 //
+// A request with `saveTo` is a download: its body goes to that file (see
+// HttpRequest), its progress may be followed, and its `cancelled` completion
+// comes only once its partial file is gone.
+//
 // Connections are kept and reused across requests to the same host; TLS
 // peers and host names are always verified; proxies come from the usual
 // environment variables (http_proxy, https_proxy, no_proxy, ...).
@@ -47,6 +51,10 @@ struct HttpClientOptions {
 class HttpClient {
   public:
     using Callback = std::function<void(Expected<HttpReply>)>;
+    // The percent (0 to 100) of a download's body saved so far; called on the
+    // executor when the percent changes and the total size is known, never after
+    // the callback or a cancel.
+    using Progress = std::function<void(int percent)>;
 
     // Starts the network thread.
     explicit HttpClient(Executor& executor, HttpClientOptions options = {});
@@ -58,8 +66,9 @@ class HttpClient {
     HttpClient& operator=(const HttpClient&) = delete;
 
     // Queues `request`; `callback` later gets its outcome on the executor.
-    // Status codes from 400 on are replies, not errors.
-    RequestId send(HttpRequest request, Callback callback);
+    // Status codes from 400 on are replies, not errors, except for downloads.
+    // `progress` is used only by downloads.
+    RequestId send(HttpRequest request, Callback callback, Progress progress = {});
 
     // Ends the request: unless its callback has already run, it runs once with
     // a `cancelled` error, even if a reply has arrived meanwhile. Unknown or

@@ -81,7 +81,17 @@ struct HttpRequest {
     // Time allowed for the whole exchange; zero means no limit.
     std::chrono::milliseconds totalTimeout = kDefaultTotalTimeout;
     // A reply whose body would be larger fails with a transport error instead.
+    // Does not apply to a body saved to a file.
     std::size_t maxReplyBytes = kDefaultMaxReplyBytes;
+    // When set, the body goes to this file instead of `HttpReply::body`. The
+    // file appears, replacing any file of that name, only once the whole body
+    // has arrived with a status below 400; a status from 400 on is an error.
+    // A failed write (a full disk) ends the transfer with an error.
+    // Requires: the file's directory exists.
+    std::optional<std::filesystem::path> saveTo;
+    // No byte for this long ends the request with a timeout error ("No data
+    // arrived for N seconds"), noticed within about a second; zero: no limit.
+    std::chrono::seconds stallTimeout{0};
     // Follow 3xx redirects (http and https only, at most a few hops).
     bool followRedirects = true;
 

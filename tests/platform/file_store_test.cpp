@@ -372,7 +372,7 @@ TEST_F(StoreRegistry, HostFactoryReplacesTheFileStoresUntilReset) {
 class DefaultDataDirectory : public ::testing::Test {
   protected:
     void SetUp() override {
-        for (const char* name : {"XDG_DATA_HOME", "HOME"}) {
+        for (const char* name : {"XDG_DATA_HOME", "XDG_CACHE_HOME", "HOME"}) {
             const char* v = std::getenv(name);
             saved_.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
         }
@@ -397,6 +397,16 @@ TEST_F(DefaultDataDirectory, FollowsXdgDataHomeThenHome) {
     EXPECT_EQ(platform::defaultDataDirectory(), fs::path("/home/someone/.local/share/vesk"));
     unsetenv("XDG_DATA_HOME");
     EXPECT_EQ(platform::defaultDataDirectory(), fs::path("/home/someone/.local/share/vesk"));
+}
+
+TEST_F(DefaultDataDirectory, CacheFollowsXdgCacheHomeThenHome) {
+    setenv("XDG_CACHE_HOME", "/xdg/cache", 1);
+    setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(platform::defaultCacheDirectory(), fs::path("/xdg/cache/vesk"));
+    setenv("XDG_CACHE_HOME", "relative/ignored", 1);
+    EXPECT_EQ(platform::defaultCacheDirectory(), fs::path("/home/someone/.cache/vesk"));
+    unsetenv("XDG_CACHE_HOME");
+    EXPECT_EQ(platform::defaultCacheDirectory(), fs::path("/home/someone/.cache/vesk"));
 }
 
 }  // namespace

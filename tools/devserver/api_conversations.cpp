@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "api.hpp"
+#include "files.hpp"
 #include "wire.hpp"
 
 namespace vesk::dev {
@@ -169,38 +170,6 @@ json::value markRead(ApiCall& call) {
     data["id"] = c.id;
     data["user_unread_count"] = 0;
     return data;
-}
-
-std::string mimeTypeFor(const std::string& filename, const std::string& declared) {
-    if (!declared.empty() && declared != "application/octet-stream") {
-        return declared;
-    }
-    const auto dot = filename.rfind('.');
-    std::string ext = dot == std::string::npos ? "" : filename.substr(dot + 1);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
-    static const std::pair<const char*, const char*> kTypes[] = {
-        {"jpeg", "image/jpeg"},
-        {"jpg", "image/jpeg"},
-        {"png", "image/png"},
-        {"gif", "image/gif"},
-        {"webp", "image/webp"},
-        {"heic", "image/heic"},
-        {"pdf", "application/pdf"},
-        {"txt", "text/plain"},
-        {"json", "application/json"},
-        {"zip", "application/zip"},
-        {"mp4", "video/mp4"},
-        {"mov", "video/quicktime"},
-        {"doc", "application/msword"},
-        {"docx", "application/vnd.openxmlformats-officedocument.wordprocessingml.document"},
-    };
-    for (const auto& [e, type] : kTypes) {
-        if (ext == e) {
-            return type;
-        }
-    }
-    return "application/octet-stream";
 }
 
 json::value replyFile(ApiCall& call) {

@@ -91,6 +91,12 @@ std::optional<Fault::Action> actionNamed(std::string_view name) {
     if (name == "hang") {
         return Fault::Action::hang;
     }
+    if (name == "slow") {
+        return Fault::Action::slow;
+    }
+    if (name == "stall") {
+        return Fault::Action::stall;
+    }
     return std::nullopt;
 }
 
@@ -106,6 +112,10 @@ const char* actionName(Fault::Action action) {
             return "reply";
         case Fault::Action::hang:
             return "hang";
+        case Fault::Action::slow:
+            return "slow";
+        case Fault::Action::stall:
+            return "stall";
     }
     return "drop";
 }
@@ -124,7 +134,7 @@ std::optional<Fault> faultFrom(const json::value& v, std::string& why) {
     }
     const auto action = actionNamed(member(o, "action", "action"));
     if (!action) {
-        why = "action must be delay, drop, truncate, reply or hang";
+        why = "action must be delay, drop, truncate, reply, hang, slow or stall";
         return std::nullopt;
     }
     f.action = *action;
@@ -139,6 +149,7 @@ std::optional<Fault> faultFrom(const json::value& v, std::string& why) {
     f.count = static_cast<int>(integer("count", "count", 1));
     f.delay = std::chrono::milliseconds(integer("delay_ms", "delayMs", 0));
     f.status = static_cast<int>(integer("status", "status", 500));
+    const std::int64_t chunk = integer("chunk_bytes", "chunkBytes", 4096);
     if (const json::value* body = o.if_contains("body")) {
         f.body = body->is_string() ? std::string(body->as_string()) : json::serialize(*body);
     }
@@ -146,10 +157,14 @@ std::optional<Fault> faultFrom(const json::value& v, std::string& why) {
     if (!type.empty()) {
         f.contentType = type;
     }
-    if (f.count == 0 || f.count < -1 || f.delay.count() < 0 || f.status < 100 || f.status > 999) {
-        why = "count must be -1 or positive, delay_ms not negative, status from 100 to 999";
+    if (f.count == 0 || f.count < -1 || f.delay.count() < 0 || f.status < 100 || f.status > 999 ||
+        chunk < 1) {
+        why =
+            "count must be -1 or positive, delay_ms not negative, status from 100 to 999, "
+            "chunk_bytes positive";
         return std::nullopt;
     }
+    f.chunkBytes = static_cast<std::size_t>(chunk);
     return f;
 }
 
@@ -290,6 +305,7 @@ json::object faultJson(const Fault& fault) {
                         {"action", actionName(fault.action)},
                         {"count", fault.count},
                         {"delay_ms", fault.delay.count()},
+                        {"chunk_bytes", fault.chunkBytes},
                         {"status", fault.status},
                         {"body", fault.body},
                         {"content_type", fault.contentType}};
@@ -359,6 +375,7 @@ HttpReply controlApi(ServerState& state, const RecordedRequest& request) {
         using Action = HttpReply (*)(ServerState&, const json::object&);
         static const std::pair<std::string_view, Action> kActions[] = {
             {"/_dev/operator/reply", operatorReply},
+            {"/_dev/operator/reply_file", operatorReplyFile},
             {"/_dev/operator/flood", operatorFlood},
             {"/_dev/operator/typing", operatorTyping},
             {"/_dev/operator/popup", operatorPopup},

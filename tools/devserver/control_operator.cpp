@@ -5,6 +5,7 @@
 
 #include "control.hpp"
 #include "envelope.hpp"
+#include "files.hpp"
 #include "seed.hpp"
 #include "wire.hpp"
 
@@ -172,6 +173,57 @@ HttpReply operatorReply(ServerState& state, const json::object& body) {
         {conversation->appId, conversation->userId, "conversation_reply", partObject});
     return jsonReply(201, json::object{{"conversation", dialogJson(store, *conversation)},
                                        {"part", std::move(partObject)}});
+}
+
+// A file the operator sends: "content" as its bytes, or "size" generated ones (default 1024).
+HttpReply operatorReplyFile(ServerState& state, const json::object& body) {
+    Store& store = state.store;
+    std::string filename = member(body, "filename", "fileName");
+    if (filename.empty()) {
+        filename = "file.bin";
+    }
+    if (filename.find('/') != std::string::npos) {
+        return controlError(400, "filename must not contain '/'");
+    }
+    std::string bytes;
+    if (const json::value* content = body.if_contains("content")) {
+        if (!content->is_string()) {
+            return controlError(400, "content must be a string");
+        }
+        bytes = std::string(content->as_string());
+    } else {
+        const std::optional<std::int64_t> size =
+            body.contains("size") ? integerMember(body, "size", "size") : 1024;
+        if (!size || *size < 0 || static_cast<std::uint64_t>(*size) > kGeneratedLimit) {
+            return controlError(400, "size must be 0 to 268435456");
+        }
+        bytes = generatedBytes(static_cast<std::size_t>(*size));
+    }
+    HttpReply why;
+    Conversation* conversation = targetConversation(store, body, why);
+    if (conversation == nullptr) {
+        return why;
+    }
+    const Admin* admin = operatorFor(store, body, *conversation, why);
+    if (admin == nullptr) {
+        return why;
+    }
+    Attachment a;
+    a.filename = filename;
+    a.mimeType = mimeTypeFor(filename, member(body, "mime_type", "mimeType"));
+    a.type = a.mimeType.rfind("image/", 0) == 0 ? "image" : "file";
+    a.bytes = std::move(bytes);
+    const Attachment& stored = store.addAttachment(std::move(a));
+    Part p =
+        operatorPart(store, *admin, member(body, "text", "body"), member(body, "type", "type"));
+    p.attachmentIds.push_back(stored.id);
+    Part& part = store.appendPart(*conversation, std::move(p));
+    json::object partObject = partJson(store, part);
+    store.outbox.push_back(
+        {conversation->appId, conversation->userId, "conversation_reply", partObject});
+    return jsonReply(201, json::object{{"conversation", dialogJson(store, *conversation)},
+                                       {"part", std::move(partObject)},
+                                       {"attachment", attachmentJson(store, stored)}});
 }
 
 // Many operator replies at once, for load: stored like single ones and sent as one batch.

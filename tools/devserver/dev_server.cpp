@@ -187,6 +187,13 @@ std::string DevServer::operatorReply(const std::string& conversationId, const st
     return memberText(control(impl_->service, "/_dev/operator/reply", body), "part", nullptr);
 }
 
+std::string DevServer::operatorFile(const std::string& userId, const std::string& filename,
+                                    std::size_t size) {
+    const json::object body{{"user_id", userId}, {"filename", filename}, {"size", size}};
+    return memberText(control(impl_->service, "/_dev/operator/reply_file", body), "attachment",
+                      "url");
+}
+
 std::size_t DevServer::publishReplies(const std::string& userId, const std::string& conversationId,
                                       std::size_t count) {
     // In slices, so that the first frames are on their way while later parts are made.

@@ -32,12 +32,15 @@ struct HttpReply {
 };
 
 // How the transport delivers the reply; only faults choose anything but `normal`.
-enum class Delivery { normal, drop, truncate, hang };
+enum class Delivery { normal, drop, truncate, hang, paced, stall };
 
 struct HttpOutcome {
     HttpReply reply;
     Delivery delivery = Delivery::normal;
-    std::chrono::milliseconds delay{0};
+    std::chrono::milliseconds delay{0};  // before the reply
+    // `paced`: the body goes out this many bytes at a time, `chunkInterval` apart.
+    std::size_t chunkBytes = 0;
+    std::chrono::milliseconds chunkInterval{0};
 };
 
 // Value of the first header named `name` (case-insensitive); empty when absent.

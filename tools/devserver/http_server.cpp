@@ -1,5 +1,6 @@
 #include "http_server.hpp"
 
+#include <algorithm>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ssl.hpp>
 #include <boost/asio/steady_timer.hpp>
@@ -122,14 +123,14 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
     void onRead(error_code ec) {
         if (ec == http::error::body_limit) {
             keepAlive_ = false;
-            truncate_ = false;
+            delivery_ = Delivery::normal;
             deliver(transportError(413, "payload_too_large", "Request body exceeds the limit"));
             return;
         }
         if (ec && ec.category() == http::make_error_code(http::error::bad_target).category() &&
             ec != http::error::end_of_stream && ec != http::error::partial_message) {
             keepAlive_ = false;  // a malformed request: answer it, then hang up
-            truncate_ = false;
+            delivery_ = Delivery::normal;
             deliver(transportError(400, "bad_request", "Malformed HTTP request"));
             return;
         }
@@ -170,9 +171,13 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
                 return;
             case Delivery::normal:
             case Delivery::truncate:
+            case Delivery::paced:
+            case Delivery::stall:
                 break;
         }
-        truncate_ = outcome.delivery == Delivery::truncate;
+        delivery_ = outcome.delivery;
+        chunkBytes_ = std::max<std::size_t>(1, outcome.chunkBytes);
+        chunkInterval_ = outcome.chunkInterval;
         if (outcome.delay.count() > 0) {
             pending_ = std::move(outcome.reply);
             timer_.expires_after(outcome.delay);
@@ -198,7 +203,7 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
         if (outcome.rejection || !outcome.accept) {
             parser_.reset();
             keepAlive_ = false;
-            truncate_ = false;
+            delivery_ = Delivery::normal;
             deliver(outcome.rejection ? std::move(*outcome.rejection)
                                       : transportError(404, "not_found", "No WebSocket here"));
             return;
@@ -210,9 +215,18 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
     }
 
     void deliver(HttpReply reply) {
-        if (truncate_) {
-            writeTruncated(reply);
-            return;
+        switch (delivery_) {
+            case Delivery::truncate:
+                writeTruncated(reply);
+                return;
+            case Delivery::paced:
+                writePaced(std::move(reply));
+                return;
+            case Delivery::stall:
+                writeStalled(reply);
+                return;
+            default:
+                break;
         }
         response_ = {};
         response_.version(version_);
@@ -238,19 +252,93 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
                           });
     }
 
+    // The status line and header fields, written by hand for the deliveries Beast's serializer
+    // cannot make (a body shorter than announced, or sent piece by piece).
+    static std::string head(const HttpReply& reply, std::size_t announced, bool keepAlive) {
+        std::string out = "HTTP/1.1 " + std::to_string(reply.status) + " " +
+                          std::string(http::obsolete_reason(
+                              http::int_to_status(static_cast<unsigned>(reply.status)))) +
+                          "\r\nServer: vesk-devserver\r\nContent-Type: " + reply.contentType +
+                          "\r\nContent-Length: " + std::to_string(announced) + "\r\n";
+        for (const auto& [name, value] : reply.headers) {
+            out += name + ": " + value + "\r\n";
+        }
+        return out + (keepAlive ? "\r\n" : "Connection: close\r\n\r\n");
+    }
+
     // Headers announce the whole body; half of it is sent before the connection closes.
     void writeTruncated(const HttpReply& reply) {
         const std::size_t announced = reply.body.size() >= 2 ? reply.body.size() : 1024;
         const std::size_t sent = reply.body.size() >= 2 ? reply.body.size() / 2 : reply.body.size();
-        raw_ = "HTTP/1.1 " + std::to_string(reply.status) + " " +
-               std::string(http::obsolete_reason(
-                   http::int_to_status(static_cast<unsigned>(reply.status)))) +
-               "\r\nContent-Type: " + reply.contentType +
-               "\r\nContent-Length: " + std::to_string(announced) +
-               "\r\nConnection: close\r\n\r\n" + reply.body.substr(0, sent);
+        raw_ = head(reply, announced, false) + reply.body.substr(0, sent);
         net::async_write(
             stream_, net::buffer(raw_),
             [self = this->shared_from_this()](error_code, std::size_t) { self->close(); });
+    }
+
+    // As truncate, but the connection stays open and silent until the client gives up.
+    void writeStalled(const HttpReply& reply) {
+        const std::size_t announced = reply.body.size() >= 2 ? reply.body.size() : 1024;
+        raw_ = head(reply, announced, false) + reply.body.substr(0, reply.body.size() / 2);
+        net::async_write(stream_, net::buffer(raw_),
+                         [self = this->shared_from_this()](error_code ec, std::size_t) {
+                             if (ec) {
+                                 self->close();
+                                 return;
+                             }
+                             self->hang();
+                         });
+    }
+
+    // The head at once, then the body `chunkBytes_` at a time with `chunkInterval_` between
+    // pieces, so a client's progress can be watched; the connection is then kept as usual.
+    void writePaced(HttpReply reply) {
+        raw_ = head(reply, reply.body.size(), keepAlive_);
+        paced_ = std::move(reply.body);
+        pacedOffset_ = 0;
+        net::async_write(stream_, net::buffer(raw_),
+                         [self = this->shared_from_this()](error_code ec, std::size_t) {
+                             self->onPacedWrite(ec, 0);
+                         });
+    }
+
+    void onPacedWrite(error_code ec, std::size_t written) {
+        if (ec) {
+            close();
+            return;
+        }
+        pacedOffset_ += written;
+        if (pacedOffset_ >= paced_.size()) {
+            paced_.clear();
+            if (keepAlive_) {
+                read();
+            } else {
+                lingerThenClose();
+            }
+            return;
+        }
+        const auto writeChunk = [self = this->shared_from_this()] {
+            const std::size_t n =
+                std::min(self->chunkBytes_, self->paced_.size() - self->pacedOffset_);
+            self->lowest().expires_after(kIdleTimeout);
+            net::async_write(self->stream_,
+                             net::buffer(self->paced_.data() + self->pacedOffset_, n),
+                             [self](error_code writeError, std::size_t count) {
+                                 self->onPacedWrite(writeError, count);
+                             });
+        };
+        if (pacedOffset_ == 0 || chunkInterval_.count() == 0) {
+            writeChunk();
+            return;
+        }
+        timer_.expires_after(chunkInterval_);
+        timer_.async_wait([self = this->shared_from_this(), writeChunk](error_code waitError) {
+            if (waitError) {
+                self->close();
+                return;
+            }
+            writeChunk();
+        });
     }
 
     // After a last reply: stop sending but read what the client still sends, so that closing
@@ -303,8 +391,12 @@ class Session : public std::enable_shared_from_this<Session<Stream>> {
     HttpReply pending_;
     std::string raw_;
     std::array<char, 4096> sink_{};
+    std::string paced_;
+    std::size_t pacedOffset_ = 0;
+    std::size_t chunkBytes_ = 1;
+    std::chrono::milliseconds chunkInterval_{0};
+    Delivery delivery_ = Delivery::normal;
     bool keepAlive_ = true;
-    bool truncate_ = false;
     unsigned version_ = 11;
 };
 

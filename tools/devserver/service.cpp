@@ -3,13 +3,13 @@
 #include <algorithm>
 
 #include "envelope.hpp"
+#include "files.hpp"
 #include "seed.hpp"
 #include "wire.hpp"
 
 namespace vesk::dev {
 namespace {
 
-constexpr std::size_t kBlobLimit = std::size_t{256} << 20;
 // The record keeps the newest requests; a long demo session must not grow without bound.
 constexpr std::size_t kRecordLimit = 10000;
 
@@ -40,50 +40,6 @@ std::optional<Fault> takeFault(std::vector<Fault>& faults, std::string_view path
         return taken;
     }
     return std::nullopt;
-}
-
-HttpReply blob(const RecordedRequest& request) {
-    const std::string size = request.queryItem("size");
-    char* end = nullptr;
-    const unsigned long long n = std::strtoull(size.c_str(), &end, 10);
-    if (size.empty() || end != size.c_str() + size.size() || n > kBlobLimit) {
-        return jsonReply(400, boost::json::object{{"error", "size must be 0 to 268435456"}});
-    }
-    HttpReply reply;
-    reply.contentType = "application/octet-stream";
-    reply.body.resize(static_cast<std::size_t>(n));
-    static constexpr char kPattern[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    for (std::size_t i = 0; i < reply.body.size(); ++i) {
-        reply.body[i] = kPattern[i % (sizeof kPattern - 1)];
-    }
-    return reply;
-}
-
-// A 1x1 PNG for operator avatars.
-constexpr unsigned char kAvatarPng[] = {
-    0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x48,
-    0x44, 0x52, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x01, 0x08, 0x06, 0x00, 0x00,
-    0x00, 0x1f, 0x15, 0xc4, 0x89, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x44, 0x41, 0x54, 0x78,
-    0xda, 0x63, 0xd0, 0xc9, 0xfb, 0xf4, 0x1f, 0x00, 0x04, 0xe2, 0x02, 0x8c, 0xa5, 0x44,
-    0x6e, 0x75, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
-
-HttpReply file(Store& store, const RecordedRequest& request) {
-    const auto segments = splitPath(request.path);  // "files", id or "avatars", name
-    if (segments.size() == 3 && segments[1] == "avatars") {
-        HttpReply reply;
-        reply.contentType = "image/png";
-        reply.body.assign(reinterpret_cast<const char*>(kAvatarPng), sizeof kAvatarPng);
-        return reply;
-    }
-    const Attachment* a =
-        segments.size() == 3 ? store.attachment(std::string(segments[1])) : nullptr;
-    if (a == nullptr || a->filename != segments[2]) {
-        return errorReply(404, "not_found", "File not found: " + request.path);
-    }
-    HttpReply reply;
-    reply.contentType = a->mimeType;
-    reply.body = a->bytes;
-    return reply;
 }
 
 }  // namespace
@@ -134,6 +90,14 @@ HttpOutcome Service::handle(HttpRequest&& request) {
                         break;
                     case Fault::Action::truncate:
                         outcome.delivery = Delivery::truncate;
+                        break;
+                    case Fault::Action::slow:
+                        outcome.delivery = Delivery::paced;
+                        outcome.chunkBytes = fault->chunkBytes;
+                        outcome.chunkInterval = fault->delay;
+                        break;
+                    case Fault::Action::stall:
+                        outcome.delivery = Delivery::stall;
                         break;
                 }
             }
@@ -288,10 +252,10 @@ HttpReply Service::serve(const RecordedRequest& request) {
         return jsonReply(200, recordedJson(request));
     }
     if (path == "/_dev/blob" && request.method == "GET") {
-        return blob(request);
+        return serveBlob(request);
     }
     if (startsWith(path, "/files/") && request.method == "GET") {
-        return file(state_.store, request);
+        return serveFile(state_.store, request);
     }
     return errorReply(404, "not_found", "Unknown path: " + request.path);
 }

@@ -16,7 +16,8 @@ constexpr int kReadWaitMs = 10'000;
 
 }  // namespace
 
-RawServer::RawServer(std::optional<std::string> reply) : reply_(std::move(reply)) {
+RawServer::RawServer(std::optional<std::string> reply, bool holdOpen)
+    : reply_(std::move(reply)), holdOpen_(holdOpen) {
     listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -69,20 +70,21 @@ void RawServer::run() {
             continue;
         }
         answer(fd);
-        ::close(fd);
     }
 }
 
-void RawServer::answer(int fd) const {
+void RawServer::answer(int fd) {
     std::string head;
     char buffer[4096];
     while (head.find("\r\n\r\n") == std::string::npos) {
         pollfd in{fd, POLLIN, 0};
         if (::poll(&in, 1, kReadWaitMs) <= 0) {
+            ::close(fd);
             return;
         }
         const ssize_t n = ::recv(fd, buffer, sizeof(buffer), 0);
         if (n <= 0) {
+            ::close(fd);
             return;
         }
         head.append(buffer, static_cast<std::size_t>(n));
@@ -92,11 +94,17 @@ void RawServer::answer(int fd) const {
         // The client may hang up early (that is often the point): no SIGPIPE.
         const ssize_t n = ::send(fd, reply_->data() + sent, reply_->size() - sent, MSG_NOSIGNAL);
         if (n <= 0) {
+            ::close(fd);
             return;
         }
         sent += static_cast<std::size_t>(n);
     }
+    if (holdOpen_) {
+        open_.push_back(fd);
+        return;
+    }
     ::shutdown(fd, SHUT_WR);
+    ::close(fd);
 }
 
 }  // namespace vesk::net::test
