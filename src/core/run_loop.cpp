@@ -24,6 +24,8 @@ bool RunLoop::runOne(std::unique_lock<std::mutex>& lock) {
     owner_ = std::this_thread::get_id();
     lock.unlock();
     task();
+    // What the task held goes before the lock is taken again: its destructors may post.
+    task = nullptr;
     lock.lock();
     return true;
 }
