@@ -130,14 +130,27 @@ rx::Observable<SendOutcome> sendMessage(ConversationContext& ctx,
                               rx::catchError(failed);
                    }
                    return service->start(m.body) |
-                          rx::map([&ctx, randomId](const Result<Response<SimpleId>>& result) {
+                          rx::flatMap([&ctx, service,
+                                       randomId](const Result<Response<SimpleId>>& result) {
                               auto reply = outcomeOf(result);
                               if (!reply) {
-                                  return SendOutcome{randomId, unexpected(reply.error())};
+                                  return rx::just(SendOutcome{randomId, unexpected(reply.error())});
                               }
-                              setCurrentDialogId(ctx, reply->data.id);
-                              return SendOutcome{randomId,
-                                                 std::optional<std::string>(reply->data.id)};
+                              const std::string id = reply->data.id;
+                              // The started conversation lists the message itself; the copy
+                              // waiting under no conversation would show in the next new one.
+                              ctx.messages.repository("0").remove(std::to_string(randomId));
+                              setCurrentDialogId(ctx, id);
+                              const SendOutcome sent{randomId, std::optional<std::string>(id)};
+                              // The list learns of it too, or it stays missing until a reload.
+                              return service->get(id) |
+                                     rx::map([&ctx, sent](const Result<Response<Dialog>>& dialog) {
+                                         if (const auto* started = dialog.success()) {
+                                             AddDialogs{{started->data}}.execute(ctx);
+                                         }
+                                         return sent;
+                                     }) |
+                                     rx::catchErrorJustReturn(sent);
                           }) |
                           rx::catchError(failed);
                });

@@ -1,6 +1,7 @@
 #include "usecases/conversation_use_cases.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <limits>
 
@@ -92,10 +93,22 @@ Message createMessage(const ConversationContext& ctx, const std::string& body,
     return m;
 }
 
+// The time value doubles as the message's id and random id: two sends in one
+// second must not share them, so a repeat takes the next free second.
+static std::int64_t uniqueSecond(std::int64_t now) {
+    static std::atomic<std::int64_t> last{0};
+    auto seen = last.load();
+    std::int64_t next = 0;
+    do {
+        next = std::max(now, seen + 1);
+    } while (!last.compare_exchange_weak(seen, next));
+    return next;
+}
+
 Message createUserMessage(const ConversationContext& ctx, const std::string& body, const User& user,
                           const std::optional<std::string>& conversation) {
-    return createMessage(ctx, body, JsonValue(user.id), conversation, ctx.nowSeconds(),
-                         "reply_user");
+    return createMessage(ctx, body, JsonValue(user.id), conversation,
+                         uniqueSecond(ctx.nowSeconds()), "reply_user");
 }
 
 void setCurrentDialogId(ConversationContext& ctx, const std::string& dialogId) {

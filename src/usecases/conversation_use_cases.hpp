@@ -78,7 +78,8 @@ Message createMessage(const ConversationContext& ctx, const std::string& body,
                       const JsonValue& from, const std::optional<std::string>& conversation,
                       std::int64_t t, const std::string& type);
 // A "reply_user" message from the user (their id as a JSON string) with the
-// current second as its time value.
+// current second as its time value, or the next second no user message of
+// this process has had (ids must stay unique).
 Message createUserMessage(const ConversationContext& ctx, const std::string& body, const User& user,
                           const std::optional<std::string>& conversation);
 

@@ -56,6 +56,18 @@ const Message* MessageList::find(const std::string& id) const {
     return nullptr;
 }
 
+std::optional<std::vector<const Message*>> MessageList::addedSince(const MessageList& older) const {
+    if (!log_ || older.log_ != log_ || older.length_ > length_ || older.version_ > version_) {
+        return std::nullopt;
+    }
+    std::vector<const Message*> added;
+    for (auto it = const_iterator(log_.get(), older.length_, length_, version_); it != end();
+         ++it) {
+        added.push_back(&*it);
+    }
+    return added;
+}
+
 std::vector<Message> MessageList::toVector() const {
     std::vector<Message> out;
     out.reserve(count_);

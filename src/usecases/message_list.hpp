@@ -123,6 +123,13 @@ class MessageList {
     [[nodiscard]] const Message* find(const std::string& id) const;
     [[nodiscard]] std::vector<Message> toVector() const;
 
+    // The messages this snapshot holds that were added after `older` was taken
+    // (an updated message is added anew), oldest first; absent when `older` is
+    // no earlier snapshot of the same store, and the whole list must be read.
+    // Costs what changed, not the length of the conversation.
+    [[nodiscard]] std::optional<std::vector<const Message*>> addedSince(
+        const MessageList& older) const;
+
     // Same messages (by id, as messages compare) in the same order.
     friend bool operator==(const MessageList& a, const MessageList& b);
 

@@ -16,6 +16,12 @@ void MessagesRepository::update(const Message& m) {
     publish();
 }
 
+void MessagesRepository::remove(const std::string& id) {
+    if (store_.removeId(id)) {
+        publish();
+    }
+}
+
 void MessagesRepository::clear() {
     store_.clear();
     publish();

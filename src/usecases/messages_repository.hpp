@@ -35,6 +35,8 @@ class MessagesRepository {
     // Removes the message with m's id (or, when there is none, the one `match`
     // finds), appends m at the end; publishes.
     void update(const Message& m);
+    // Removes the message with this id (nothing happens for an unlisted one); publishes.
+    void remove(const std::string& id);
     // An empty list; publishes.
     void clear();
 
