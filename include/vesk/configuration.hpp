@@ -4,9 +4,9 @@
 // without recompiling, in increasing order of precedence:
 //   1. a JSON file named by the environment variable VESK_CONFIG, an object
 //      with any of the keys "apiUrl", "wssUrl", "filesUrl", "appGroupDomain",
-//      "moyaLog", "providerName";
+//      "moyaLog", "providerName", "widgetUrl";
 //   2. the environment variables VESK_API_URL, VESK_WSS_URL, VESK_FILES_URL,
-//      VESK_APP_GROUP, VESK_MOYA_LOG, VESK_PROVIDER_NAME;
+//      VESK_APP_GROUP, VESK_MOYA_LOG, VESK_PROVIDER_NAME, VESK_WIDGET_URL;
 //   3. `configure` below, called before the first use of the library.
 //
 // Threading: thread-safe.
@@ -24,6 +24,7 @@ struct DeploymentValues {
     std::optional<std::string> appGroupDomain;  // suite shared with a notification extension
     std::optional<std::string> moyaLog;         // "1" logs every request and reply
     std::optional<std::string> providerName;    // "Norra" picks the sibling brand's images
+    std::optional<std::string> widgetUrl;  // host of the chat's web pages, e.g. "https://w.example"
 };
 
 // Applies every present value on top of the current configuration.

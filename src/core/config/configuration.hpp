@@ -20,6 +20,10 @@ struct Configuration {
     std::optional<std::string> appGroupDomain;
     // Every request and reply goes to the console (the configuration value "1").
     bool requestLogging = false;
+    // The host of the chat's web widget pages.
+    std::string widgetUrl;
+    // Picks the sibling brand's resources and goes to the pages' settings.
+    std::optional<std::string> providerName;
 
     // What the library's and the host's bundles hold now.
     static Configuration fromBundles();

@@ -17,13 +17,14 @@ struct Override {
     std::string_view environmentVariable;
 };
 
-constexpr std::array<Override, 6> kOverrides{{
+constexpr std::array<Override, 7> kOverrides{{
     {"apiUrl", "VESK_API_URL"},
     {"wssUrl", "VESK_WSS_URL"},
     {"filesUrl", "VESK_FILES_URL"},
     {"appGroupDomain", "VESK_APP_GROUP"},
     {"moyaLog", "VESK_MOYA_LOG"},
     {"providerName", "VESK_PROVIDER_NAME"},
+    {"widgetUrl", "VESK_WIDGET_URL"},
 }};
 
 void applyConfigFile(JsonObject& info) {
@@ -71,6 +72,7 @@ std::vector<Bundle> makeLibraryBundles() {
     info.set("wssUrl", JsonValue(kDefaultWssUrl));
     info.set("filesUrl", JsonValue(kDefaultFilesUrl));
     info.set("appGroupDomain", JsonValue(kDefaultAppGroupDomain));
+    info.set("widgetUrl", JsonValue(kDefaultWidgetUrl));
     applyConfigFile(info);
     applyEnvironment(info);
 
@@ -127,13 +129,14 @@ Bundle::StringTable russianStrings() {
 namespace vesk {
 
 void configure(const DeploymentValues& values) {
-    const std::array<std::pair<std::string_view, const std::optional<std::string>*>, 6> entries{{
+    const std::array<std::pair<std::string_view, const std::optional<std::string>*>, 7> entries{{
         {"apiUrl", &values.apiUrl},
         {"wssUrl", &values.wssUrl},
         {"filesUrl", &values.filesUrl},
         {"appGroupDomain", &values.appGroupDomain},
         {"moyaLog", &values.moyaLog},
         {"providerName", &values.providerName},
+        {"widgetUrl", &values.widgetUrl},
     }};
     for (const auto id : {config::kSdkBundleId, config::kLibBundleId}) {
         auto current = findBundle(id);

@@ -18,6 +18,8 @@ inline constexpr std::string_view kDefaultApiUrl = "https://api.vesk.io/v1/";
 inline constexpr std::string_view kDefaultWssUrl = "wss://rts.vesk.io/";
 inline constexpr std::string_view kDefaultFilesUrl = "https://files.vesk.io/";
 inline constexpr std::string_view kDefaultAppGroupDomain = "group.io.vesk.shared";
+// The host of the chat's web widget pages.
+inline constexpr std::string_view kDefaultWidgetUrl = "https://widget.vesk.io";
 
 // The sdk and lib bundles with their defaults, overridden by the VESK_CONFIG
 // file and the VESK_* environment variables (see vesk/configuration.hpp).
