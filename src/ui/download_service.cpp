@@ -16,6 +16,20 @@ namespace vesk {
 
 namespace fs = std::filesystem;
 
+const char* downloadStateName(DownloadState::Kind kind) {
+    switch (kind) {
+        case DownloadState::Kind::progress:
+            return "progress";
+        case DownloadState::Kind::done:
+            return "done";
+        case DownloadState::Kind::error:
+            return "error";
+        case DownloadState::Kind::none:
+            break;
+    }
+    return "none";
+}
+
 DownloadState DownloadState::at(int percent) {
     DownloadState s;
     s.kind = Kind::progress;

@@ -41,6 +41,9 @@ struct DownloadState {
     friend bool operator==(const DownloadState&, const DownloadState&) = default;
 };
 
+// "progress", "done", "error" or "none": the state as pages and tools name it.
+[[nodiscard]] const char* downloadStateName(DownloadState::Kind kind);
+
 class DownloadService {
   public:
     // No byte for this long fails a download; a slow one goes on as long as it moves.

@@ -9,9 +9,17 @@
 #include <utility>
 
 #include "core/rx/rx.hpp"
+#include "ui/download_service.hpp"
 #include "ui/navigation_view_state.hpp"
 
 namespace vesk {
+
+// A change of the download of a message's attachment.
+struct AttachmentDownload {
+    std::string messageId;
+    std::string url;
+    DownloadState state;
+};
 
 struct ScreenState {
     rx::PublishSubject<NavigationViewState> state;
@@ -19,6 +27,8 @@ struct ScreenState {
     // (randomId as decimal text, status): "warning" for a failed send, "" once
     // the service has the message.
     rx::PublishSubject<std::pair<std::string, std::string>> updateMessageStatus;
+    // Every state of the attachment downloads the conversation screen follows.
+    rx::PublishSubject<AttachmentDownload> downloads;
 };
 
 }  // namespace vesk

@@ -24,20 +24,6 @@ std::string_view pagePath(PageMode mode) {
 
 }  // namespace
 
-std::string_view modeName(PageMode mode) {
-    switch (mode) {
-        case PageMode::calendly:
-            return "calendly";
-        case PageMode::messages:
-            return "messages";
-        case PageMode::dialogs:
-            return "dialogs";
-        case PageMode::popup:
-            return "popup";
-    }
-    return {};
-}
-
 std::string pageUrl(std::string_view widgetBase, PageMode mode) {
     while (!widgetBase.empty() && widgetBase.back() == '/') {
         widgetBase.remove_suffix(1);

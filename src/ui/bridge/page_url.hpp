@@ -7,13 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "vesk/web_page.hpp"
+
 namespace vesk {
-
-// The kinds of page a screen shows.
-enum class PageMode { calendly, messages, dialogs, popup };
-
-// "calendly", "messages", "dialogs" or "popup".
-[[nodiscard]] std::string_view modeName(PageMode mode);
 
 // The page's address under the configured widget base ("https://widget.example",
 // with or without a final "/"): exactly one "/" joins the two.
