@@ -51,6 +51,16 @@ struct TypingNotice {
     std::optional<std::string> adminName;
 };
 
+// A change of the download of a message's attachment, started from the chat window.
+struct ChatDownload {
+    std::string messageId;
+    std::string url;
+    std::string state;  // "progress", "done", "error" or "none"
+    int percent = 0;    // progress: 0 to 100
+    std::string path;   // done: the local file
+    std::string error;  // error: what went wrong
+};
+
 // Keeps a subscription alive; destroying or resetting it ends it.
 class ChatSubscription {
   public:
@@ -119,6 +129,8 @@ class Chat {
     // conversation (operator replies and echoes of the user's own messages).
     [[nodiscard]] ChatSubscription onMessage(std::function<void(const ChatMessage&)> handler);
     [[nodiscard]] ChatSubscription onTyping(std::function<void(const TypingNotice&)> handler);
+    // Every state of each attachment download the chat window follows.
+    [[nodiscard]] ChatSubscription onDownload(std::function<void(const ChatDownload&)> handler);
 
   private:
     std::weak_ptr<Library> library_;

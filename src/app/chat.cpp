@@ -247,4 +247,22 @@ ChatSubscription Chat::onTyping(std::function<void(const TypingNotice&)> handler
         }));
 }
 
+ChatSubscription Chat::onDownload(std::function<void(const ChatDownload&)> handler) {
+    const auto library = library_.lock();
+    if (!library) {
+        return none();
+    }
+    return keep(library->screen.downloads.asObservable().subscribe(
+        [handler](const AttachmentDownload& download) {
+            ChatDownload out;
+            out.messageId = download.messageId;
+            out.url = download.url;
+            out.state = downloadStateName(download.state.kind);
+            out.percent = download.state.percent;
+            out.path = download.state.file.string();
+            out.error = download.state.error;
+            handler(out);
+        }));
+}
+
 }  // namespace vesk

@@ -6,7 +6,9 @@
 #include "net/http_client.hpp"
 #include "ui/presentation.hpp"
 #include "usecases/conversation_use_cases.hpp"
+#include "vesk/bundle.hpp"
 #include "vesk/downloads.hpp"
+#include "vesk/headless_platform.hpp"
 
 namespace vesk {
 
@@ -27,6 +29,14 @@ std::shared_ptr<KeyValueStore> appGroupStore(const Configuration& configuration,
     return configuration.appGroupDomain ? stores.suite(*configuration.appGroupDomain) : nullptr;
 }
 
+std::shared_ptr<ChatPlatform> platformFor(std::shared_ptr<ChatPlatform> given,
+                                          const std::shared_ptr<Executor>& executor) {
+    if (given) {
+        return given;
+    }
+    return std::make_shared<HeadlessChatPlatform>(executor);
+}
+
 }  // namespace
 
 std::shared_ptr<Library> Library::make(LibraryOptions options) {
@@ -35,8 +45,9 @@ std::shared_ptr<Library> Library::make(LibraryOptions options) {
 
 // The order of building: the executor and its clock; what the instance reads
 // (configuration, endpoint, stores); the host's state; the conversations and
-// the real-time service that feeds them; the runtime context with its sockets;
-// push; the facade; the downloads. Nothing here subscribes to anything outside itself or
+// the real-time service that feeds them; what the chat's screens work with
+// (platform, downloads, steps); the runtime context with its sockets and the
+// chat window; push; the facade. Nothing here subscribes to anything outside itself or
 // starts a thread but the HTTP client's: `start` does, on the executor.
 Library::Library(LibraryOptions options)
     : executor_(std::move(options.executor)),
@@ -50,12 +61,14 @@ Library::Library(LibraryOptions options)
       conversations({standardStore, scheduler_.get(), api,
                      [this] { return sdkApp.networkSetting.value(); }, configuration.filesUrl}),
       rts(conversations, [this] { return screen.isOpen.value(); }),
-      sdkApp({*executor_, configuration.wssUrl.value_or("error"), conversations, screen, appState,
-              reachability, rts, appGroupStore(configuration, *stores)}),
-      requests(*executor_),
+      chatPlatform(platformFor(std::move(options.chatPlatform), executor_)),
       downloads(
           *executor_, api->client, standardStore,
           options.downloadDirectory ? std::move(*options.downloadDirectory) : downloadDirectory()),
+      chat(chatDependencies()),
+      sdkApp({*executor_, configuration.wssUrl.value_or("error"), conversations, screen, appState,
+              reachability, rts, appGroupStore(configuration, *stores), stepper, chat}),
+      requests(*executor_),
       reachabilitySource_(std::move(options.reachability)),
       notificationCenter_(std::move(options.notificationCenter)),
       deviceInformation_(std::move(options.deviceInformation)) {
@@ -67,6 +80,40 @@ Library::Library(LibraryOptions options)
 
 Library::~Library() = default;
 
+ChatDependencies Library::chatDependencies() {
+    const auto online = [](ReachabilityService::Status status) {
+        return status == ReachabilityService::Status::online;
+    };
+    return ChatDependencies{
+        .conversations = conversations,
+        .screen = screen,
+        .scheduler = *scheduler_,
+        .steps = stepper.steps,
+        .platform = *chatPlatform,
+        .downloads = downloads,
+        .widgetUrl = configuration.widgetUrl,
+        .providerName = configuration.providerName,
+        .languageCode = [] { return std::optional<std::string>(preferredLanguage()); },
+        .isReachable =
+            [this] { return reachability.connection() == ReachabilityService::Status::online; },
+        .reachable =
+            reachability.isReachable.asObservable() | rx::map(online) | rx::distinctUntilChanged(),
+        // The signed-in user; before any sign-in, the user of the connection.
+        .userId =
+            [this] {
+                if (const auto& user = facade->userRepository.user.value()) {
+                    return user->id;
+                }
+                const auto settings = sdkApp.networkSetting.value();
+                return settings ? settings->userId : std::string();
+            },
+        .trackEvent = [this](const std::string& name,
+                             const std::string& params) { facade->trackEvent(name, params); },
+        .setUserProperty =
+            [this](std::vector<UserProperty> properties) { facade->setUserProperty(properties); },
+    };
+}
+
 PushEnvironment Library::pushEnvironment() {
     PushEnvironment environment;
     environment.api = api;
@@ -75,8 +122,7 @@ PushEnvironment Library::pushEnvironment() {
     environment.hasMessenger = [this] {
         return conversations.messenger.messenger.value().has_value();
     };
-    // No conversation screen exists yet, so the user is never reading one.
-    environment.conversationOnScreen = [] { return std::optional<std::string>(); };
+    environment.conversationOnScreen = [this] { return sdkApp.conversationOnScreen(); };
     environment.openConversation = [this](const std::string& id) { openConversation(id); };
     environment.openChat = [this] { openChat(); };
     if (notificationCenter_) {

@@ -25,10 +25,13 @@
 #include "core/config/configuration.hpp"
 #include "push/push_notification_service.hpp"
 #include "services/network/api_endpoint.hpp"
+#include "ui/chat_dependencies.hpp"
 #include "ui/download_service.hpp"
 #include "ui/screen_state.hpp"
+#include "ui/sdk_step.hpp"
 #include "usecases/conversation_context.hpp"
 #include "usecases/rts_service.hpp"
+#include "vesk/chat_window.hpp"
 #include "vesk/clock.hpp"
 #include "vesk/device_information.hpp"
 #include "vesk/executor.hpp"
@@ -63,7 +66,11 @@ struct LibraryOptions {
     // Default: the host's, looked up at each use.
     std::shared_ptr<NotificationCenter> notificationCenter;
     std::shared_ptr<DeviceInformation> deviceInformation;
-    // Where downloaded attachments go. Default: downloadDirectory().
+    // Default: a headless one (the process's instance takes the host's,
+    // setChatPlatform).
+    std::shared_ptr<ChatPlatform> chatPlatform;
+    // Where attachments are downloaded. Default: the host's
+    // (setDownloadDirectory), else "Downloads" under the XDG cache directory.
     std::optional<std::filesystem::path> downloadDirectory;
 };
 
@@ -103,6 +110,7 @@ class Library : public std::enable_shared_from_this<Library> {
     // The subscriptions and watchers, in their order; runs once.
     void start();
     [[nodiscard]] PushEnvironment pushEnvironment();
+    [[nodiscard]] ChatDependencies chatDependencies();
 
     // Members are built in this order and destroyed in the reverse one.
     const std::shared_ptr<Executor> executor_;
@@ -118,13 +126,16 @@ class Library : public std::enable_shared_from_this<Library> {
     ScreenState screen;
     ConversationContext conversations;
     RtsService rts;
+    const std::shared_ptr<ChatPlatform> chatPlatform;
+    // Attachment files the user downloads.
+    DownloadService downloads;
+    SdkStepper stepper;
+    ChatDependencies chat;
     SdkApp sdkApp;
     std::shared_ptr<PushNotificationService> push;
     std::shared_ptr<Vesk::Impl> facade;
     // Requests of the public chat, knowledge-base and integration calls.
     InFlight requests;
-    // Attachment files the user downloads.
-    DownloadService downloads;
 
   private:
     std::shared_ptr<ReachabilitySource> reachabilitySource_;

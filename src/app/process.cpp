@@ -1,5 +1,5 @@
 // The process's library instance and what the host installs for it before it
-// is built: the main executor and a reachability source. Every process-wide
+// is built: the main executor, a reachability source and the chat platform. Every process-wide
 // accessor of the library is here, and each one only reaches the instance.
 #include <mutex>
 #include <thread>
@@ -18,6 +18,7 @@ struct Process {
     std::shared_ptr<Executor> hostExecutor;
     // Given before the instance existed; it takes it when built.
     std::shared_ptr<ReachabilitySource> reachability;
+    std::shared_ptr<ChatPlatform> chatPlatform;
     std::shared_ptr<Library> library;
 };
 
@@ -51,6 +52,7 @@ Library& Library::process() {
         LibraryOptions options;
         options.executor = p.hostExecutor;
         options.reachability = std::move(p.reachability);
+        options.chatPlatform = p.chatPlatform;
         built = p.library = make(std::move(options));
     }
     // Outside the lock: starting may run at once, on this thread.
@@ -128,6 +130,18 @@ void setReachabilitySource(std::shared_ptr<ReachabilitySource> source) {
     }
     Library::process().dispatch(
         [source = std::move(source)](Library& library) { library.reachability.setSource(source); });
+}
+
+void setChatPlatform(std::shared_ptr<ChatPlatform> platform) {
+    auto& p = process();
+    const std::lock_guard lock(p.mutex);
+    p.chatPlatform = std::move(platform);
+}
+
+std::shared_ptr<ChatPlatform> chatPlatform() {
+    auto& p = process();
+    const std::lock_guard lock(p.mutex);
+    return p.chatPlatform;
 }
 
 void reportReachability(bool reachable) {

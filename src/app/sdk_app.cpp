@@ -3,7 +3,11 @@
 namespace vesk {
 
 SdkApp::SdkApp(Dependencies d)
-    : executor_(d.executor), conversations_(d.conversations), screen_(d.screen) {
+    : sdkStepper(d.stepper),
+      executor_(d.executor),
+      conversations_(d.conversations),
+      screen_(d.screen),
+      chat_(d.chat) {
     const auto messenger = conversations_.messenger.messenger.asObservable();
     isInit = messenger | rx::map([](const std::optional<Messenger>& m) { return m.has_value(); }) |
              rx::shareReplay();
@@ -15,8 +19,9 @@ SdkApp::SdkApp(Dependencies d)
 
     disposeBag.insert(chatCloseAction.asObservable().subscribe(
         [this](rx::Unit) { screen_.isOpen.onNext(false); }));
-    disposeBag.insert(sdkStepper.steps.asObservable().subscribe([this](SdkStep step) {
-        if (step == SdkStep::closeChat) {
+    // An open window closes itself on this step; without one there is only the state to reset.
+    disposeBag.insert(sdkStepper.steps.asObservable().subscribe([this](const Step& step) {
+        if (isStep(step, SdkStep::Kind::closeChat) && !flow_) {
             closeChat();
         }
     }));
@@ -72,7 +77,23 @@ std::optional<std::string> SdkApp::getCurrentDialogId() const {
 }
 
 void SdkApp::createFlowAndOpen() {
+    if (flow_) {
+        flow_->bringForward();
+        return;
+    }
     screen_.isOpen.onNext(true);
+    flow_ = SdkFlow::open(chat_, [this] {
+        // The flow is inside its last step: it goes once that has returned.
+        executor_.post([flow = std::move(flow_)] {});
+        chatCloseAction.onNext(rx::Unit{});
+    });
+}
+
+std::optional<std::string> SdkApp::conversationOnScreen() const {
+    if (!flow_ || flow_->stack().empty() || flow_->stack().back() != ChatScreen::conversation) {
+        return std::nullopt;
+    }
+    return conversations_.currentState.dialogId.value();
 }
 
 void SdkApp::closeChat() {

@@ -18,7 +18,9 @@
 #include "core/rx/rx.hpp"
 #include "services/network/network_settings.hpp"
 #include "services/realtime/rts_manager.hpp"
+#include "ui/chat_dependencies.hpp"
 #include "ui/screen_state.hpp"
+#include "ui/sdk_flow.hpp"
 #include "ui/sdk_step.hpp"
 #include "usecases/conversation_context.hpp"
 #include "vesk/bundle.hpp"
@@ -42,6 +44,10 @@ class SdkApp {
         RtsServiceProtocol& rts;
         // Where "isBackground" goes; null writes nothing.
         std::shared_ptr<KeyValueStore> appGroupStore;
+        // The steps of the chat; outlives the context.
+        SdkStepper& stepper;
+        // What the chat window is built from; outlives the context.
+        ChatDependencies& chat;
     };
 
     // The process's instance: the one of the library's composition root.
@@ -51,18 +57,21 @@ class SdkApp {
     SdkApp(const SdkApp&) = delete;
     SdkApp& operator=(const SdkApp&) = delete;
 
-    void navigateTo(SdkStep step) const { sdkStepper.steps.accept(step); }
+    void navigateTo(const Step& step) const { sdkStepper.steps.accept(step); }
     // The stored "dialogId", else the first conversation listed; absent when
     // neither exists.
     [[nodiscard]] std::optional<std::string> getCurrentDialogId() const;
-    // Opens the chat. No chat window exists yet in this library, so opening
-    // only marks the chat open (what popups and notifications consult); the
-    // step `closeChat` closes it again.
+    // Opens the chat window on the current conversation, or brings the open
+    // one forward; the step `closeChat` closes it.
     void createFlowAndOpen();
+    // The conversation the open chat shows; none while closed or on a new one.
+    [[nodiscard]] std::optional<std::string> conversationOnScreen() const;
+    // The open chat's flow; null while closed.
+    [[nodiscard]] const std::shared_ptr<SdkFlow>& flow() const { return flow_; }
 
     // Null while no connection has been made.
     rx::BehaviorRelay<NetworkSettingsPtr> networkSetting{nullptr};
-    SdkStepper sdkStepper;
+    SdkStepper& sdkStepper;
     rx::PublishSubject<rx::Unit> chatCloseAction;
     // True while the messenger repository holds a messenger.
     rx::Observable<bool> isInit;
@@ -79,6 +88,8 @@ class SdkApp {
     Executor& executor_;
     ConversationContext& conversations_;
     ScreenState& screen_;
+    ChatDependencies& chat_;
+    std::shared_ptr<SdkFlow> flow_;
     // Tasks posted to the executor may run after the context is gone.
     std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };

@@ -71,7 +71,8 @@ void Vesk::logout() {
 }
 
 void Vesk::closeChat() {
-    library_->dispatch([](Library& library) { library.sdkApp.navigateTo(SdkStep::closeChat); });
+    library_->dispatch(
+        [](Library& library) { library.sdkApp.navigateTo(SdkStep::of(SdkStep::Kind::closeChat)); });
 }
 
 void Vesk::setUserProperty(const std::vector<UserProperty>& properties) {
