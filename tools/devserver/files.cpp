@@ -75,6 +75,28 @@ HttpReply serveBlob(const RecordedRequest& request) {
     return reply;
 }
 
+HttpReply serveWidgetPage(const RecordedRequest& request) {
+    static constexpr const char* kPages[] = {
+        "/external-widget/0.4.0/ios/",
+        "/external-widget/0.4.0/ios/list/",
+        "/external-widget/0.4.0/ios/popup/",
+        "/external-widget/0.4.2/ios/calendly",
+    };
+    if (std::find(std::begin(kPages), std::end(kPages), request.path) == std::end(kPages)) {
+        return errorReply(404, "not_found", "Unknown page: " + request.path);
+    }
+    HttpReply reply;
+    reply.contentType = "text/html; charset=utf-8";
+    // Every window.webView.<name>(...) the library evaluates is accepted and logged.
+    reply.body =
+        "<!doctype html>\n<html><head><meta charset=\"utf-8\">"
+        "<title>Vesk widget (development)</title><script>\n"
+        "window.webView = new Proxy({}, {get: (_, name) => (...args) => "
+        "console.log('webView.' + String(name), JSON.stringify(args))});\n"
+        "</script></head><body></body></html>\n";
+    return reply;
+}
+
 HttpReply serveFile(const Store& store, const RecordedRequest& request) {
     const auto segments = splitPath(request.path);  // "files", id or "avatars", name
     if (segments.size() == 3 && segments[1] == "avatars") {

@@ -26,6 +26,10 @@ inline constexpr std::size_t kGeneratedLimit = std::size_t{256} << 20;
 // GET /_dev/blob?size=N.
 [[nodiscard]] HttpReply serveBlob(const RecordedRequest& request);
 
+// GET /external-widget/...: the chat's pages (messages, list, popup, booking) as a minimal
+// page that takes every call the library makes on it; 404 for other paths.
+[[nodiscard]] HttpReply serveWidgetPage(const RecordedRequest& request);
+
 // GET /files/...: an attachment's bytes with its MIME type, an avatar, or 404.
 [[nodiscard]] HttpReply serveFile(const Store& store, const RecordedRequest& request);
 

@@ -257,6 +257,9 @@ HttpReply Service::serve(const RecordedRequest& request) {
     if (startsWith(path, "/files/") && request.method == "GET") {
         return serveFile(state_.store, request);
     }
+    if (startsWith(path, "/external-widget/") && request.method == "GET") {
+        return serveWidgetPage(request);
+    }
     return errorReply(404, "not_found", "Unknown path: " + request.path);
 }
 
