@@ -7,7 +7,7 @@ namespace vesk::chat {
 
 const char* const kUsage =
     "usage: vesk-chat [--api-url URL] [--wss-url URL] [--files-url URL] [--data-dir DIR]\n"
-    "                 [--app-group NAME] [--api-key KEY] [--json]\n"
+    "                 [--widget-url URL] [--app-group NAME] [--api-key KEY] [--json]\n"
     "Without an API URL the development server runs in-process and its demo app is used.\n"
     "Commands (one per line): setup [apiKey] | auth <userId> <userAuthKey> | logout |\n"
     "  prop [--op <operation>] <key> <value...> | event <name> [<params...>] |\n"
@@ -15,7 +15,9 @@ const char* const kUsage =
     "  open <dialogId> | new | send <text...> | unread |\n"
     "  kb settings|categories|articles <categoryId>|article <id>|search <text...> |\n"
     "  integrations | push-token <token> | push-delete | show-push <payloadJson> |\n"
-    "  click-push <payloadJson> | quit\n";
+    "  click-push <payloadJson> | quit\n"
+    "  chat-open | chat-close | page <screen> <url> | input <text...> | input-send |\n"
+    "  bar-list | bar-close | retry | sheet <index> | download-wait <messageId>\n";
 
 namespace {
 
@@ -33,13 +35,15 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
     o.apiUrl = env("VESK_API_URL");
     o.wssUrl = env("VESK_WSS_URL");
     o.filesUrl = env("VESK_FILES_URL");
+    o.widgetUrl = env("VESK_WIDGET_URL");
     o.dataDir = env("VESK_DATA_DIR");
     o.appGroup = env("VESK_APP_GROUP");
     o.apiKey = env("VESK_API_KEY");
     o.json = env("VESK_CHAT_JSON") == "1";
     const std::pair<const char*, std::optional<std::string>*> valued[] = {
-        {"--api-url", &o.apiUrl},   {"--wss-url", &o.wssUrl},     {"--files-url", &o.filesUrl},
-        {"--data-dir", &o.dataDir}, {"--app-group", &o.appGroup}, {"--api-key", &o.apiKey}};
+        {"--api-url", &o.apiUrl},       {"--wss-url", &o.wssUrl},   {"--files-url", &o.filesUrl},
+        {"--widget-url", &o.widgetUrl}, {"--data-dir", &o.dataDir}, {"--app-group", &o.appGroup},
+        {"--api-key", &o.apiKey}};
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--json") {

@@ -9,13 +9,14 @@
 namespace vesk::chat {
 
 struct Options {
-    std::optional<std::string> apiUrl;    // --api-url, VESK_API_URL
-    std::optional<std::string> wssUrl;    // --wss-url, VESK_WSS_URL
-    std::optional<std::string> filesUrl;  // --files-url, VESK_FILES_URL
-    std::optional<std::string> dataDir;   // --data-dir, VESK_DATA_DIR
-    std::optional<std::string> appGroup;  // --app-group, VESK_APP_GROUP
-    std::optional<std::string> apiKey;    // --api-key, VESK_API_KEY
-    bool json = false;                    // --json, VESK_CHAT_JSON=1
+    std::optional<std::string> apiUrl;     // --api-url, VESK_API_URL
+    std::optional<std::string> wssUrl;     // --wss-url, VESK_WSS_URL
+    std::optional<std::string> filesUrl;   // --files-url, VESK_FILES_URL
+    std::optional<std::string> widgetUrl;  // --widget-url, VESK_WIDGET_URL
+    std::optional<std::string> dataDir;    // --data-dir, VESK_DATA_DIR
+    std::optional<std::string> appGroup;   // --app-group, VESK_APP_GROUP
+    std::optional<std::string> apiKey;     // --api-key, VESK_API_KEY
+    bool json = false;                     // --json, VESK_CHAT_JSON=1
     bool help = false;
 };
 

@@ -29,6 +29,7 @@
 #include "vesk/key_value_store.hpp"
 #include "vesk/runtime.hpp"
 #include "vesk/vesk.hpp"
+#include "window_commands.hpp"
 
 #ifdef VESK_CHAT_LIBEDIT
 #include <editline/readline.h>
@@ -198,6 +199,8 @@ class Session {
                        [this] { release(); })) {
         } else if (runChatCommand(
                        c.name, c.rest, sink(), [this] { hold(); }, [this] { release(); })) {
+        } else if (runWindowCommand(
+                       c.name, c.rest, sink(), [this] { hold(); }, [this] { release(); })) {
         } else if (c.name == "quit" || c.name == "exit") {
             lines_.clear();
             finish();
@@ -207,7 +210,8 @@ class Session {
                                " (setup, auth, logout, prop, event, "
                                "background, foreground, wait, dialogs, messages, open, new, send, "
                                "unread, kb, integrations, push-token, push-delete, show-push, "
-                               "click-push, quit)");
+                               "click-push, chat-open, chat-close, page, input, input-send, "
+                               "bar-list, bar-close, retry, sheet, download-wait, quit)");
         }
     }
 
@@ -300,6 +304,7 @@ int run(const Options& options) {
     values.apiUrl = options.apiUrl;
     values.wssUrl = options.wssUrl;
     values.filesUrl = options.filesUrl;
+    values.widgetUrl = options.widgetUrl;
     values.appGroupDomain = options.appGroup;
     std::string apiKey = options.apiKey.value_or("");
     const bool embedded = !options.apiUrl;
@@ -313,6 +318,9 @@ int run(const Options& options) {
         values.apiUrl = server->apiBaseUrl();
         if (!values.wssUrl) {
             values.wssUrl = server->realtimeBaseUrl();
+        }
+        if (!values.widgetUrl) {
+            values.widgetUrl = server->baseUrl();  // it serves the chat's pages too
         }
         if (!options.apiKey) {
             apiKey = server->demoApiKey();
@@ -334,6 +342,10 @@ int run(const Options& options) {
     auto loop = std::make_shared<RunLoop>();
     setMainExecutor(loop);
     const Printer printer(options.json);
+    installWindowPlatform(
+        loop, [printer](const std::string& name, JsonObject fields, const std::string& readable) {
+            printer.event(name, std::move(fields), readable);
+        });
     installNotificationPrinter(
         [printer](const std::string& name, JsonObject fields, const std::string& readable) {
             printer.event(name, std::move(fields), readable);
@@ -352,6 +364,10 @@ int run(const Options& options) {
     loop->post([printer] {
         Vesk::shared();
         installChatPrinter(
+            [printer](const std::string& name, JsonObject fields, const std::string& readable) {
+                printer.event(name, std::move(fields), readable);
+            });
+        installDownloadPrinter(
             [printer](const std::string& name, JsonObject fields, const std::string& readable) {
                 printer.event(name, std::move(fields), readable);
             });

@@ -1,0 +1,196 @@
+// vesk-chat's chat window end to end: the program runs against a development
+// server in this process, which plays the operator; the test reads the
+// scripts the headless pages receive.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "services/models/message.hpp"
+#include "tests/integration/support/child_process.hpp"
+#include "tests/support/temp_dir.hpp"
+#include "tools/devserver/dev_server.hpp"
+#include "ui/bridge/page_scripts.hpp"
+#include "ui/message_entity.hpp"
+
+namespace vesk::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct Event {
+    std::string name;
+    JsonObject fields;
+
+    [[nodiscard]] std::string text(const char* key) const {
+        const auto* value = fields.find(key);
+        return value && *value && (*value)->string() ? *(*value)->string() : std::string();
+    }
+};
+
+Event eventOf(const std::string& line) {
+    auto parsed = JsonValue::parse(line);
+    if (!parsed || parsed->object() == nullptr) {
+        return {};
+    }
+    Event e{"", *parsed->object()};
+    e.name = e.text("event");
+    return e;
+}
+
+// The JSON argument of a script "<call>(<json>)".
+JsonValue argumentOf(const std::string& script, const std::string& call) {
+    if (!script.starts_with(call + "(") || !script.ends_with(")")) {
+        return {};
+    }
+    return JsonValue::parse(script.substr(call.size() + 1, script.size() - call.size() - 2))
+        .value_or(JsonValue());
+}
+
+// The member at `path` of nested objects; null when absent.
+const JsonValue* memberAt(const JsonValue& root, std::initializer_list<const char*> path) {
+    const JsonValue* at = &root;
+    for (const char* key : path) {
+        const auto* object = at->object();
+        const auto* member = object ? object->find(key) : nullptr;
+        if (member == nullptr || !*member) {
+            return nullptr;
+        }
+        at = &**member;
+    }
+    return at;
+}
+
+class VeskChatWindow : public ::testing::Test {
+  protected:
+    VeskChatWindow()
+        : cache((setenv("XDG_CACHE_HOME", (data.path() / "cache").c_str(), 1),
+                 data.path() / "cache")),
+          server(dev::DevServer::start({})),
+          chat(VESK_BINARY_DIR "/apps/vesk-chat/vesk-chat",
+               {"--json", "--api-url", server->apiBaseUrl(), "--wss-url", server->realtimeBaseUrl(),
+                "--widget-url", server->baseUrl(), "--api-key", server->demoApiKey(), "--data-dir",
+                data.path().string()}) {}
+
+    // The next event that `wanted` accepts; fails the test when none comes.
+    Event expect(const std::function<bool(const Event&)>& wanted) {
+        const auto line =
+            chat.readUntil([&](const std::string& l) { return wanted(eventOf(l)); }, 20s);
+        if (!line) {
+            std::string seen;
+            for (const auto& l : chat.transcript()) {
+                seen += l.substr(0, 300) + "\n";
+            }
+            ADD_FAILURE() << "the awaited event never came; vesk-chat printed:\n" << seen;
+            return {};
+        }
+        return eventOf(*line);
+    }
+    // Opens the chat; once its page is filled, the user's real-time socket is up.
+    std::string openChat() {
+        chat.writeLine("chat-open");
+        const auto filled = expectScript("messages", "window.webView.initDialogue(");
+        const auto settings = argumentOf(filled.text("script"), "window.webView.initDialogue");
+        const auto* user = memberAt(settings, {"appSettings", "user", "id"});
+        const std::string userId = user && user->string() ? *user->string() : std::string();
+        const auto deadline = std::chrono::steady_clock::now() + 20s;
+        while (server->realtimeSocketCount(userId) == 0 &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(10ms);
+        }
+        EXPECT_GT(server->realtimeSocketCount(userId), 0u);
+        return userId;
+    }
+    Event expectScript(const std::string& screen, const std::string& prefix) {
+        return expect([&](const Event& e) {
+            return e.name == "script" && e.text("screen") == screen &&
+                   e.text("script").starts_with(prefix);
+        });
+    }
+
+    TempDir data;
+    // Where vesk-chat downloads to: under its own cache directory.
+    std::filesystem::path cache;
+    std::unique_ptr<dev::DevServer> server;
+    ChildProcess chat;
+};
+
+TEST_F(VeskChatWindow, RepliesSendsAndSwitchingConversationsReachThePages) {
+    chat.writeLine("setup");
+    openChat();
+
+    // The first message starts a conversation.
+    chat.writeLine("input Hello");
+    chat.writeLine("input-send");
+    expectScript("messages", "window.webView.initDialogue(");  // the page follows it
+    const auto echo = expect([](const Event& e) { return e.name == "message"; });
+    const std::string first = echo.text("conversation");
+    ASSERT_FALSE(first.empty());
+
+    // An operator reply is added with its own entity.
+    const auto reply = server->operatorReply(first, "How can we help?");
+    auto decoded = json::Codec<Message>::decode(JsonValue::parse(reply).value());
+    ASSERT_TRUE(decoded);
+    const auto shown = expectScript("messages", "window.webView.addMessages(");
+    EXPECT_EQ(shown.text("script"), script::addMessages({getMessageEntity(*decoded, "", "")}));
+
+    // A reply of the user's is shown at once as loading, then updated in place.
+    chat.writeLine("input Thanks");
+    chat.writeLine("input-send");
+    const auto loading = expectScript("messages", "window.webView.addMessages(");
+    EXPECT_NE(loading.text("script").find(R"("status":"loading")"), std::string::npos);
+    const auto entities = argumentOf(loading.text("script"), "window.webView.addMessages");
+    ASSERT_TRUE(entities.array() && entities.array()->size() == 1);
+    const auto& entity = *entities.array()->front().object();
+    const auto id = entity.find("id") ? (*entity.find("id"))->string() : nullptr;
+    ASSERT_NE(id, nullptr);
+    expectScript("messages", "window.webView.updateMessage(\"" + *id + "\",");
+
+    // The list page picks another conversation: the conversation page starts over on it.
+    chat.writeLine("new");
+    chat.writeLine("send Another question");
+    const auto second = expect(
+        [&](const Event& e) { return e.name == "message" && e.text("conversation") != first; });
+    chat.writeLine("bar-list");
+    chat.writeLine("page dialogs veskiossdk://selectDialogue?conversationId=" + first);
+    const auto refilled = expect([](const Event& e) {
+        return e.name == "script" && e.text("screen") == "messages" &&
+               e.text("script").find("How can we help?") != std::string::npos;
+    });
+    EXPECT_TRUE(refilled.text("script").starts_with("window.webView.addMessages("));
+    EXPECT_EQ(refilled.text("script").find("Another question"), std::string::npos);
+    EXPECT_NE(second.text("conversation"), first);
+
+    chat.writeLine("chat-close");
+    expect([](const Event& e) {
+        const auto* stack = e.fields.find("stack");
+        return e.name == "screens" && stack && *stack && (*stack)->array() &&
+               (*stack)->array()->empty();
+    });
+}
+
+TEST_F(VeskChatWindow, AnAttachmentDownloadsIntoItsFolder) {
+    chat.writeLine("setup");
+    const auto userId = openChat();
+    chat.writeLine("input Hi");  // a conversation for the file
+    chat.writeLine("input-send");
+    expect([](const Event& e) { return e.name == "message"; });
+    const auto url = server->operatorFile(userId, "report.pdf", 300'000);
+    ASSERT_FALSE(url.empty());
+    const auto added = expect(
+        [](const Event& e) { return e.name == "message" && e.text("type") == "reply_admin"; });
+    const auto messageId = added.text("id");
+    chat.writeLine("page messages veskiossdk://downloadAttachMessage?messageId=" + messageId);
+    chat.writeLine("download-wait " + messageId);
+    const auto done = expect([](const Event& e) {
+        return e.name == "download" && (e.text("state") == "done" || e.text("state") == "error");
+    });
+    EXPECT_EQ(done.text("state"), "done");
+    const std::filesystem::path file = done.text("path");
+    EXPECT_EQ(file, cache / "vesk" / "Downloads" / "report.pdf");
+    EXPECT_EQ(std::filesystem::file_size(file), 300'000u);
+}
+
+}  // namespace
+}  // namespace vesk::testing
