@@ -24,15 +24,21 @@ bool isImageFile(const std::filesystem::path& file) {
     return false;
 }
 
-// The local copy as the page shows an attachment until the service has it.
-JsonValue localAttachments(const std::filesystem::path& file) {
+// The local copy as the page shows an attachment until the service has it:
+// every field the page's entity requires, under the message's own id.
+JsonValue localAttachments(const Message& local, const std::filesystem::path& file) {
     const bool image = isImageFile(file);
+    std::error_code error;
+    const auto size = std::filesystem::file_size(file, error);
     return JsonValue(JsonArray{JsonValue(JsonObject{
+        {"id", JsonValue(local.id)},
+        {"created", JsonValue(local.created)},
         {"url", JsonValue("file://" + file.string())},
         {"filename", JsonValue(file.filename().string())},
         {"type", JsonValue(image ? "image" : "file")},
         {"mime_type", JsonValue(image ? "image/" + file.extension().string().substr(1)
                                       : std::string("application/octet-stream"))},
+        {"size", JsonValue(static_cast<std::int64_t>(error ? 0 : size))},
     })});
 }
 
@@ -100,7 +106,7 @@ void InputBarPresenter::sendFile(const std::filesystem::path& file) {
     auto& ctx = deps_.conversations;
     const auto conversation = ctx.currentState.dialogId.value();
     Message local = createUserMessage(ctx, "", sender(), conversation);
-    local.attachments = localAttachments(file);
+    local.attachments = localAttachments(local, file);
     addMessage(ctx, local);
     if (!ctx.settings()) {
         fileFailed(local);

@@ -190,6 +190,19 @@ TEST_F(VeskChatWindow, AnAttachmentDownloadsIntoItsFolder) {
     const std::filesystem::path file = done.text("path");
     EXPECT_EQ(file, cache / "vesk" / "Downloads" / "report.pdf");
     EXPECT_EQ(std::filesystem::file_size(file), 300'000u);
+
+    // The same file sent back from the input bar: shown at once, then confirmed.
+    chat.writeLine("attach " + file.string());
+    const auto loading = expectScript("messages", "window.webView.addMessages(");
+    EXPECT_NE(loading.text("script").find(R"("status":"loading")"), std::string::npos);
+    EXPECT_NE(loading.text("script").find("report.pdf"), std::string::npos)
+        << loading.text("script");
+    const auto entities = argumentOf(loading.text("script"), "window.webView.addMessages");
+    const auto* id = entities.array() && !entities.array()->empty()
+                         ? memberAt(entities.array()->front(), {"id"})
+                         : nullptr;
+    ASSERT_TRUE(id && id->string());
+    expectScript("messages", "window.webView.updateMessage(\"" + *id->string() + "\",");
 }
 
 }  // namespace
