@@ -4,6 +4,7 @@
 #include "app/vesk_impl.hpp"
 #include "tests/app/support/session_fixture.hpp"
 #include "tests/support/virtual_scheduler.hpp"
+#include "vesk/headless_platform.hpp"
 #include "vesk/notification_service.hpp"
 #include "vesk/vesk.hpp"
 
@@ -373,6 +374,42 @@ TEST_F(FacadeTest, AnsweredEventsAndPropertiesKeepNothing) {
 TEST(FacadeValues, VersionAndWebVersion) {
     EXPECT_EQ(Vesk::version(), "1.0.33");
     EXPECT_EQ(Norra::webVersion(), 0);
+}
+
+// Counts the windows made, and how often they are shown, on a headless platform.
+class CountingPlatform final : public ChatPlatform {
+  public:
+    explicit CountingPlatform(std::shared_ptr<Executor> executor) : inner_(std::move(executor)) {}
+    std::shared_ptr<ChatWindow> createChatWindow() override {
+        ++windows;
+        return inner_.createChatWindow();
+    }
+    std::shared_ptr<WebPage> createWebPage(PageMode mode) override {
+        return inner_.createWebPage(mode);
+    }
+    int windows = 0;
+
+  private:
+    HeadlessChatPlatform inner_;
+};
+
+TEST_F(FacadeTest, OpeningAnOpenChatKeepsItsOneWindowAndClosingReleasesIt) {
+    auto options = libraryOptions();
+    options.scheduler = scheduler;
+    const auto platform = std::make_shared<CountingPlatform>(options.executor);
+    options.chatPlatform = platform;
+    library = Library::make(options);
+    Vesk vesk(library);
+    vesk.openChat();
+    vesk.openChat();
+    runUntil([] { return false; }, 50ms);
+    EXPECT_EQ(platform->windows, 1);
+    EXPECT_TRUE(library->screen.isOpen.value());
+    vesk.closeChat();
+    runUntil([&] { return !library->screen.isOpen.value(); });
+    vesk.openChat();
+    runUntil([&] { return platform->windows == 2; });
+    EXPECT_EQ(platform->windows, 2);
 }
 
 }  // namespace
