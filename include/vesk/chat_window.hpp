@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "vesk/popup_card.hpp"
 #include "vesk/web_page.hpp"
 
 namespace vesk {
@@ -140,8 +141,8 @@ class ChatWindow {
     virtual void openUrl(const std::string& url) = 0;
 };
 
-// What the host gives the library once: how to make the chat window and its
-// pages. Without one the library uses a headless platform that shows nothing
+// What the host gives the library once: how to make the chat window, its
+// pages and popup cards. Without one the library uses a headless platform that shows nothing
 // and records everything (see headless_platform.hpp).
 class ChatPlatform {
   public:
@@ -149,6 +150,13 @@ class ChatPlatform {
     // Made when the chat opens, released when it closes.
     virtual std::shared_ptr<ChatWindow> createChatWindow() = 0;
     virtual std::shared_ptr<WebPage> createWebPage(PageMode mode) = 0;
+    // A popup's card around its page; nullptr for a host that shows no popups.
+    virtual std::shared_ptr<PopupCard> createPopupCard(std::shared_ptr<WebPage> page) {
+        (void)page;
+        return nullptr;
+    }
+    // The screen popup cards are laid out on, asked for at each layout.
+    [[nodiscard]] virtual ScreenSize screenSize() const { return {375, 667}; }
 };
 
 // Installs the host's platform for the process's library instance; nullptr

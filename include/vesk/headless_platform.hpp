@@ -15,6 +15,8 @@
 //   bar: title, avatar (or null), unread       input: enabled, text
 //   sheet: actions (titles)       progress: shown
 //   open-url: url                 open-file: path       open-image: urls, index
+//   popup: id (the card's number, from 1), shown, frame (x, y, width, height),
+//          pill (whether the card shows the powered-by pill)
 // `screen` is the page's mode name: "messages", "dialogs", "popup", "calendly".
 //
 // Threading: construct anywhere; everything else, the observer's calls
@@ -49,6 +51,10 @@ class HeadlessChatPlatform final : public ChatPlatform {
 
     std::shared_ptr<ChatWindow> createChatWindow() override;
     std::shared_ptr<WebPage> createWebPage(PageMode mode) override;
+    std::shared_ptr<PopupCard> createPopupCard(std::shared_ptr<WebPage> page) override;
+    // 375 x 667 until set.
+    [[nodiscard]] ScreenSize screenSize() const override;
+    void setScreenSize(ScreenSize size);
 
     // ---- the user ----------------------------------------------------------------
     // The newest page of `mode` navigates to `url`, as when the user acts on
@@ -66,6 +72,8 @@ class HeadlessChatPlatform final : public ChatPlatform {
     bool swipe(ChatWindowListener::Edge edge);
     // False also when no sheet is open or `index` is not one of its actions.
     bool chooseSheetAction(std::size_t index);
+    // Taps the close button of the top popup card; false when none is shown.
+    bool closePopup();
 
     // ---- what is shown -----------------------------------------------------------
     // Screen names, top last; empty without a window.

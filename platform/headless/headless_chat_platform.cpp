@@ -31,6 +31,7 @@ const char* overlayStateName(OverlayContent::Kind kind) {
 
 class HeadlessPage;
 class HeadlessWindow;
+class HeadlessPopupCard;
 
 }  // namespace
 
@@ -49,6 +50,10 @@ struct HeadlessChatPlatform::State {
     Observer observer;
     std::weak_ptr<HeadlessWindow> window;
     std::map<PageMode, std::weak_ptr<HeadlessPage>> pages;
+    // Shown cards, oldest first.
+    std::vector<std::weak_ptr<HeadlessPopupCard>> cards;
+    ScreenSize screen{375, 667};
+    int nextCard = 1;
 };
 
 namespace {
@@ -125,6 +130,67 @@ class HeadlessPage final : public WebPage, public std::enable_shared_from_this<H
     std::weak_ptr<WebPageListener> listener_;
     std::vector<std::string> scripts_;
     net::RequestId loading_;
+};
+
+// The pill's text, as a toolkit's font might measure it.
+constexpr double kPillTextWidth = 100;
+constexpr double kPillMargins = 10 + 5 + 16 + 10;  // text, gap, logo, edge
+
+JsonValue rectJson(const Rect& r) {
+    return JsonValue(JsonObject{{"x", JsonValue(r.x)},
+                                {"y", JsonValue(r.y)},
+                                {"width", JsonValue(r.width)},
+                                {"height", JsonValue(r.height)}});
+}
+
+class HeadlessPopupCard final : public PopupCard {
+  public:
+    HeadlessPopupCard(std::shared_ptr<State> state, int number)
+        : state_(std::move(state)), number_(number) {}
+
+    void setListener(std::weak_ptr<PopupCardListener> listener) override {
+        listener_ = std::move(listener);
+    }
+    void present() override {
+        shown_ = true;
+        report();
+    }
+    void dismiss() override {
+        if (std::exchange(shown_, false)) {
+            report();
+        }
+    }
+    void setLayout(const PopupLayout& layout) override {
+        layout_ = layout;
+        if (shown_) {
+            report();
+        }
+    }
+    [[nodiscard]] double pillWidth() const override { return kPillTextWidth + kPillMargins; }
+    void openUrl(const std::string& url) override {
+        state_->emit("open-url", {{"url", JsonValue(url)}});
+    }
+
+    [[nodiscard]] bool shown() const { return shown_; }
+    void tapClose() const {
+        if (const auto listener = listener_.lock()) {
+            listener->closeTapped();
+        }
+    }
+
+  private:
+    void report() const {
+        state_->emit("popup", {{"id", JsonValue(static_cast<std::int64_t>(number_))},
+                               {"shown", JsonValue(shown_)},
+                               {"frame", rectJson(layout_.card)},
+                               {"pill", JsonValue(layout_.pill.has_value())}});
+    }
+
+    std::shared_ptr<State> state_;
+    int number_;
+    std::weak_ptr<PopupCardListener> listener_;
+    PopupLayout layout_;
+    bool shown_ = false;
 };
 
 class HeadlessInputBar final : public InputBar {
@@ -326,6 +392,32 @@ std::shared_ptr<WebPage> HeadlessChatPlatform::createWebPage(PageMode mode) {
     auto page = std::make_shared<HeadlessPage>(state_, mode);
     state_->pages[mode] = page;
     return page;
+}
+
+std::shared_ptr<PopupCard> HeadlessChatPlatform::createPopupCard(std::shared_ptr<WebPage> page) {
+    (void)page;  // the page is reached by its mode
+    auto card = std::make_shared<HeadlessPopupCard>(state_, state_->nextCard++);
+    std::erase_if(state_->cards, [](const auto& c) { return c.expired(); });
+    state_->cards.push_back(card);
+    return card;
+}
+
+ScreenSize HeadlessChatPlatform::screenSize() const {
+    return state_->screen;
+}
+
+void HeadlessChatPlatform::setScreenSize(ScreenSize size) {
+    state_->screen = size;
+}
+
+bool HeadlessChatPlatform::closePopup() {
+    for (auto it = state_->cards.rbegin(); it != state_->cards.rend(); ++it) {
+        if (const auto card = it->lock(); card && card->shown()) {
+            card->tapClose();
+            return true;
+        }
+    }
+    return false;
 }
 
 namespace {

@@ -66,6 +66,7 @@ Library::Library(LibraryOptions options)
           *executor_, api->client, standardStore,
           options.downloadDirectory ? std::move(*options.downloadDirectory) : downloadDirectory()),
       chat(chatDependencies()),
+      popups(chat),
       sdkApp({*executor_, configuration.wssUrl.value_or("error"), conversations, screen, appState,
               reachability, rts, appGroupStore(configuration, *stores), stepper, chat}),
       requests(*executor_),

@@ -27,6 +27,7 @@
 #include "services/network/api_endpoint.hpp"
 #include "ui/chat_dependencies.hpp"
 #include "ui/download_service.hpp"
+#include "ui/popup_presenter.hpp"
 #include "ui/screen_state.hpp"
 #include "ui/sdk_step.hpp"
 #include "usecases/conversation_context.hpp"
@@ -131,6 +132,8 @@ class Library : public std::enable_shared_from_this<Library> {
     DownloadService downloads;
     SdkStepper stepper;
     ChatDependencies chat;
+    // Cards of the popups that come while the chat is closed.
+    PopupPresenter popups;
     SdkApp sdkApp;
     std::shared_ptr<PushNotificationService> push;
     std::shared_ptr<Vesk::Impl> facade;

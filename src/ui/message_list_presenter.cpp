@@ -56,29 +56,6 @@ std::vector<std::pair<std::string, std::string>> attachmentsOf(const Message& m)
     return out;
 }
 
-// Links leave the library only as http(s) or mailto; a link without a scheme is https.
-std::optional<std::string> openableLink(const std::string& text) {
-    std::string link = text::trim(text);
-    if (link.empty()) {
-        return std::nullopt;
-    }
-    const auto colon = link.find(':');
-    const auto schemeEnd = link.find_first_of("/?#");
-    if (colon == std::string::npos || (schemeEnd != std::string::npos && schemeEnd < colon)) {
-        link = "https://" + link;
-    }
-    std::string scheme = link.substr(0, link.find(':'));
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (scheme != "http" && scheme != "https" && scheme != "mailto") {
-        return std::nullopt;
-    }
-    if (!isWellFormedUrl(link)) {
-        return std::nullopt;
-    }
-    return link;
-}
-
 }  // namespace
 
 MessageListWebViewPresenter::MessageListWebViewPresenter(ChatDependencies& deps, ChatWindow& window,

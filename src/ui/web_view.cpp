@@ -1,10 +1,14 @@
 #include "ui/web_view.hpp"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 
 #include "core/system_console.hpp"
+#include "core/url_encode.hpp"
 #include "ui/bridge/page_events.hpp"
 #include "ui/bridge/page_url.hpp"
+#include "ui/text/strings.hpp"
 
 namespace vesk {
 
@@ -13,6 +17,28 @@ namespace {
 constexpr auto kLoadTimeout = std::chrono::seconds(60);
 
 }  // namespace
+
+std::optional<std::string> openableLink(const std::string& text) {
+    std::string link = text::trim(text);
+    if (link.empty()) {
+        return std::nullopt;
+    }
+    const auto colon = link.find(':');
+    const auto schemeEnd = link.find_first_of("/?#");
+    if (colon == std::string::npos || (schemeEnd != std::string::npos && schemeEnd < colon)) {
+        link = "https://" + link;
+    }
+    std::string scheme = link.substr(0, link.find(':'));
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (scheme != "http" && scheme != "https" && scheme != "mailto") {
+        return std::nullopt;
+    }
+    if (!isWellFormedUrl(link)) {
+        return std::nullopt;
+    }
+    return link;
+}
 
 std::shared_ptr<WebView> WebView::make(Dependencies dependencies) {
     std::shared_ptr<WebView> view(new WebView(std::move(dependencies)));
@@ -25,7 +51,8 @@ WebView::WebView(Dependencies d)
       mode_(d.mode),
       url_(std::move(d.url)),
       screen_(d.screen),
-      isReachable_(std::move(d.isReachable)) {}
+      isReachable_(std::move(d.isReachable)),
+      showsFailures_(d.showsFailures) {}
 
 void WebView::load() {
     page_->load(url_, kLoadTimeout);
@@ -52,7 +79,7 @@ WebPageListener::Decision WebView::decideNavigation(const std::string& url) {
 void WebView::didFinishLoading() {
     if (isReachable_ && isReachable_()) {
         didFinishLoad.accept(true);
-    } else {
+    } else if (showsFailures_) {
         screen_.state.onNext(NavigationViewState::connectError());
     }
 }
@@ -60,11 +87,15 @@ void WebView::didFinishLoading() {
 void WebView::didFailLoading(const std::string& error) {
     SystemConsole::shared().write(std::string("page ") + pageModeName(mode_) + ": " + error,
                                   "VeskWebView");
-    screen_.state.onNext(NavigationViewState::connectError());
+    if (showsFailures_) {
+        screen_.state.onNext(NavigationViewState::connectError());
+    }
 }
 
 void WebView::webProcessTerminated() {
-    screen_.state.onNext(NavigationViewState::connectError());
+    if (showsFailures_) {
+        screen_.state.onNext(NavigationViewState::connectError());
+    }
 }
 
 }  // namespace vesk

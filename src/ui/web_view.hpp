@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/rx/rx.hpp"
@@ -16,6 +17,10 @@
 #include "vesk/web_page.hpp"
 
 namespace vesk {
+
+// A link a page or the service gave, as the system may open it: http(s) or
+// mailto only; a link without a scheme is https. Absent for anything else.
+[[nodiscard]] std::optional<std::string> openableLink(const std::string& text);
 
 class WebView final : public WebPageListener, public std::enable_shared_from_this<WebView> {
   public:
@@ -27,6 +32,9 @@ class WebView final : public WebPageListener, public std::enable_shared_from_thi
         ScreenState& screen;
         // Whether the service can be reached now.
         std::function<bool()> isReachable;
+        // A page that fails shows the connection error over the chat; a
+        // popup's only logs it.
+        bool showsFailures = true;
     };
 
     static std::shared_ptr<WebView> make(Dependencies dependencies);
@@ -56,6 +64,7 @@ class WebView final : public WebPageListener, public std::enable_shared_from_thi
     std::string url_;
     ScreenState& screen_;
     std::function<bool()> isReachable_;
+    bool showsFailures_;
 };
 
 }  // namespace vesk

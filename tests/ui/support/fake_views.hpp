@@ -115,6 +115,27 @@ class FakeWindow final : public ChatWindow {
     std::weak_ptr<ChatWindowListener> listener_;
 };
 
+class FakePopupCard final : public PopupCard {
+  public:
+    void setListener(std::weak_ptr<PopupCardListener> value) override {
+        listener_ = std::move(value);
+    }
+    void present() override { shown = true; }
+    void dismiss() override { shown = false; }
+    void setLayout(const PopupLayout& value) override { layout = value; }
+    [[nodiscard]] double pillWidth() const override { return 120; }
+    void openUrl(const std::string& url) override { urls.push_back(url); }
+
+    void tapClose() const { listener_.lock()->closeTapped(); }
+
+    bool shown = false;
+    PopupLayout layout;
+    std::vector<std::string> urls;
+
+  private:
+    std::weak_ptr<PopupCardListener> listener_;
+};
+
 class FakePlatform final : public ChatPlatform {
   public:
     std::shared_ptr<ChatWindow> createChatWindow() override {
@@ -127,12 +148,20 @@ class FakePlatform final : public ChatPlatform {
         return page;
     }
 
+    std::shared_ptr<PopupCard> createPopupCard(std::shared_ptr<WebPage> /*page*/) override {
+        cards.push_back(std::make_shared<FakePopupCard>());
+        return cards.back();
+    }
+    [[nodiscard]] ScreenSize screenSize() const override { return screen; }
+
     [[nodiscard]] FakeWindow& window() const { return *windows.back(); }
     [[nodiscard]] FakePage& page(PageMode mode) const { return *pages.at(mode); }
 
     std::vector<std::shared_ptr<FakeWindow>> windows;
     // The newest page of each mode.
     std::map<PageMode, std::shared_ptr<FakePage>> pages;
+    std::vector<std::shared_ptr<FakePopupCard>> cards;
+    ScreenSize screen{375, 667};
 };
 
 }  // namespace vesk::testing
