@@ -7,7 +7,8 @@ namespace vesk::chat {
 
 const char* const kUsage =
     "usage: vesk-chat [--api-url URL] [--wss-url URL] [--files-url URL] [--data-dir DIR]\n"
-    "                 [--widget-url URL] [--app-group NAME] [--api-key KEY] [--json]\n"
+    "                 [--widget-url URL] [--app-group NAME] [--api-key KEY]\n"
+    "                 [--screen WIDTHxHEIGHT] [--json]\n"
     "Without an API URL the development server runs in-process and its demo app is used.\n"
     "Commands (one per line): setup [apiKey] | auth <userId> <userAuthKey> | logout |\n"
     "  prop [--op <operation>] <key> <value...> | event <name> [<params...>] |\n"
@@ -17,7 +18,8 @@ const char* const kUsage =
     "  integrations | push-token <token> | push-delete | show-push <payloadJson> |\n"
     "  click-push <payloadJson> | quit\n"
     "  chat-open | chat-close | page <screen> <url> | input <text...> | input-send |\n"
-    "  bar-list | bar-close | retry | sheet <index> | download-wait <messageId>\n";
+    "  attach <file> | bar-list | bar-close | retry | sheet <index> |\n"
+    "  download-wait <messageId> | popup-close\n";
 
 namespace {
 
@@ -26,6 +28,20 @@ std::optional<std::string> env(const char* name) {
         return std::string(value);
     }
     return std::nullopt;
+}
+
+// "375x667": two whole or decimal numbers, each at least 1 and at most 100000.
+bool parseScreen(const std::string& text, Options& o) {
+    const auto x = text.find('x');
+    if (x == std::string::npos) {
+        return false;
+    }
+    const auto number = [](const std::string& part, double& out) {
+        char* end = nullptr;
+        out = std::strtod(part.c_str(), &end);
+        return !part.empty() && end == part.c_str() + part.size() && out >= 1 && out <= 100000;
+    };
+    return number(text.substr(0, x), o.screenWidth) && number(text.substr(x + 1), o.screenHeight);
 }
 
 }  // namespace
@@ -52,6 +68,19 @@ std::optional<Options> parseOptions(const std::vector<std::string>& args, std::s
         }
         if (arg == "--help" || arg == "-h") {
             o.help = true;
+            continue;
+        }
+        if (arg == "--screen" || arg.starts_with("--screen=")) {
+            const bool joined = arg != "--screen";
+            if (!joined && i + 1 >= args.size()) {
+                *error = "--screen needs a value";
+                return std::nullopt;
+            }
+            const std::string value = joined ? arg.substr(9) : args[++i];
+            if (!parseScreen(value, o)) {
+                *error = "--screen takes WIDTHxHEIGHT, e.g. 375x667: " + value;
+                return std::nullopt;
+            }
             continue;
         }
         bool matched = false;

@@ -16,6 +16,8 @@ struct Options {
     std::optional<std::string> dataDir;    // --data-dir, VESK_DATA_DIR
     std::optional<std::string> appGroup;   // --app-group, VESK_APP_GROUP
     std::optional<std::string> apiKey;     // --api-key, VESK_API_KEY
+    double screenWidth = 375;              // --screen <width>x<height>: what popups
+    double screenHeight = 667;             // are laid out on
     bool json = false;                     // --json, VESK_CHAT_JSON=1
     bool help = false;
 };

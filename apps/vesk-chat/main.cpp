@@ -343,9 +343,11 @@ int run(const Options& options) {
     setMainExecutor(loop);
     const Printer printer(options.json);
     installWindowPlatform(
-        loop, [printer](const std::string& name, JsonObject fields, const std::string& readable) {
+        loop,
+        [printer](const std::string& name, JsonObject fields, const std::string& readable) {
             printer.event(name, std::move(fields), readable);
-        });
+        },
+        options.screenWidth, options.screenHeight);
     installNotificationPrinter(
         [printer](const std::string& name, JsonObject fields, const std::string& readable) {
             printer.event(name, std::move(fields), readable);

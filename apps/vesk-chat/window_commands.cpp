@@ -112,6 +112,12 @@ std::string readable(const std::string& event, const JsonObject& fields) {
     if (event == "progress") {
         return text("shown") == "true" ? "progress shown" : "progress hidden";
     }
+    if (event == "popup") {
+        const auto* frame = field(fields, "frame");
+        return "popup " + text("id") + (text("shown") == "true" ? " shown" : " closed") +
+               (frame && text("shown") == "true" ? " at " + frame->encode() : "") +
+               (text("pill") == "true" ? " with the pill" : "");
+    }
     std::string out = event + ":";
     for (const auto& [key, value] : fields) {
         const auto* shown = field(fields, key.c_str());
@@ -142,7 +148,8 @@ const char* const kWindowUsage =
     "  attach <file>                  send a local file from the input bar\n"
     "  bar-list | bar-close | retry   tap the bar's list or close button, or retry\n"
     "  sheet <index>                  choose an action of the open action sheet\n"
-    "  download-wait <messageId>      wait until the message's attachment is downloaded\n";
+    "  download-wait <messageId>      wait until the message's attachment is downloaded\n"
+    "  popup-close                    tap the close button of the top popup card\n";
 
 void installDownloadPrinter(EventSink sink) {
     downloads().subscription =
@@ -167,8 +174,10 @@ void installDownloadPrinter(EventSink sink) {
         });
 }
 
-void installWindowPlatform(std::shared_ptr<Executor> executor, EventSink sink) {
+void installWindowPlatform(std::shared_ptr<Executor> executor, EventSink sink, double screenWidth,
+                           double screenHeight) {
     platform() = std::make_shared<HeadlessChatPlatform>(std::move(executor));
+    platform()->setScreenSize({screenWidth, screenHeight});
     platform()->setObserver(
         [sink = std::move(sink)](const std::string& event, const JsonObject& fields) {
             sink(event, fields, readable(event, fields));
@@ -230,6 +239,10 @@ bool runWindowCommand(const std::string& name, const std::string& rest, const Ev
             usage(sink, "sheet <index>");
         } else if (!window->chooseSheetAction(static_cast<std::size_t>(index))) {
             fail(sink, "sheet: no action " + rest + " is offered");
+        }
+    } else if (name == "popup-close") {
+        if (!window->closePopup()) {
+            fail(sink, "popup-close: no popup is shown");
         }
     } else if (name == "download-wait") {
         if (rest.empty()) {

@@ -12,16 +12,17 @@
 
 namespace vesk::chat {
 
-// Installs the headless platform whose events `sink` prints. Call before the
-// library's first use, with its main executor.
-void installWindowPlatform(std::shared_ptr<Executor> executor, EventSink sink);
+// Installs the headless platform whose events `sink` prints, on a screen of
+// that size. Call before the library's first use, with its main executor.
+void installWindowPlatform(std::shared_ptr<Executor> executor, EventSink sink, double screenWidth,
+                           double screenHeight);
 
 // Prints every attachment download the window follows ("download"). Call
 // once, on the main executor, after the platform is installed.
 void installDownloadPrinter(EventSink sink);
 
 // Runs chat-open, chat-close, page, input, attach, input-send, bar-list, bar-close,
-// retry, sheet or download-wait; false for any other name. download-wait
+// retry, sheet, download-wait or popup-close; false for any other name. download-wait
 // calls `hold` and, once the download has ended, `release`.
 bool runWindowCommand(const std::string& name, const std::string& rest, const EventSink& sink,
                       const std::function<void()>& hold, std::function<void()> release);
