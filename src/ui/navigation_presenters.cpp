@@ -102,7 +102,8 @@ void NavigationBarPresenter::publish() {
             bar.backButton = true;
             break;
         case ChatScreen::booking:
-            bar.backButton = true;
+            // Its close button leaves the booking, not the chat.
+            bar.title = "Calendly";
             break;
         case ChatScreen::start:
         case ChatScreen::conversation:

@@ -231,6 +231,10 @@ void SdkFlow::onSwipe(const std::optional<SwipeAction>& action) {
 // ---- the window -----------------------------------------------------------------
 
 void SdkFlow::closeTapped() {
+    if (!stack_.empty() && stack_.back() == ChatScreen::booking) {
+        pop();
+        return;
+    }
     deps_.steps.accept(SdkStep::of(SdkStep::Kind::closeChat));
 }
 

@@ -63,7 +63,7 @@ TEST_F(ChatTest, OpeningGoesFromTheStartScreenToTheConversationAndClosingForgets
     EXPECT_EQ(closed, 1);
 }
 
-TEST_F(ChatTest, SwipesButtonsAndTheSheetMoveBetweenScreens) {
+TEST_F(ChatTest, SwipesButtonsTheSheetAndTheBookingMoveBetweenScreens) {
     auto& window = openChat();
     auto& user = window.listener();
     EXPECT_TRUE(window.bar.listButton);
@@ -87,6 +87,19 @@ TEST_F(ChatTest, SwipesButtonsAndTheSheetMoveBetweenScreens) {
     user.sheetActionChosen(1);
     user.sheetActionChosen(0);  // the sheet is gone
     EXPECT_EQ(chosen, 0);
+
+    // The booking page is filled on every load; its close button leaves only it.
+    steps.accept(SdkStep::calendly("https://calendly.com/anna/30min", "sig\"1"));
+    EXPECT_EQ(window.stack, (Screens{ChatScreen::conversation, ChatScreen::booking}));
+    EXPECT_EQ(window.bar.title, "Calendly");
+    auto& booking = platform->page(PageMode::calendly);
+    booking.finish();
+    booking.finish();
+    const auto fill = script::initCalendlyWidget("https://calendly.com/anna/30min", "sig\"1");
+    EXPECT_EQ(booking.take(), (std::vector<std::string>{fill, fill}));
+    user.closeTapped();
+    EXPECT_EQ(window.stack, Screens{ChatScreen::conversation});
+    EXPECT_EQ(closed, 0);
 
     user.closeTapped();
     EXPECT_EQ(closed, 1);
