@@ -147,7 +147,8 @@ struct Screens {
                .reachable = rx::just(true),
                .userId = [] { return std::string("user"); },
                .trackEvent = nullptr,
-               .setUserProperty = nullptr} {
+               .setUserProperty = nullptr,
+               .keepUntilDone = nullptr} {
         Messenger messenger;
         messenger.appId = "app";
         messenger.connectData = SharedJson(JsonValue(JsonObject{{"locale", JsonValue("en")}}));

@@ -112,6 +112,10 @@ ChatDependencies Library::chatDependencies() {
                              const std::string& params) { facade->trackEvent(name, params); },
         .setUserProperty =
             [this](std::vector<UserProperty> properties) { facade->setUserProperty(properties); },
+        .keepUntilDone =
+            [this](const std::function<rx::Disposable(std::function<void()>)>& start) {
+                requests.add([&start](const InFlight::Done& done) { return start(done); });
+            },
     };
 }
 

@@ -41,6 +41,10 @@ struct ChatDependencies {
     // The facade's events and properties, for what pages report.
     std::function<void(const std::string& name, const std::string& params)> trackEvent;
     std::function<void(std::vector<UserProperty> properties)> setUserProperty;
+    // Keeps the subscription `start(done)` returns until `done` is called,
+    // whatever becomes of the screen that started it. Absent: the screen keeps it.
+    std::function<void(const std::function<rx::Disposable(std::function<void()> done)>& start)>
+        keepUntilDone;
 };
 
 }  // namespace vesk

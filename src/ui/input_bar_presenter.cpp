@@ -94,12 +94,22 @@ void InputBarPresenter::sendMessage(const std::string& body) {
         screen.updateMessageStatus.onNext({message.id, "warning"});
         return;
     }
-    requests_.insert(
-        (rx::just(message) | sendMessageUseCase(ctx)).subscribe([&screen](const SendOutcome& sent) {
-            if (const auto status = sentStatus(sent)) {
-                screen.updateMessageStatus.onNext({std::to_string(sent.randomId), *status});
-            }
-        }));
+    const auto send = [&ctx, &screen, message](const std::function<void()>& done) {
+        return (rx::just(message) | sendMessageUseCase(ctx))
+            .subscribe(
+                [&screen](const SendOutcome& sent) {
+                    if (const auto status = sentStatus(sent)) {
+                        screen.updateMessageStatus.onNext({std::to_string(sent.randomId), *status});
+                    }
+                },
+                [done](const Error&) { done(); }, done);
+    };
+    // The message is the user's: closing the window does not stop its sending.
+    if (deps_.keepUntilDone) {
+        deps_.keepUntilDone(send);
+    } else {
+        requests_.insert(send([] {}));
+    }
 }
 
 void InputBarPresenter::sendFile(const std::filesystem::path& file) {

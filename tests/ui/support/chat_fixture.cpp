@@ -26,7 +26,8 @@ ChatTest::ChatTest()
            .reachable = online.asObservable(),
            .userId = [] { return std::string("user-1"); },
            .trackEvent = nullptr,
-           .setUserProperty = nullptr} {
+           .setUserProperty = nullptr,
+           .keepUntilDone = nullptr} {
     bag.insert(steps.asObservable().subscribe([this](const Step& step) { sent.push_back(step); }));
 }
 
