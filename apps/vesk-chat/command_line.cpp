@@ -19,7 +19,8 @@ const char* const kUsage =
     "  click-push <payloadJson> | quit\n"
     "  chat-open | chat-close | page <screen> <url> | input <text...> | input-send |\n"
     "  attach <file> | bar-list | bar-close | retry | sheet <index> |\n"
-    "  download-wait <messageId> | popup-close\n";
+    "  download-wait <messageId> | popup-close | button-show | button-hide |\n"
+    "  button-tap | bubble-tap | bubble-close | overlay-tap | button-item <index>\n";
 
 namespace {
 

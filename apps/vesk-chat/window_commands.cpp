@@ -112,6 +112,19 @@ std::string readable(const std::string& event, const JsonObject& fields) {
     if (event == "progress") {
         return text("shown") == "true" ? "progress shown" : "progress hidden";
     }
+    if (event == "button") {
+        if (text("shown") != "true") {
+            return "button hidden";
+        }
+        const auto* bubble = field(fields, "bubble");
+        const auto* said = bubble && bubble->object() ? bubble->object()->find("text") : nullptr;
+        const auto* badge = field(fields, "badge");
+        return "button " + text("color") + " badge " +
+               (badge && badge->string() ? *badge->string() : "-") +
+               (said && *said && (*said)->string() ? ", bubble \"" + *(*said)->string() + "\""
+                                                   : "") +
+               (text("menuOpen") == "true" ? ", menu: " + joined(field(fields, "items")) : "");
+    }
     if (event == "popup") {
         const auto* frame = field(fields, "frame");
         return "popup " + text("id") + (text("shown") == "true" ? " shown" : " closed") +
@@ -149,7 +162,11 @@ const char* const kWindowUsage =
     "  bar-list | bar-close | retry   tap the bar's list or close button, or retry\n"
     "  sheet <index>                  choose an action of the open action sheet\n"
     "  download-wait <messageId>      wait until the message's attachment is downloaded\n"
-    "  popup-close                    tap the close button of the top popup card\n";
+    "  popup-close                    tap the close button of the top popup card\n"
+    "  button-show | button-hide      show the launcher button (after each setup) or remove it\n"
+    "  button-tap | bubble-tap | bubble-close | overlay-tap | button-item <index>\n"
+    "                                 tap the launcher, its bubble, the bubble's close\n"
+    "                                 button, the menu's overlay or one of its items\n";
 
 void installDownloadPrinter(EventSink sink) {
     downloads().subscription =
@@ -239,6 +256,27 @@ bool runWindowCommand(const std::string& name, const std::string& rest, const Ev
             usage(sink, "sheet <index>");
         } else if (!window->chooseSheetAction(static_cast<std::size_t>(index))) {
             fail(sink, "sheet: no action " + rest + " is offered");
+        }
+    } else if (name == "button-show") {
+        // The host's view the button sits in: vesk-chat has one, for as long as it runs.
+        static const auto host = std::make_shared<PlatformView>();
+        Vesk::shared().showButton(host);
+    } else if (name == "button-hide") {
+        Vesk::shared().hideButton();
+    } else if (name == "button-tap" || name == "bubble-tap" || name == "bubble-close" ||
+               name == "overlay-tap" || name == "button-item") {
+        using Tap = HeadlessChatPlatform::LauncherTap;
+        const Tap tap = name == "button-tap"     ? Tap::button
+                        : name == "bubble-tap"   ? Tap::bubble
+                        : name == "bubble-close" ? Tap::bubbleClose
+                        : name == "overlay-tap"  ? Tap::overlay
+                                                 : Tap::item;
+        char* end = nullptr;
+        const long index = tap == Tap::item ? std::strtol(rest.c_str(), &end, 10) : 0;
+        if (tap == Tap::item && (rest.empty() || *end != '\0' || index < 0)) {
+            usage(sink, "button-item <index>");
+        } else if (!window->tapLauncher(tap, static_cast<std::size_t>(index))) {
+            fail(sink, name + ": not shown");
         }
     } else if (name == "popup-close") {
         if (!window->closePopup()) {

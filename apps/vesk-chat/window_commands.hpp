@@ -22,7 +22,9 @@ void installWindowPlatform(std::shared_ptr<Executor> executor, EventSink sink, d
 void installDownloadPrinter(EventSink sink);
 
 // Runs chat-open, chat-close, page, input, attach, input-send, bar-list, bar-close,
-// retry, sheet, download-wait or popup-close; false for any other name. download-wait
+// retry, sheet, download-wait, popup-close or one of the launcher's (button-show,
+// button-hide, button-tap, bubble-tap, bubble-close, overlay-tap, button-item);
+// false for any other name. download-wait
 // calls `hold` and, once the download has ended, `release`.
 bool runWindowCommand(const std::string& name, const std::string& rest, const EventSink& sink,
                       const std::function<void()>& hold, std::function<void()> release);

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "vesk/launcher.hpp"
 #include "vesk/popup_card.hpp"
 #include "vesk/web_page.hpp"
 
@@ -142,8 +143,8 @@ class ChatWindow {
 };
 
 // What the host gives the library once: how to make the chat window, its
-// pages and popup cards. Without one the library uses a headless platform that shows nothing
-// and records everything (see headless_platform.hpp).
+// pages, popup cards and the launcher. Without one the library uses a headless platform that shows
+// nothing and records everything (see headless_platform.hpp).
 class ChatPlatform {
   public:
     virtual ~ChatPlatform() = default;
@@ -153,6 +154,13 @@ class ChatPlatform {
     // A popup's card around its page; nullptr for a host that shows no popups.
     virtual std::shared_ptr<PopupCard> createPopupCard(std::shared_ptr<WebPage> page) {
         (void)page;
+        return nullptr;
+    }
+    // The launcher button in `host`, one of the host's views (see
+    // Vesk::showButton); nullptr for a view this platform cannot hold one in.
+    virtual std::shared_ptr<LauncherView> createLauncher(
+        const std::shared_ptr<PlatformView>& host) {
+        (void)host;
         return nullptr;
     }
     // The screen popup cards are laid out on, asked for at each layout.

@@ -17,6 +17,9 @@
 //   open-url: url                 open-file: path       open-image: urls, index
 //   popup: id (the card's number, from 1), shown, frame (x, y, width, height),
 //          pill (whether the card shows the powered-by pill)
+//   button: shown, color, image (the host's icon path or the library's image
+//           name), badge (or null), bubble ({text, avatar} or null), items
+//           (labels), menuOpen
 // `screen` is the page's mode name: "messages", "dialogs", "popup", "calendly".
 //
 // Threading: construct anywhere; everything else, the observer's calls
@@ -55,6 +58,9 @@ class HeadlessChatPlatform final : public ChatPlatform {
     // 375 x 667 until set.
     [[nodiscard]] ScreenSize screenSize() const override;
     void setScreenSize(ScreenSize size);
+    // The launcher records what it shows; it has no view to sit in.
+    std::shared_ptr<LauncherView> createLauncher(
+        const std::shared_ptr<PlatformView>& host) override;
 
     // ---- the user ----------------------------------------------------------------
     // The newest page of `mode` navigates to `url`, as when the user acts on
@@ -74,6 +80,10 @@ class HeadlessChatPlatform final : public ChatPlatform {
     bool chooseSheetAction(std::size_t index);
     // Taps the close button of the top popup card; false when none is shown.
     bool closePopup();
+    // Taps a part of the launcher; false when it is not shown, or the part
+    // (the bubble, the open menu's item or overlay) is not there.
+    enum class LauncherTap { button, bubble, bubbleClose, item, overlay };
+    bool tapLauncher(LauncherTap tap, std::size_t item = 0);
 
     // ---- what is shown -----------------------------------------------------------
     // Screen names, top last; empty without a window.

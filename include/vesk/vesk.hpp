@@ -99,17 +99,16 @@ class Vesk {
     [[nodiscard]] VeskIntegrations& integrations() { return *integrations_; }
     [[nodiscard]] VeskNotificationService& notificationService() { return *notifications_; }
 
-    // Opens the chat on the newest chat-popup conversation, or on none. The
-    // chat window arrives with its own part of the library; until then
-    // opening marks the chat open.
+    // Opens the chat window (see chat_window.hpp) on the newest chat-popup
+    // conversation, or on none; brings it forward when it is open.
     void openChat();
 
-    // Not yet wired: the launcher button arrives with its own part of the
-    // library. Until then these three do nothing.
-    // Shows the launcher button in `view` once the library is initialised; the
-    // view is held weakly.
+    // Shows the launcher button in `view` (made by the chat platform's
+    // createLauncher) after each initialisation, once the first page of
+    // conversations is in; the view is held weakly. A later call replaces the
+    // button, so there is never more than one.
     void showButton(std::weak_ptr<PlatformView> view);
-    // Removes the launcher button from its view; the button is kept.
+    // Removes the launcher button; it comes back only with showButton.
     void hideButton();
     // Sets the launcher button's icon (none: the default one).
     void setButton(std::optional<Image> icon);

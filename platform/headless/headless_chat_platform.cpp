@@ -32,6 +32,7 @@ const char* overlayStateName(OverlayContent::Kind kind) {
 class HeadlessPage;
 class HeadlessWindow;
 class HeadlessPopupCard;
+class HeadlessLauncher;
 
 }  // namespace
 
@@ -54,6 +55,7 @@ struct HeadlessChatPlatform::State {
     std::vector<std::weak_ptr<HeadlessPopupCard>> cards;
     ScreenSize screen{375, 667};
     int nextCard = 1;
+    std::weak_ptr<HeadlessLauncher> launcher;
 };
 
 namespace {
@@ -190,6 +192,65 @@ class HeadlessPopupCard final : public PopupCard {
     int number_;
     std::weak_ptr<PopupCardListener> listener_;
     PopupLayout layout_;
+    bool shown_ = false;
+};
+
+class HeadlessLauncher final : public LauncherView {
+  public:
+    explicit HeadlessLauncher(std::shared_ptr<State> state) : state_(std::move(state)) {}
+
+    void setListener(std::weak_ptr<LauncherListener> listener) override {
+        listener_ = std::move(listener);
+    }
+    void show(const LauncherContent& content) override {
+        shown_ = true;
+        content_ = content;
+        report();
+    }
+    void remove() override {
+        if (std::exchange(shown_, false)) {
+            report();
+        }
+    }
+    void openUrl(const std::string& url) override {
+        state_->emit("open-url", {{"url", JsonValue(url)}});
+    }
+
+    [[nodiscard]] bool shown() const { return shown_; }
+    [[nodiscard]] const LauncherContent& content() const { return content_; }
+    template <class F>
+    void tell(F f) const {
+        if (const auto listener = listener_.lock()) {
+            f(*listener);
+        }
+    }
+
+  private:
+    void report() const {
+        std::vector<std::string> labels;
+        for (const auto& item : content_.items) {
+            labels.push_back(item.label);
+        }
+        JsonValue bubble;
+        if (content_.bubble) {
+            bubble = JsonValue(JsonObject{
+                {"text", JsonValue(content_.bubble->text)},
+                {"avatar", content_.bubble->avatarUrl ? JsonValue(*content_.bubble->avatarUrl)
+                                                      : JsonValue()}});
+        }
+        state_->emit("button",
+                     {{"shown", JsonValue(shown_)},
+                      {"color", JsonValue(content_.color)},
+                      {"image", JsonValue(content_.icon ? content_.icon->path : content_.image)},
+                      {"badge", content_.badge ? JsonValue(*content_.badge) : JsonValue()},
+                      {"bubble", std::move(bubble)},
+                      {"items", stringArray(labels)},
+                      {"menuOpen", JsonValue(content_.menuOpen)}});
+    }
+
+    std::shared_ptr<State> state_;
+    std::weak_ptr<LauncherListener> listener_;
+    LauncherContent content_;
     bool shown_ = false;
 };
 
@@ -404,6 +465,53 @@ std::shared_ptr<PopupCard> HeadlessChatPlatform::createPopupCard(std::shared_ptr
 
 ScreenSize HeadlessChatPlatform::screenSize() const {
     return state_->screen;
+}
+
+std::shared_ptr<LauncherView> HeadlessChatPlatform::createLauncher(
+    const std::shared_ptr<PlatformView>& host) {
+    (void)host;  // nothing to place it in
+    auto launcher = std::make_shared<HeadlessLauncher>(state_);
+    state_->launcher = launcher;
+    return launcher;
+}
+
+bool HeadlessChatPlatform::tapLauncher(LauncherTap tap, std::size_t item) {
+    const auto launcher = state_->launcher.lock();
+    if (!launcher || !launcher->shown()) {
+        return false;
+    }
+    const auto& content = launcher->content();
+    switch (tap) {
+        case LauncherTap::button:
+            launcher->tell([](LauncherListener& l) { l.buttonTapped(); });
+            return true;
+        case LauncherTap::bubble:
+        case LauncherTap::bubbleClose:
+            if (!content.bubble) {
+                return false;
+            }
+            launcher->tell([tap](LauncherListener& l) {
+                if (tap == LauncherTap::bubble) {
+                    l.bubbleTapped();
+                } else {
+                    l.bubbleCloseTapped();
+                }
+            });
+            return true;
+        case LauncherTap::item:
+            if (!content.menuOpen || item >= content.items.size()) {
+                return false;
+            }
+            launcher->tell([item](LauncherListener& l) { l.itemTapped(item); });
+            return true;
+        case LauncherTap::overlay:
+            if (!content.menuOpen) {
+                return false;
+            }
+            launcher->tell([](LauncherListener& l) { l.overlayTapped(); });
+            return true;
+    }
+    return false;
 }
 
 void HeadlessChatPlatform::setScreenSize(ScreenSize size) {

@@ -79,7 +79,9 @@ Library::Library(LibraryOptions options)
                                  conversations.messenger, conversations.currentState, *executor_});
 }
 
-Library::~Library() = default;
+Library::~Library() {
+    buttonShowing_.dispose();
+}
 
 ChatDependencies Library::chatDependencies() {
     const auto online = [](ReachabilityService::Status status) {
@@ -181,6 +183,62 @@ void Library::openConversation(const std::optional<std::string>& conversationId)
 
 void Library::openChat() {
     openConversation(dialogToOpen(conversations.dialogs.dialogs.value()));
+}
+
+void Library::showButton(std::weak_ptr<PlatformView> view) {
+    auto& ctx = conversations;
+    auto& user = facade->userRepository.user;
+    const auto ready =
+        // Once per initialisation, not per refresh of the messenger settings.
+        sdkApp.isInit | rx::distinctUntilChanged() |
+        rx::filter([](bool initialised) { return initialised; }) | rx::flatMapLatest([&user](bool) {
+            return user.asObservable() |
+                   rx::filter([](const std::optional<User>& u) { return u.has_value(); }) |
+                   rx::take(1);
+        }) |
+        rx::flatMapLatest([&ctx](const std::optional<User>&) {
+            // The list starts over, so the badge and bubble count what the service has.
+            ctx.dialogs.dialogs.accept({});
+            ctx.dialogs.paginatePosition.reset();
+            return rx::just(rx::Unit{}) | loadDialogsUseCase(ctx) | rx::take(1);
+        });
+    buttonShowing_.set(ready.subscribe([this, view](const Expected<bool>&) {
+        const auto host = view.lock();
+        auto made = host ? chatPlatform->createLauncher(host) : nullptr;
+        if (launcher_) {
+            launcher_->remove();
+        }
+        launcher_ = nullptr;
+        if (!made) {
+            return;
+        }
+        launcher_ = LauncherPresenter::attach(
+            chat, std::move(made), {.open = [this](const std::optional<std::string>& id) {
+                if (id) {
+                    openConversation(id);
+                } else {
+                    openChat();
+                }
+            }});
+        if (buttonIcon_) {
+            launcher_->setIcon(buttonIcon_);
+        }
+    }));
+}
+
+void Library::hideButton() {
+    buttonShowing_.set({});
+    if (launcher_) {
+        launcher_->remove();
+        launcher_ = nullptr;
+    }
+}
+
+void Library::setButtonIcon(std::optional<Image> icon) {
+    buttonIcon_ = std::move(icon);
+    if (launcher_) {
+        launcher_->setIcon(buttonIcon_);
+    }
 }
 
 }  // namespace vesk

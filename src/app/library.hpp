@@ -27,6 +27,7 @@
 #include "services/network/api_endpoint.hpp"
 #include "ui/chat_dependencies.hpp"
 #include "ui/download_service.hpp"
+#include "ui/launcher_presenter.hpp"
 #include "ui/popup_presenter.hpp"
 #include "ui/screen_state.hpp"
 #include "ui/sdk_step.hpp"
@@ -106,6 +107,13 @@ class Library : public std::enable_shared_from_this<Library> {
     // conversation, or on none.
     void openChat();
 
+    // The launcher in `view` after each initialisation, once the first page
+    // of conversations is in: one button, replacing any shown before.
+    void showButton(std::weak_ptr<PlatformView> view);
+    void hideButton();
+    void setButtonIcon(std::optional<Image> icon);
+    [[nodiscard]] const std::shared_ptr<LauncherPresenter>& launcher() const { return launcher_; }
+
   private:
     explicit Library(LibraryOptions options);
     // The subscriptions and watchers, in their order; runs once.
@@ -145,6 +153,9 @@ class Library : public std::enable_shared_from_this<Library> {
     std::shared_ptr<NotificationCenter> notificationCenter_;
     std::shared_ptr<DeviceInformation> deviceInformation_;
     bool started_ = false;
+    std::shared_ptr<LauncherPresenter> launcher_;
+    std::optional<Image> buttonIcon_;
+    rx::SerialDisposable buttonShowing_;
     rx::DisposeBag disposeBag_;
 };
 

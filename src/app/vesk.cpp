@@ -123,11 +123,17 @@ void Vesk::openChat() {
     library_->dispatch([](Library& library) { library.openChat(); });
 }
 
-void Vesk::showButton(std::weak_ptr<PlatformView> /*view*/) {}
+void Vesk::showButton(std::weak_ptr<PlatformView> view) {
+    library_->dispatch([view = std::move(view)](Library& library) { library.showButton(view); });
+}
 
-void Vesk::hideButton() {}
+void Vesk::hideButton() {
+    library_->dispatch([](Library& library) { library.hideButton(); });
+}
 
-void Vesk::setButton(std::optional<Image> /*icon*/) {}
+void Vesk::setButton(std::optional<Image> icon) {
+    library_->dispatch([icon = std::move(icon)](Library& library) { library.setButtonIcon(icon); });
+}
 
 void Vesk::getUreadConversations(std::function<void(int)> handler) {
     if (!handler) {

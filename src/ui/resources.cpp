@@ -88,6 +88,13 @@ VESK_TEXT(somethingWrongDesc, "vx_lib.server_error_details")
 
 }  // namespace R::string
 
+std::string accentColor(const std::optional<std::string>& messengerColor) {
+    if (messengerColor && Color::fromHexString(*messengerColor)) {
+        return messengerColor->starts_with('#') ? *messengerColor : '#' + *messengerColor;
+    }
+    return "#000000";
+}
+
 Color mainColor(const std::optional<std::string>& messengerColor) {
     if (messengerColor) {
         if (auto parsed = Color::fromHexString(*messengerColor)) {

@@ -55,4 +55,6 @@ namespace vesk {
 // The messenger's colour setting parsed alpha-first; black when there is no
 // setting or it does not parse.
 Color mainColor(const std::optional<std::string>& messengerColor);
+// The same as "#" and the setting's text, as views take it; "#000000" for black.
+std::string accentColor(const std::optional<std::string>& messengerColor);
 }  // namespace vesk

@@ -5,21 +5,10 @@
 #include "ui/bridge/page_scripts.hpp"
 #include "ui/bridge/page_url.hpp"
 #include "ui/color.hpp"
+#include "ui/resources.hpp"
 #include "usecases/conversation_use_cases.hpp"
 
 namespace vesk {
-
-namespace {
-
-// The messenger's colour as "#rrggbb"; black when unknown or not a colour.
-std::string accentOf(const std::optional<Messenger>& messenger) {
-    if (messenger && Color::fromHexString(messenger->color)) {
-        return messenger->color.starts_with('#') ? messenger->color : '#' + messenger->color;
-    }
-    return "#000000";
-}
-
-}  // namespace
 
 std::shared_ptr<SdkFlow> SdkFlow::open(ChatDependencies& deps, std::function<void()> closed) {
     std::shared_ptr<SdkFlow> flow(new SdkFlow(deps, std::move(closed)));
@@ -42,7 +31,8 @@ SdkFlow::SdkFlow(ChatDependencies& deps, std::function<void()> closed)
                            ctx.dialogs.dialogs.asObservable() | getUreadDialogsCountUseCase());
     disposeBag_.insert(ctx.messenger.messenger.asObservable().subscribe(
         [this](const std::optional<Messenger>& messenger) {
-            window_->setAccentColor(accentOf(messenger));
+            window_->setAccentColor(
+                accentColor(messenger ? std::optional(messenger->color) : std::nullopt));
         }));
     disposeBag_.insert(deps_.screen.state.asObservable().subscribe(
         [this](const NavigationViewState& state) { navigationView_->show(state); }));

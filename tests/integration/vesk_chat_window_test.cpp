@@ -249,5 +249,33 @@ TEST_F(VeskChatWindow, APopupIsShownOverTheHostFilledAndClosedByItsPage) {
     EXPECT_EQ(closed.text("shown"), "false");
 }
 
+TEST_F(VeskChatWindow, AnOperatorReplyShowsTheBubbleAndItsTapOpensThatConversation) {
+    chat.writeLine("button-show");
+    chat.writeLine("setup");
+    const auto shown = expect([](const Event& e) { return e.name == "button"; });
+    EXPECT_EQ(shown.text("shown"), "true");
+    openChat();
+    // The chat closes at once: the message is sent all the same, and listed.
+    chat.writeLine("input Hello");
+    chat.writeLine("input-send");
+    chat.writeLine("chat-close");
+    chat.writeLine("new");  // the chat would open on no conversation
+    const auto echo = expect([](const Event& e) { return e.name == "message"; });
+    const std::string conversation = echo.text("conversation");
+    ASSERT_FALSE(conversation.empty());
+
+    server->operatorReply(conversation, "We are here");
+    const auto bubble = expect([](const Event& e) {
+        return e.name == "button" && e.text("bubble").find("We are here") != std::string::npos;
+    });
+    EXPECT_EQ(bubble.text("badge"), "1");
+    chat.writeLine("bubble-tap");
+    expect([](const Event& e) {
+        return e.name == "script" && e.text("screen") == "messages" &&
+               e.text("script").starts_with("window.webView.addMessages(") &&
+               e.text("script").find("We are here") != std::string::npos;
+    });
+}
+
 }  // namespace
 }  // namespace vesk::testing

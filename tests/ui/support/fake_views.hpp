@@ -136,6 +136,30 @@ class FakePopupCard final : public PopupCard {
     std::weak_ptr<PopupCardListener> listener_;
 };
 
+class FakeLauncher final : public LauncherView {
+  public:
+    void setListener(std::weak_ptr<LauncherListener> value) override {
+        listener_ = std::move(value);
+    }
+    void show(const LauncherContent& value) override {
+        shown = true;
+        content = value;
+        ++shows;
+    }
+    void remove() override { shown = false; }
+    void openUrl(const std::string& url) override { urls.push_back(url); }
+
+    LauncherListener& user() const { return *listener_.lock(); }
+
+    bool shown = false;
+    int shows = 0;
+    LauncherContent content;
+    std::vector<std::string> urls;
+
+  private:
+    std::weak_ptr<LauncherListener> listener_;
+};
+
 class FakePlatform final : public ChatPlatform {
   public:
     std::shared_ptr<ChatWindow> createChatWindow() override {
