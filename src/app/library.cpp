@@ -189,9 +189,9 @@ void Library::showButton(std::weak_ptr<PlatformView> view) {
     auto& ctx = conversations;
     auto& user = facade->userRepository.user;
     const auto ready =
-        // Once per initialisation, not per refresh of the messenger settings.
-        sdkApp.isInit | rx::distinctUntilChanged() |
-        rx::filter([](bool initialised) { return initialised; }) | rx::flatMapLatest([&user](bool) {
+        // Each setup, auth and logout initialises anew.
+        sdkApp.isInit | rx::filter([](bool initialised) { return initialised; }) |
+        rx::flatMapLatest([&user](bool) {
             return user.asObservable() |
                    rx::filter([](const std::optional<User>& u) { return u.has_value(); }) |
                    rx::take(1);

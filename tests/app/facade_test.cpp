@@ -412,5 +412,63 @@ TEST_F(FacadeTest, OpeningAnOpenChatKeepsItsOneWindowAndClosingReleasesIt) {
     EXPECT_EQ(platform->windows, 2);
 }
 
+// Launchers that count how many are in their host view.
+class CountingLaunchers final : public ChatPlatform {
+  public:
+    class Launcher final : public LauncherView {
+      public:
+        explicit Launcher(int& shown) : shown_(shown) {}
+        void setListener(std::weak_ptr<LauncherListener> /*listener*/) override {}
+        void show(const LauncherContent& /*content*/) override {
+            if (!std::exchange(in_, true)) {
+                ++shown_;
+            }
+        }
+        void remove() override {
+            if (std::exchange(in_, false)) {
+                --shown_;
+            }
+        }
+        void openUrl(const std::string& /*url*/) override {}
+
+      private:
+        int& shown_;
+        bool in_ = false;
+    };
+
+    std::shared_ptr<ChatWindow> createChatWindow() override { return nullptr; }
+    std::shared_ptr<WebPage> createWebPage(PageMode /*mode*/) override { return nullptr; }
+    std::shared_ptr<LauncherView> createLauncher(const std::shared_ptr<PlatformView>&) override {
+        ++made;
+        auto launcher = std::make_shared<Launcher>(shown);
+        kept.push_back(launcher);  // a leaked button would stay in its view
+        return launcher;
+    }
+
+    int made = 0;
+    int shown = 0;
+    std::vector<std::shared_ptr<Launcher>> kept;
+};
+
+TEST_F(FacadeTest, EveryInitialisationShowsTheOneLauncherAnew) {
+    auto options = libraryOptions();
+    options.scheduler = scheduler;
+    const auto platform = std::make_shared<CountingLaunchers>();
+    options.chatPlatform = platform;
+    library = Library::make(options);
+    Vesk vesk(library);
+    const auto host = std::make_shared<PlatformView>();
+    vesk.showButton(host);
+    Outcome setup;
+    vesk.setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
+    ASSERT_TRUE(runUntil([&] { return platform->made == 1; }));
+    vesk.logout();
+    ASSERT_TRUE(runUntil([&] { return platform->made == 2; }));
+    EXPECT_EQ(platform->shown, 1);
+    vesk.hideButton();
+    runUntil([&] { return platform->shown == 0; });
+    EXPECT_EQ(platform->shown, 0);
+}
+
 }  // namespace
 }  // namespace vesk
