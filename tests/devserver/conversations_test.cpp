@@ -80,6 +80,23 @@ TEST_F(Conversations, OperatorReplyByUserIdOpensAConversationWhenThereIsNone) {
               404);
 }
 
+TEST_F(Conversations, OperatorBookingCardsAndMeetingLinksArePartsOfTheirOwn) {
+    const std::string id = start("Can we talk?");
+    auto r =
+        client.postJson(server->baseUrl() + "_dev/operator/booking",
+                        R"({"conversation_id":")" + id + R"(","url":"https://calendly.com/a/b"})");
+    ASSERT_EQ(r.status, 201) << r.body;
+    const auto reply = r.json();
+    const auto& card = reply.at("part");
+    EXPECT_EQ(card.at("reply_type"), json::value("calendly"));
+    EXPECT_EQ(card.at("body_json").at("url"), json::value("https://calendly.com/a/b"));
+    r = client.postJson(server->baseUrl() + "_dev/operator/meeting",
+                        R"({"conversation_id":")" + id + R"("})");
+    ASSERT_EQ(r.status, 201) << r.body;
+    EXPECT_EQ(dialog(id).at("part_last").at("body"),
+              json::value("Join the call: https://zoom.us/j/5551234567"));
+}
+
 TEST_F(Conversations, PartsPageBackwardsFromNextBeforePosition) {
     const std::string id = start("part 0");
     for (int i = 1; i < 25; ++i) {

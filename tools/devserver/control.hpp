@@ -17,6 +17,8 @@ std::string member(const boost::json::object& o, const char* snake, const char* 
 // The operator controls; each answers 201 with what it stored, or an error.
 HttpReply operatorReply(ServerState& state, const boost::json::object& body);
 HttpReply operatorReplyFile(ServerState& state, const boost::json::object& body);
+HttpReply operatorBooking(ServerState& state, const boost::json::object& body);
+HttpReply operatorMeeting(ServerState& state, const boost::json::object& body);
 HttpReply operatorFlood(ServerState& state, const boost::json::object& body);
 HttpReply operatorTyping(ServerState& state, const boost::json::object& body);
 HttpReply operatorPopup(ServerState& state, const boost::json::object& body);

@@ -376,6 +376,8 @@ HttpReply controlApi(ServerState& state, const RecordedRequest& request) {
         static const std::pair<std::string_view, Action> kActions[] = {
             {"/_dev/operator/reply", operatorReply},
             {"/_dev/operator/reply_file", operatorReplyFile},
+            {"/_dev/operator/booking", operatorBooking},
+            {"/_dev/operator/meeting", operatorMeeting},
             {"/_dev/operator/flood", operatorFlood},
             {"/_dev/operator/typing", operatorTyping},
             {"/_dev/operator/popup", operatorPopup},

@@ -151,12 +151,13 @@ Conversation* operatorConversation(ServerState& state, const json::object& body,
 // A chat popup: a conversation of type "popup_chat" with the operator's text, sent as a dialog.
 }  // namespace
 
-HttpReply operatorReply(ServerState& state, const json::object& body) {
+namespace {
+
+// Appends an operator part to the targeted conversation and queues its real-time delivery.
+HttpReply deliverOperatorPart(ServerState& state, const json::object& body, std::string text,
+                              const std::string& type, const std::string& replyType,
+                              std::optional<json::value> bodyJson) {
     Store& store = state.store;
-    std::string text = member(body, "text", "body");
-    if (text.empty()) {
-        return controlError(400, "text is required");
-    }
     HttpReply why;
     Conversation* conversation = targetConversation(store, body, why);
     if (conversation == nullptr) {
@@ -166,13 +167,50 @@ HttpReply operatorReply(ServerState& state, const json::object& body) {
     if (admin == nullptr) {
         return why;
     }
-    Part& part = store.appendPart(
-        *conversation, operatorPart(store, *admin, std::move(text), member(body, "type", "type")));
+    Part made = operatorPart(store, *admin, std::move(text), type);
+    made.replyType = replyType;
+    made.bodyJson = std::move(bodyJson);
+    Part& part = store.appendPart(*conversation, std::move(made));
     json::object partObject = partJson(store, part);
     store.outbox.push_back(
         {conversation->appId, conversation->userId, "conversation_reply", partObject});
     return jsonReply(201, json::object{{"conversation", dialogJson(store, *conversation)},
                                        {"part", std::move(partObject)}});
+}
+
+}  // namespace
+
+HttpReply operatorReply(ServerState& state, const json::object& body) {
+    std::string text = member(body, "text", "body");
+    if (text.empty()) {
+        return controlError(400, "text is required");
+    }
+    return deliverOperatorPart(state, body, std::move(text), member(body, "type", "type"), "text",
+                               std::nullopt);
+}
+
+// A booking card: the widget shows a button that asks the library to open the booking page.
+HttpReply operatorBooking(ServerState& state, const json::object& body) {
+    std::string url = member(body, "url", "url");
+    if (url.empty()) {
+        url = "https://calendly.com/vesk-demo/30min";
+    }
+    std::string text = member(body, "text", "body");
+    if (text.empty()) {
+        text = "Pick a time for a call";
+    }
+    return deliverOperatorPart(state, body, std::move(text), "reply_admin", "calendly",
+                               json::value(json::object{{"type", "calendly"}, {"url", url}}));
+}
+
+// A reply whose text carries a meeting link, which the widget offers to join.
+HttpReply operatorMeeting(ServerState& state, const json::object& body) {
+    std::string url = member(body, "url", "url");
+    if (url.empty()) {
+        url = "https://zoom.us/j/5551234567";
+    }
+    return deliverOperatorPart(state, body, "Join the call: " + url, "reply_admin", "text",
+                               std::nullopt);
 }
 
 // A file the operator sends: "content" as its bytes, or "size" generated ones (default 1024).
