@@ -15,24 +15,9 @@
 #include <optional>
 #include <string>
 
+#include "vesk/geometry.hpp"
+
 namespace vesk {
-
-// In the toolkit's units (points, logical pixels).
-struct Rect {
-    double x = 0;
-    double y = 0;
-    double width = 0;
-    double height = 0;
-
-    friend bool operator==(const Rect&, const Rect&) = default;
-};
-
-struct ScreenSize {
-    double width = 0;
-    double height = 0;
-
-    friend bool operator==(const ScreenSize&, const ScreenSize&) = default;
-};
 
 // Where the card's parts go. `card` is in screen coordinates; the others are
 // relative to the card (the close button may lie outside it, beside the page,

@@ -6,6 +6,8 @@
 #include <utility>
 #include <variant>
 
+#include "vesk/geometry.hpp"
+
 namespace vesk {
 
 class NavigationViewState {
@@ -20,13 +22,7 @@ class NavigationViewState {
         contentLoading
     };
 
-    struct Rect {
-        double x = 0;
-        double y = 0;
-        double width = 0;
-        double height = 0;
-        friend bool operator==(const Rect&, const Rect&) = default;
-    };
+    using Rect = vesk::Rect;
 
     static NavigationViewState frameLoading(Rect rect) { return {Case::frameLoading, rect}; }
     static NavigationViewState zeroData(std::string title, std::string desc) {

@@ -1,0 +1,23 @@
+// Rectangles and sizes as the library lays views out.
+#pragma once
+
+namespace vesk {
+
+// In the toolkit's units (points, logical pixels).
+struct Rect {
+    double x = 0;
+    double y = 0;
+    double width = 0;
+    double height = 0;
+
+    friend bool operator==(const Rect&, const Rect&) = default;
+};
+
+struct ScreenSize {
+    double width = 0;
+    double height = 0;
+
+    friend bool operator==(const ScreenSize&, const ScreenSize&) = default;
+};
+
+}  // namespace vesk
