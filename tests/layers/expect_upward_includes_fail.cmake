@@ -1,9 +1,9 @@
 # Builds each check target and fails unless every one fails to compile because
 # its upward header is not found.
 foreach(check ${CHECKS})
-  string(REPLACE "=" ";" parts ${check})
-  list(GET parts 0 target)
-  list(GET parts 1 header)
+  string(REPLACE "=" ";" fields ${check})
+  list(GET fields 0 target)
+  list(GET fields 1 header)
   execute_process(COMMAND ${CMAKE_COMMAND} --build ${BINARY_DIR} --target ${target}
                   RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(status EQUAL 0)
