@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <string_view>
 #include <utility>
 
 #include "api.hpp"
 #include "envelope.hpp"
+#include "widget_files.hpp"
 
 namespace vesk::dev {
 namespace {
@@ -18,6 +20,19 @@ constexpr unsigned char kAvatarPng[] = {
     0x00, 0x1f, 0x15, 0xc4, 0x89, 0x00, 0x00, 0x00, 0x0d, 0x49, 0x44, 0x41, 0x54, 0x78,
     0xda, 0x63, 0xd0, 0xc9, 0xfb, 0xf4, 0x1f, 0x00, 0x04, 0xe2, 0x02, 0x8c, 0xa5, 0x44,
     0x6e, 0x75, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4e, 0x44, 0xae, 0x42, 0x60, 0x82};
+
+std::string widgetContentType(std::string_view name) {
+    if (name.ends_with(".html")) {
+        return "text/html; charset=utf-8";
+    }
+    if (name.ends_with(".js")) {
+        return "text/javascript; charset=utf-8";
+    }
+    if (name.ends_with(".css")) {
+        return "text/css; charset=utf-8";
+    }
+    return "application/octet-stream";
+}
 
 }  // namespace
 
@@ -76,25 +91,36 @@ HttpReply serveBlob(const RecordedRequest& request) {
 }
 
 HttpReply serveWidgetPage(const RecordedRequest& request) {
-    static constexpr const char* kPages[] = {
-        "/external-widget/0.4.0/ios/",
-        "/external-widget/0.4.0/ios/list/",
-        "/external-widget/0.4.0/ios/popup/",
-        "/external-widget/0.4.2/ios/calendly",
+    static constexpr std::pair<std::string_view, std::string_view> kPages[] = {
+        {"/external-widget/0.4.0/ios/", "messages.html"},
+        {"/external-widget/0.4.0/ios/list/", "list.html"},
+        {"/external-widget/0.4.0/ios/popup/", "popup.html"},
+        {"/external-widget/0.4.2/ios/calendly", "calendly.html"},
     };
-    if (std::find(std::begin(kPages), std::end(kPages), request.path) == std::end(kPages)) {
-        return errorReply(404, "not_found", "Unknown page: " + request.path);
+    constexpr std::string_view kAssets = "/external-widget/assets/";
+    const std::string_view path = request.path;
+    std::string_view name;
+    for (const auto& [page, file] : kPages) {
+        if (path == page) {
+            name = file;
+        }
     }
-    HttpReply reply;
-    reply.contentType = "text/html; charset=utf-8";
-    // Every window.webView.<name>(...) the library evaluates is accepted and logged.
-    reply.body =
-        "<!doctype html>\n<html><head><meta charset=\"utf-8\">"
-        "<title>Vesk widget (development)</title><script>\n"
-        "window.webView = new Proxy({}, {get: (_, name) => (...args) => "
-        "console.log('webView.' + String(name), JSON.stringify(args))});\n"
-        "</script></head><body></body></html>\n";
-    return reply;
+    // Pages are served only at their own paths.
+    if (name.empty() && path.starts_with(kAssets) && !path.ends_with(".html")) {
+        name = path.substr(kAssets.size());
+    }
+    const auto files = widgetFiles();
+    const auto found = std::find_if(files.begin(), files.end(), [name](const WidgetFile& file) {
+        return !name.empty() && file.name == name;
+    });
+    if (found != files.end()) {
+        HttpReply reply;
+        reply.contentType = widgetContentType(found->name);
+        reply.body = found->bytes;
+        reply.headers.emplace_back("Cache-Control", "no-cache");
+        return reply;
+    }
+    return errorReply(404, "not_found", "Unknown page: " + request.path);
 }
 
 HttpReply serveFile(const Store& store, const RecordedRequest& request) {

@@ -26,8 +26,9 @@ inline constexpr std::size_t kGeneratedLimit = std::size_t{256} << 20;
 // GET /_dev/blob?size=N.
 [[nodiscard]] HttpReply serveBlob(const RecordedRequest& request);
 
-// GET /external-widget/...: the chat's pages (messages, list, popup, booking) as a minimal
-// page that takes every call the library makes on it; 404 for other paths.
+// GET /external-widget/...: the reference web widget: the chat's pages (messages, list, popup,
+// booking) at the library's page paths and their scripts and styles under
+// /external-widget/assets/; 404 for other paths.
 [[nodiscard]] HttpReply serveWidgetPage(const RecordedRequest& request);
 
 // GET /files/...: an attachment's bytes with its MIME type, an avatar, or 404.
