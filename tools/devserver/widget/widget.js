@@ -331,6 +331,7 @@
     byId: new Map(), // every id a message was known by -> record
     downloads: new Map(), // message id -> {state, progress}
     typing: new Map(), // typing id -> operator
+    cards: new Map(), // message id -> what the user did on its card
     seq: 0,
     atTopSent: false,
     loaderShown: false,
@@ -511,55 +512,70 @@
       const box = el('div', 'vesk-card');
       const buttons = actionButtons(bodyJson.buttons, null);
       if (buttons) box.appendChild(buttons);
-      const form = identifyForm(bodyJson.fields, bodyJson.submit_text, null);
+      const form = identifyForm(bodyJson.fields, bodyJson.submit_text, () => {
+        form.replaceWith(el('div', 'vesk-thanks', t('thanks')));
+      });
       if (form) box.appendChild(form);
       return box.childElementCount ? box : null;
     }
     return null;
   }
 
+  // What the user did on a card, kept over re-renders until the service's answer
+  // (the message's meta_data) says it too.
+  function cardState(id) {
+    let state = chat.cards.get(id);
+    if (!state) chat.cards.set(id, (state = {}));
+    return state;
+  }
+
   function voteCard(id, meta) {
+    const local = cardState(id);
+    const given = str(meta.vote) || local.vote || '';
     const box = el('div', 'vesk-vote');
-    const given = str(meta.vote);
-    const choices = [['like', '👍'], ['dislike', '👎']];
     const row = el('div', 'vesk-vote-choices');
+    for (const [value, symbol, label] of [['like', '👍', 'Like'], ['dislike', '👎', 'Dislike']]) {
+      const b = el('button', 'vesk-vote-choice', symbol);
+      b.type = 'button';
+      b.dataset.vote = value;
+      b.setAttribute('aria-label', label);
+      b.setAttribute('aria-pressed', String(value === given));
+      b.disabled = given !== '';
+      b.addEventListener('click', () => {
+        local.vote = value;
+        send('sendEvaluation', { messageId: id, value, comment: '' });
+        box.replaceWith(voteCard(id, meta));
+      });
+      row.appendChild(b);
+    }
+    box.appendChild(row);
+    if (!given) return box;
+    if (str(meta.comment) || local.commented) {
+      box.appendChild(el('div', 'vesk-thanks', t('thanks')));
+      return box;
+    }
     const comment = el('form', 'vesk-vote-comment');
-    comment.hidden = true;
     const input = el('input', 'vesk-input');
     input.placeholder = t('comment');
     const submit = el('button', 'vesk-button vesk-primary', t('send'));
     submit.type = 'submit';
     comment.append(input, submit);
-    let chosen = given;
-    for (const [value, symbol] of choices) {
-      const b = el('button', 'vesk-vote-choice', symbol);
-      b.type = 'button';
-      b.dataset.vote = value;
-      b.setAttribute('aria-pressed', String(value === given));
-      b.disabled = given !== '';
-      b.addEventListener('click', () => {
-        chosen = value;
-        send('sendEvaluation', { messageId: id, value, comment: '' });
-        for (const other of row.children) other.disabled = true;
-        b.setAttribute('aria-pressed', 'true');
-        comment.hidden = false;
-      });
-      row.appendChild(b);
-    }
     comment.addEventListener('submit', (event) => {
       event.preventDefault();
-      send('sendVoteComment', { messageId: id, value: chosen, comment: input.value.trim() });
+      local.commented = true;
+      send('sendVoteComment', { messageId: id, value: given, comment: input.value.trim() });
       comment.replaceWith(el('div', 'vesk-thanks', t('thanks')));
     });
-    box.appendChild(row);
-    if (given) box.appendChild(el('div', 'vesk-thanks', str(meta.comment) || t('thanks')));
-    else box.appendChild(comment);
+    box.appendChild(comment);
     return box;
   }
 
   function contactCard(id, bodyJson, meta) {
     const details = obj(meta.contact_details);
-    if (details) return el('div', 'vesk-thanks', '✓ ' + str(details.value));
+    const local = cardState(id);
+    if (details || local.contact) {
+      return el('div', 'vesk-thanks', '✓ ' + str(details ? details.value : local.contact));
+    }
     const type = str((bodyJson && (bodyJson.contact_type || bodyJson.field)) || 'email');
     const form = el('form', 'vesk-contact');
     const input = el('input', 'vesk-input');
@@ -571,7 +587,9 @@
     form.append(input, submit);
     form.addEventListener('submit', (event) => {
       event.preventDefault();
+      local.contact = input.value.trim();
       send('sendContactDetails', { messageId: id, type, value: input.value });
+      form.replaceWith(el('div', 'vesk-thanks', '✓ ' + local.contact));
     });
     return form;
   }
@@ -761,6 +779,7 @@
     chat.byId.clear();
     chat.downloads.clear();
     chat.typing.clear();
+    chat.cards.clear();
     chat.atTopSent = false;
     chat.stuck = true;
     paintTyping();
