@@ -1,0 +1,48 @@
+// A popup's card over the host: a dimming layer in the host's overlay that
+// takes every click, the page, a close button and the powered-by pill, each
+// where the library's layout puts it.
+// Threading: GTK main thread only.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <memory>
+#include <string>
+
+#include "gtk_shared.hpp"
+#include "vesk/popup_card.hpp"
+
+namespace vesk::gtk {
+
+class GtkPopupCard final : public PopupCard {
+  public:
+    GtkPopupCard(std::shared_ptr<PlatformState> platform, std::shared_ptr<GtkWebPage> page);
+    ~GtkPopupCard() override;
+    GtkPopupCard(const GtkPopupCard&) = delete;
+    GtkPopupCard& operator=(const GtkPopupCard&) = delete;
+
+    void setListener(std::weak_ptr<PopupCardListener> listener) override;
+    void present() override;
+    void dismiss() override;
+    void setLayout(const PopupLayout& layout) override;
+    [[nodiscard]] double pillWidth() const override;
+    void openUrl(const std::string& url) override;
+
+    [[nodiscard]] bool shown() const { return shown_; }
+    [[nodiscard]] GtkWidget* widget() const { return scrim_; }
+
+  private:
+    std::shared_ptr<PlatformState> platform_;
+    std::shared_ptr<GtkWebPage> page_;
+    GtkWidget* scrim_;
+    GtkWidget* card_;
+    GtkWidget* close_;
+    GtkWidget* pill_;
+    GtkWidget* pillText_;
+    GtkOverlay* layer_ = nullptr;
+    std::weak_ptr<PopupCardListener> listener_;
+    bool shown_ = false;
+    bool dismissed_ = false;
+};
+
+}  // namespace vesk::gtk
