@@ -1,0 +1,283 @@
+#include "engine_fixture.hpp"
+
+#include <libsoup/soup.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "vesk/chat.hpp"
+#include "vesk/configuration.hpp"
+#include "vesk/downloads.hpp"
+#include "vesk/gtk/main_context_executor.hpp"
+#include "vesk/key_value_store.hpp"
+#include "vesk/runtime.hpp"
+#include "vesk/vesk.hpp"
+
+namespace vesk::gtk::test {
+
+namespace {
+
+struct World {
+    std::unique_ptr<dev::DevServer> server;
+    std::shared_ptr<GtkChatPlatform> platform;
+    std::shared_ptr<HostView> host;
+    GtkWidget* window = nullptr;
+    std::string userId;
+    std::vector<std::string> conversations;
+    ChatSubscription listing;
+};
+
+World* world = nullptr;
+
+// The server's id of the user the host knows as `hostId`, from its state.
+std::string serverIdOf(const std::string& hostId) {
+    SoupSession* session = soup_session_new();
+    SoupMessage* message =
+        soup_message_new("GET", (world->server->baseUrl() + "_dev/state").c_str());
+    GBytes* body = soup_session_send_and_read(session, message, nullptr, nullptr);
+    std::string id;
+    if (body != nullptr) {
+        gsize size = 0;
+        const auto* data = static_cast<const char*>(g_bytes_get_data(body, &size));
+        const auto state = JsonValue::parse(std::string_view(data, size));
+        const auto* root = state ? state->object() : nullptr;
+        const auto* users = root != nullptr ? root->find("users") : nullptr;
+        const auto* list = users != nullptr && *users ? (*users)->array() : nullptr;
+        for (std::size_t i = 0; list != nullptr && i < list->size(); ++i) {
+            if ((*list)[i].getString("user_id") == hostId) {
+                id = (*list)[i].getString("id").value_or("");
+            }
+        }
+        g_bytes_unref(body);
+    }
+    g_object_unref(message);
+    g_object_unref(session);
+    return id;
+}
+
+bool hasDisplay() {
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x != nullptr && *x != '\0') || (wayland != nullptr && *wayland != '\0');
+}
+
+void build() {
+    prepareEnvironment();
+    gtk_init();
+    world = new World;
+    std::string error;
+    world->server = dev::DevServer::start({}, &error);
+    ASSERT_TRUE(world->server) << error;
+    DeploymentValues values;
+    values.apiUrl = world->server->apiBaseUrl();
+    values.wssUrl = world->server->realtimeBaseUrl();
+    values.widgetUrl = world->server->baseUrl();
+    configure(values);
+    std::string dir = (std::filesystem::temp_directory_path() / "vesk-engine-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(dir.data()), nullptr);
+    setDataDirectory(dir);
+    setDownloadDirectory(std::filesystem::path(dir) / "Downloads");
+    setMainExecutor(std::make_shared<MainContextExecutor>());
+
+    world->window = gtk_window_new();
+    gtk_window_set_default_size(GTK_WINDOW(world->window), 900, 700);
+    GtkWidget* overlay = gtk_overlay_new();
+    GtkWidget* page = gtk_label_new("The host's page");
+    gtk_overlay_set_child(GTK_OVERLAY(overlay), page);
+    gtk_window_set_child(GTK_WINDOW(world->window), overlay);
+    world->host = std::make_shared<HostView>(GTK_OVERLAY(overlay));
+    world->platform = std::make_shared<GtkChatPlatform>(
+        GtkPlatformOptions{GTK_WINDOW(world->window), world->host, [](const std::string&) {}});
+    setChatPlatform(world->platform);
+    gtk_window_present(GTK_WINDOW(world->window));
+
+    std::optional<std::string> outcome;
+    auto& vesk = Vesk::shared();
+    vesk.setup(
+        world->server->demoApiKey(), [&outcome] { outcome = ""; },
+        [&outcome](const std::string& e) { outcome = "setup: " + e; });
+    ASSERT_TRUE(EngineTest::waitFor([&outcome] { return outcome.has_value(); }));
+    ASSERT_EQ(*outcome, "");
+    outcome.reset();
+    vesk.auth(
+        "engine-user", world->server->demoUserAuthKey(), [&outcome] { outcome = ""; },
+        [&outcome](const std::string& e) { outcome = "auth: " + e; });
+    ASSERT_TRUE(EngineTest::waitFor([&outcome] { return outcome.has_value(); }));
+    ASSERT_EQ(*outcome, "");
+    world->userId = serverIdOf("engine-user");
+    ASSERT_FALSE(world->userId.empty());
+    // Real-time events reach only a connected socket.
+    ASSERT_TRUE(
+        EngineTest::waitFor([] { return world->server->realtimeSocketCount(world->userId) > 0; }));
+    world->listing = vesk.chat().onConversations([](const std::vector<ChatConversation>& list) {
+        for (const auto& c : list) {
+            world->conversations.push_back(c.id);
+        }
+    });
+}
+
+}  // namespace
+
+bool Picture::blank() const {
+    // One colour everywhere: nothing was drawn.
+    if (pixels.size() < 4) {
+        return true;
+    }
+    for (std::size_t i = 4; i < pixels.size(); i += 4) {
+        if (!std::equal(pixels.begin(), pixels.begin() + 4,
+                        pixels.begin() + static_cast<long>(i))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string messagesScript(const std::string& status) {
+    const std::string selector =
+        status.empty() ? "[data-message-id]" : "[data-message-id][data-status=\"" + status + "\"]";
+    return "Array.from(document.querySelectorAll('" + selector +
+           " .vesk-text')).map(e => e.textContent)";
+}
+
+void EngineTest::SetUp() {
+    if (!hasDisplay()) {
+        GTEST_SKIP() << "no display (DISPLAY or WAYLAND_DISPLAY): the engine tests need one; "
+                        "run them under xvfb-run";
+    }
+    if (world == nullptr) {
+        build();
+    }
+}
+
+void EngineTest::TearDown() {
+    if (world != nullptr && world->platform->chatWindow() != nullptr) {
+        Vesk::shared().closeChat();
+        // The next test's pages must not be mistaken for this one's.
+        waitFor([] {
+            return world->platform->chatWindow() == nullptr &&
+                   world->platform->webView(PageMode::messages) == nullptr;
+        });
+    }
+}
+
+bool EngineTest::waitFor(const std::function<bool()>& fact, std::chrono::milliseconds deadline) {
+    const auto end = std::chrono::steady_clock::now() + deadline;
+    while (!fact()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return fact();
+        }
+        // Wakes at least every 10 ms to look again, whatever the loop is waiting for.
+        GSource* tick = g_timeout_source_new(10);
+        g_source_set_callback(
+            tick, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
+        g_source_attach(tick, nullptr);
+        g_main_context_iteration(nullptr, TRUE);
+        g_source_destroy(tick);
+        g_source_unref(tick);
+    }
+    return true;
+}
+
+std::optional<std::string> EngineTest::eval(WebKitWebView* view, const std::string& script) {
+    if (view == nullptr) {
+        return std::nullopt;
+    }
+    struct Result {
+        bool done = false;
+        std::optional<std::string> json;
+    } result;
+    // Held until the answer comes, so the view cannot go while it is asked.
+    g_object_ref(view);
+    webkit_web_view_evaluate_javascript(
+        view, script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr, nullptr,
+        [](GObject* source, GAsyncResult* async, gpointer data) {
+            auto* r = static_cast<Result*>(data);
+            JSCValue* value =
+                webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), async, nullptr);
+            if (value != nullptr) {
+                char* json = jsc_value_to_json(value, 0);
+                r->json = json != nullptr ? json : "null";
+                g_free(json);
+                g_object_unref(value);
+            }
+            r->done = true;
+        },
+        &result);
+    // The callback owns a pointer to `result`: wait for it whatever happens.
+    while (!result.done) {
+        g_main_context_iteration(nullptr, TRUE);
+    }
+    g_object_unref(view);
+    return result.json;
+}
+
+WebKitWebView* EngineTest::readyPage(PageMode mode) {
+    WebKitWebView* view = nullptr;
+    waitFor([&view, mode] {
+        view = world->platform->webView(mode);
+        return view != nullptr &&
+               eval(view, "document.documentElement.dataset.veskReady === '1'") == "true";
+    });
+    return view;
+}
+
+Picture EngineTest::shot(GtkWidget* widget, const std::string& name) {
+    Picture picture;
+    // A change is drawn on the next frame; until then there is no picture.
+    GdkTexture* texture = nullptr;
+    waitFor([&texture, widget] { return (texture = snapshotWidget(widget)) != nullptr; }, 5s);
+    EXPECT_NE(texture, nullptr) << name << ": nothing drawn";
+    if (texture == nullptr) {
+        return picture;
+    }
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const auto dir = std::filesystem::path(VESK_BINARY_DIR) / "engine-screenshots";
+    std::filesystem::create_directories(dir);
+    const auto file = dir / (std::string(info->name()) + "-" + name + ".png");
+    EXPECT_TRUE(gdk_texture_save_to_png(texture, file.c_str())) << file;
+    const int width = gdk_texture_get_width(texture);
+    const int height = gdk_texture_get_height(texture);
+    const auto stride = static_cast<gsize>(width) * 4;
+    picture.pixels.resize(stride * static_cast<gsize>(height));
+    gdk_texture_download(texture, picture.pixels.data(), stride);
+    g_object_unref(texture);
+    EXPECT_FALSE(picture.blank()) << file << " is blank";
+    return picture;
+}
+
+WebKitWebView* EngineTest::openChat() {
+    Vesk::shared().openChat();
+    EXPECT_TRUE(waitFor([] { return world->platform->chatWindow() != nullptr; }));
+    return readyPage(PageMode::messages);
+}
+
+dev::DevServer& EngineTest::server() {
+    return *world->server;
+}
+
+GtkChatPlatform& EngineTest::platform() {
+    return *world->platform;
+}
+
+std::shared_ptr<HostView> EngineTest::host() {
+    return world->host;
+}
+
+GtkWidget* EngineTest::hostWindow() {
+    return world->window;
+}
+
+const std::string& EngineTest::userId() {
+    return world->userId;
+}
+
+bool EngineTest::listed(const std::string& id) {
+    return waitFor([&id] {
+        return std::find(world->conversations.begin(), world->conversations.end(), id) !=
+               world->conversations.end();
+    });
+}
+
+}  // namespace vesk::gtk::test
