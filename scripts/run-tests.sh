@@ -5,6 +5,8 @@
 #   scripts/run-tests.sh --sanitize thread
 #                                            sanitizer build in build-<sanitizers>/
 # Tests start their own development servers on 127.0.0.1 (ephemeral ports).
+# The normal pass also runs the `engine` tests (WebKitGTK) under Xvfb; their
+# screenshots land in build/engine-screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -29,5 +31,9 @@ if [ -n "$sanitize" ]; then
 else
   cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
   cmake --build build -j "$jobs"
-  ctest --test-dir build --output-on-failure -j "$jobs"
+  ctest --test-dir build --output-on-failure -j "$jobs" -LE engine
+  # The real web engine, one test at a time, on a virtual display (the tests
+  # skip without a display, so a build without them finds nothing to run).
+  GTK_A11Y=none WEBKIT_A11Y_BUS_ADDRESS= xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" \
+    ctest --test-dir build --output-on-failure -L engine
 fi
