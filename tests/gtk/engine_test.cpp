@@ -100,6 +100,9 @@ TEST_F(EngineTest, APopupShowsOverTheHostAndAClickInsideClosesIt) {
     WebKitWebView* page = readyPage(PageMode::popup);
     ASSERT_TRUE(
         waitFor([page] { return has(eval(page, "document.body.innerText"), "Summer sale"); }));
+    // The card takes the height its page reports.
+    ASSERT_TRUE(waitFor([page] { return gtk_widget_get_height(GTK_WIDGET(page)) > 50; }))
+        << gtk_widget_get_height(GTK_WIDGET(page));
     Picture shown;
     ASSERT_TRUE(waitFor([&] { return (shown = shot(hostWindow(), "popup")) != host; }, 5s));
 
