@@ -13,11 +13,13 @@ struct Rect {
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 
-struct ScreenSize {
+struct Size {
     double width = 0;
     double height = 0;
 
-    friend bool operator==(const ScreenSize&, const ScreenSize&) = default;
+    friend bool operator==(const Size&, const Size&) = default;
 };
+
+using ScreenSize = Size;
 
 }  // namespace vesk

@@ -17,9 +17,15 @@
 #include <string>
 #include <vector>
 
+#include "vesk/geometry.hpp"
 #include "vesk/platform_view.hpp"
 
 namespace vesk {
+
+// The button's diameter; the library lays the bubble out around it.
+inline constexpr double kLauncherButtonSize = 56;
+// The bubble's text: the system font at this size.
+inline constexpr double kLauncherBubbleFontSize = 14;
 
 struct LauncherItem {
     std::string label;
@@ -33,6 +39,13 @@ struct LauncherBubble {
     std::string text;
     // The operator's picture; none shows a placeholder.
     std::optional<std::string> avatarUrl;
+    // Where it goes, relative to the button's top-left corner (the bubble
+    // lies above the button, outside its bounds).
+    Rect frame;
+    // The text's place inside the bubble.
+    Rect labelFrame;
+    // The operator's picture beside the bubble, relative to the button.
+    Rect avatarFrame;
 
     friend bool operator==(const LauncherBubble&, const LauncherBubble&) = default;
 };
@@ -73,6 +86,14 @@ class LauncherView {
     virtual void remove() = 0;
     // Opens a channel's link with the system's handler.
     virtual void openUrl(const std::string& url) = 0;
+    // The size `text` takes in the bubble's font, wrapped within `maxWidth`
+    // and cut after `maxLines` lines. The default is a coarse estimate, for
+    // views that cannot measure text.
+    [[nodiscard]] virtual Size measureBubbleText(const std::string& text, double maxWidth,
+                                                 int maxLines) const;
+    // True when the host lays its views out from right to left: the bubble
+    // then starts from the button's left side.
+    [[nodiscard]] virtual bool isRightToLeft() const { return false; }
 };
 
 }  // namespace vesk

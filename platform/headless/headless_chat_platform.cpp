@@ -235,8 +235,9 @@ class HeadlessLauncher final : public LauncherView {
         if (content_.bubble) {
             bubble = JsonValue(JsonObject{
                 {"text", JsonValue(content_.bubble->text)},
-                {"avatar", content_.bubble->avatarUrl ? JsonValue(*content_.bubble->avatarUrl)
-                                                      : JsonValue()}});
+                {"avatar",
+                 content_.bubble->avatarUrl ? JsonValue(*content_.bubble->avatarUrl) : JsonValue()},
+                {"frame", rectJson(content_.bubble->frame)}});
         }
         state_->emit("button",
                      {{"shown", JsonValue(shown_)},

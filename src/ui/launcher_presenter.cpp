@@ -3,6 +3,7 @@
 #include <re2/re2.h>
 
 #include "core/url_encode.hpp"
+#include "ui/launcher_layout.hpp"
 #include "ui/resources.hpp"
 #include "usecases/conversation_use_cases.hpp"
 #include "vesk/emoji.hpp"
@@ -119,9 +120,15 @@ void LauncherPresenter::start() {
                            }));
     disposeBag_.insert(getBubbleLastUnread(ctx).subscribe([this](const std::optional<Dialog>& d) {
         bubbleDialog_ = d;
-        content_.bubble =
-            d ? std::optional(LauncherBubble{buildBody(d->partLast), d->lastAdmin.avatar})
-              : std::nullopt;
+        content_.bubble.reset();
+        if (d) {
+            LauncherBubble bubble{buildBody(d->partLast), d->lastAdmin.avatar};
+            const Size text = view_->measureBubbleText(
+                bubble.text, bubbleTextWidth(deps_.platform.screenSize().width),
+                BubbleMetrics::maxLines);
+            layoutBubble(bubble, text, view_->isRightToLeft());
+            content_.bubble = std::move(bubble);
+        }
         publish();
     }));
     removed_ = false;

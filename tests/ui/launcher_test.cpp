@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/ui/support/chat_fixture.hpp"
+#include "ui/launcher_layout.hpp"
 #include "ui/launcher_presenter.hpp"
 #include "ui/resources.hpp"
 
@@ -42,6 +43,33 @@ TEST(LauncherTextTest, BubbleBadgeAndChannelsFollowTheirRules) {
     EXPECT_EQ(socialChannels(messenger)[0].link, "https://t.me/a%2F..%2Fb%3Fx%3Djavascript%3A1");
 }
 
+TEST(LauncherLayoutTest, TheBubbleSitsAboveTheButtonWithinTheScreensMargins) {
+    const double textWidth = bubbleTextWidth(375);
+    EXPECT_EQ(textWidth, 265);
+    EXPECT_EQ(bubbleTextWidth(10), 0);
+
+    LauncherBubble b;
+    layoutBubble(b, {100.4, 33.2}, false);
+    EXPECT_EQ(b.labelFrame, (Rect{14, 9, 101, 34}));
+    EXPECT_EQ(b.frame, (Rect{-73, -67, 129, 54}));  // right-aligned, 13 above the button
+    EXPECT_EQ(b.avatarFrame, (Rect{-115, -45, 32, 32}));
+    layoutBubble(b, {100.4, 33.2}, true);
+    EXPECT_EQ(b.frame.x, 0);
+    EXPECT_EQ(b.avatarFrame.x, 139);
+
+    // The widest bubble's picture touches the screen's left margin, no further.
+    const double buttonX = 375 - 20 - kLauncherButtonSize;
+    layoutBubble(b, {textWidth, 17}, false);
+    EXPECT_EQ(buttonX + b.avatarFrame.x, 20);
+
+    // The estimate of views that cannot measure keeps to the width and the lines.
+    const FakeLauncher view;
+    EXPECT_EQ(view.measureBubbleText("Hello", textWidth, 6), (Size{35, 17}));
+    EXPECT_EQ(view.measureBubbleText("", textWidth, 6), (Size{0, 17}));
+    EXPECT_EQ(view.measureBubbleText(std::string(1000, 'x'), textWidth, 6), (Size{259, 101}));
+    EXPECT_EQ(view.measureBubbleText("\n\n\n", textWidth, 2).height, 34);
+}
+
 class LauncherTest : public ChatTest {
   protected:
     LauncherTest() {
@@ -69,6 +97,8 @@ TEST_F(LauncherTest, TheBubbleShowsTheNewestUnreadUntilClosedAndComesBackWithANe
     EXPECT_EQ(view->content.bubble->text, "text last-c2");
     EXPECT_EQ(view->content.bubble->avatarUrl, "https://files.test/anna.png");
     EXPECT_EQ(view->content.badge, "2");
+    EXPECT_EQ(view->content.bubble->frame.x + view->content.bubble->frame.width,
+              kLauncherButtonSize);
 
     view->user().bubbleTapped();
     EXPECT_EQ(opened, std::vector<std::string>{"c2"});
