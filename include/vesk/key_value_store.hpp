@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -29,6 +30,9 @@ struct JsonText {
 // One stored value. A typed getter of one kind sees a value of another kind as absent.
 using StoreValue =
     std::variant<std::string, bool, std::int64_t, std::vector<std::string>, JsonText>;
+
+// A key and its new value; absent removes the key.
+using StoreChange = std::pair<std::string, std::optional<StoreValue>>;
 
 class KeyValueStore {
   public:
@@ -49,6 +53,12 @@ class KeyValueStore {
     // nothing) when the transaction fails or `fn` throws.
     // Requires: `fn` is quick and does not call back into this store (such a call fails).
     virtual bool update(std::string_view key, const Updater& fn) = 0;
+
+    // Makes every change or, on failure, none: values that only mean something
+    // together (a user's id and token) are never seen or left half written.
+    // The default makes them one at a time, which a host's store whose writes
+    // can be torn should override.
+    virtual bool apply(const std::vector<StoreChange>& changes);
 
     [[nodiscard]] std::optional<std::string> string(std::string_view key) const;
     [[nodiscard]] std::optional<bool> boolean(std::string_view key) const;

@@ -397,6 +397,27 @@ bool SqliteKeyValueStore::remove(std::string_view key) {
     return erase(key);
 }
 
+bool SqliteKeyValueStore::apply(const std::vector<StoreChange>& changes) {
+    if (calledFromUpdate()) {
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    if (!runStep(begin_, "begin")) {
+        return false;
+    }
+    for (const auto& [key, value] : changes) {
+        if (!(value ? write(key, *value) : erase(key))) {
+            (void)runStep(rollback_, "rollback");
+            return false;
+        }
+    }
+    if (!runStep(commit_, "commit")) {
+        (void)runStep(rollback_, "rollback");
+        return false;
+    }
+    return true;
+}
+
 bool SqliteKeyValueStore::update(std::string_view key, const Updater& fn) {
     if (calledFromUpdate()) {
         return false;

@@ -31,6 +31,7 @@ class SqliteKeyValueStore final : public KeyValueStore {
     bool set(std::string_view key, StoreValue value) override;
     bool remove(std::string_view key) override;
     bool update(std::string_view key, const Updater& fn) override;
+    bool apply(const std::vector<StoreChange>& changes) override;
 
     // How long a write waits for another connection's lock before it fails.
     static constexpr int kBusyTimeoutMs = 10'000;

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "core/config/bundle_lookup.hpp"
+#include "core/console_line.hpp"
 #include "usecases/current_state_repository.hpp"
 #include "usecases/session_use_cases.hpp"
 
@@ -74,11 +75,46 @@ void Vesk::Impl::start() {
     userService = std::make_shared<UserService>(api, currentSettings());
 }
 
-void Vesk::Impl::startHeartbeat() {
-    disposeBag.insert((rx::timer(std::chrono::seconds(0), kHeartbeatPeriod, scheduler) |
-                       setPresenceUseCase(api, [&app = sdkApp] {
-                           return app.networkSetting.value();
-                       })).subscribe());
+void Vesk::Impl::startHeartbeat(const std::optional<User>& kept,
+                                const std::optional<User>& connected) {
+    auto beats = rx::timer(std::chrono::seconds(0), kHeartbeatPeriod, scheduler) |
+                 setPresenceUseCase(api, [&app = sdkApp] { return app.networkSetting.value(); });
+    if (!kept || !connected) {
+        disposeBag.insert(beats.subscribe());
+        return;
+    }
+    std::weak_ptr<Impl> weak = weak_from_this();
+    auto heartbeat = std::make_shared<rx::Disposable>();
+    // Only the first reply tells; the handle is let go then (it holds this handler).
+    *heartbeat = beats.subscribe([weak, heartbeat, kept, connected](long status) mutable {
+        const auto mine = std::exchange(heartbeat, nullptr);
+        if (!mine || (status != 401 && status != 403)) {
+            return;
+        }
+        auto self = weak.lock();
+        if (self && self->userRepository.user.value() == kept) {
+            mine->dispose();  // its requests carry the refused token
+            self->replaceRejectedUser(*kept, *connected);
+        }
+    });
+    disposeBag.insert(*heartbeat);
+}
+
+// A stored id and token the service refuses (a store torn by an older version,
+// a user removed on the service) would fail every request for good: go on as
+// the anonymous user the connect reply gave, as a logout would.
+void Vesk::Impl::replaceRejectedUser(const User& rejected, const User& connected) {
+    consoleLine("VeskSession", "the service refuses the stored user " + rejected.id +
+                                   "; continuing as a new anonymous user " + connected.id);
+    const auto messenger = messengerRepository.messenger.value();
+    if (!messenger) {
+        return;
+    }
+    userRepository.saveUser(connected);
+    const auto settings = settingsFrom(connected, *messenger);
+    rebuildServices(settings);
+    sdkApp.networkSetting.accept(settings);
+    startHeartbeat();
 }
 
 void Vesk::Impl::setup(const std::string& apiKey, SuccessHandler successHandler,
@@ -120,15 +156,19 @@ void Vesk::Impl::setup(const std::string& apiKey, SuccessHandler successHandler,
                 return;
             }
             const auto& [connected, messenger] = *result.success();
-            if (!self->userRepository.user.value()) {
+            // A stored user is kept over the one the reply names.
+            const auto stored = self->userRepository.user.value();
+            if (!stored) {
                 self->userRepository.saveUser(connected);
             }
-            // A stored user is kept over the one the reply names.
-            const auto& stored = self->userRepository.user.value();
             const auto settings = settingsFrom(stored ? *stored : connected, messenger);
             self->rebuildServices(settings);
             self->sdkApp.networkSetting.accept(settings);
-            self->startHeartbeat();
+            if (stored && stored->id != connected.id) {
+                self->startHeartbeat(stored, connected);
+            } else {
+                self->startHeartbeat();
+            }
             self->messengerRepository.messenger.accept(messenger);
             if (successHandler) {
                 successHandler();

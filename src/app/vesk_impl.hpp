@@ -53,7 +53,12 @@ struct Vesk::Impl : std::enable_shared_from_this<Vesk::Impl> {
     }
     // Replaces both services with ones built from `settings`.
     void rebuildServices(const NetworkSettingsPtr& settings);
-    void startHeartbeat();
+    // `kept`: a user stored by an earlier run, taken over `connected`, the
+    // one the connect reply named; the first presence reply tells whether the
+    // service still takes it.
+    void startHeartbeat(const std::optional<User>& kept = std::nullopt,
+                        const std::optional<User>& connected = std::nullopt);
+    void replaceRejectedUser(const User& rejected, const User& connected);
 
     const ApiEndpointPtr api;
     Scheduler& scheduler;

@@ -50,6 +50,21 @@ bool InMemoryKeyValueStore::remove(std::string_view key) {
     return true;
 }
 
+bool InMemoryKeyValueStore::apply(const std::vector<StoreChange>& changes) {
+    if (calledFromUpdate()) {
+        return false;
+    }
+    std::lock_guard lock(mutex_);
+    for (const auto& [key, value] : changes) {
+        if (value) {
+            values_.insert_or_assign(key, *value);
+        } else if (auto it = values_.find(key); it != values_.end()) {
+            values_.erase(it);
+        }
+    }
+    return true;
+}
+
 bool InMemoryKeyValueStore::update(std::string_view key, const Updater& fn) {
     if (calledFromUpdate()) {
         return false;

@@ -19,6 +19,7 @@ class InMemoryKeyValueStore final : public KeyValueStore {
     bool set(std::string_view key, StoreValue value) override;
     bool remove(std::string_view key) override;
     bool update(std::string_view key, const Updater& fn) override;
+    bool apply(const std::vector<StoreChange>& changes) override;
 
   private:
     bool calledFromUpdate() const;

@@ -19,6 +19,14 @@ std::optional<T> as(std::optional<StoreValue> value) {
 
 }  // namespace
 
+bool KeyValueStore::apply(const std::vector<StoreChange>& changes) {
+    bool ok = true;
+    for (const auto& [key, value] : changes) {
+        ok = (value ? set(key, *value) : remove(key)) && ok;
+    }
+    return ok;
+}
+
 std::optional<std::string> KeyValueStore::string(std::string_view key) const {
     return as<std::string>(get(key));
 }

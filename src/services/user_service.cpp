@@ -150,4 +150,9 @@ rx::Observable<Result<Response<JsonValue>>> UserService::setPresence() const {
     return request<JsonValue>(UserTarget::setPresence());
 }
 
+rx::Observable<long> UserService::setPresenceStatus() const {
+    return requestRaw(UserTarget::setPresence()) |
+           rx::map([](const net::HttpReply& reply) { return reply.status; });
+}
+
 }  // namespace vesk

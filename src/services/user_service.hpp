@@ -41,6 +41,8 @@ class UserService : public VeskService<UserTarget> {
         const std::string& userAuthKey) const;
 
     [[nodiscard]] rx::Observable<Result<Response<JsonValue>>> setPresence() const;
+    // The same request, answering only the reply's HTTP status.
+    [[nodiscard]] rx::Observable<long> setPresenceStatus() const;
 
     // What a connect or auth reply (status, body) becomes; a failed stream is the Error.
     static Expected<Result<UserSession>> mapConnectReply(long status, std::string_view body);

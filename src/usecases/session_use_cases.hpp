@@ -13,22 +13,19 @@
 namespace vesk {
 
 // For each tick, sends presence through one UserService built from `settings` at
-// subscription and emits an empty event per reply. No settings: an empty stream.
-// `settings` is read when the result is subscribed.
+// subscription and emits the reply's HTTP status (0: no reply). No settings: an
+// empty stream. `settings` is read when the result is subscribed.
 template <class SettingsFn>
 auto setPresenceUseCase(ApiEndpointPtr api, SettingsFn currentSettings) {
     return [api, currentSettings](const rx::Observable<std::int64_t>& ticks) {
-        return rx::deferred([api, ticks, currentSettings]() -> rx::Observable<rx::Unit> {
+        return rx::deferred([api, ticks, currentSettings]() -> rx::Observable<long> {
             NetworkSettingsPtr settings = currentSettings();
             if (!settings) {
-                return rx::empty<rx::Unit>();
+                return rx::empty<long>();
             }
             auto service = std::make_shared<UserService>(api, settings);
             return ticks | rx::flatMap([service](std::int64_t) {
-                       return service->setPresence() |
-                              rx::map(
-                                  [](const Result<Response<JsonValue>>&) { return rx::Unit{}; }) |
-                              rx::catchErrorJustReturn(rx::Unit{});
+                       return service->setPresenceStatus() | rx::catchErrorJustReturn(0L);
                    });
         });
     };

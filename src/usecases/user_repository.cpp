@@ -19,18 +19,18 @@ std::optional<User> UserRepository::loadUser() const {
 }
 
 void UserRepository::saveUser(const User& newUser) {
+    // One transaction: a kill between two writes would pair one user's id
+    // with another's token, which the service then refuses for good.
+    std::optional<StoreValue> newToken;
     if (newUser.token) {
-        store_->setString(token, *newUser.token);
-    } else {
-        store_->remove(token);
+        newToken = *newUser.token;
     }
-    store_->setString(userId, newUser.id);
+    store_->apply({{std::string(token), std::move(newToken)}, {std::string(userId), newUser.id}});
     user.accept(newUser);
 }
 
 void UserRepository::clearUser() {
-    store_->remove(userId);
-    store_->remove(token);
+    store_->apply({{std::string(userId), std::nullopt}, {std::string(token), std::nullopt}});
     user.accept(std::nullopt);
 }
 

@@ -3,6 +3,7 @@
 #include "app/reachability_service.hpp"
 #include "app/vesk_impl.hpp"
 #include "tests/app/support/session_fixture.hpp"
+#include "tests/support/temp_dir.hpp"
 #include "tests/support/virtual_scheduler.hpp"
 #include "vesk/headless_platform.hpp"
 #include "vesk/notification_service.hpp"
@@ -84,6 +85,109 @@ TEST_F(FacadeTest, SetupSavesTheAnonymousUserAndARestartKeepsIt) {
     ASSERT_TRUE(waitForRequests("/v1/users/" + firstId + "/setpresence", 2));
     EXPECT_EQ(requestsTo("/v1/users/" + firstId + "/setpresence")[0].queryItem("auth_token"),
               *stored("VeskToken"));
+}
+
+// Keeps every write after the first `budget`, as a process killed there would.
+class KilledStore final : public KeyValueStore {
+  public:
+    KilledStore(std::shared_ptr<KeyValueStore> disk, int budget)
+        : disk_(std::move(disk)), budget_(budget) {}
+    [[nodiscard]] std::optional<StoreValue> get(std::string_view key) const override {
+        return disk_->get(key);
+    }
+    bool set(std::string_view key, StoreValue value) override {
+        return !alive() || disk_->set(key, std::move(value));
+    }
+    bool remove(std::string_view key) override { return !alive() || disk_->remove(key); }
+    bool update(std::string_view key, const Updater& fn) override {
+        return !alive() || disk_->update(key, fn);
+    }
+    bool apply(const std::vector<StoreChange>& changes) override {
+        return !alive() || disk_->apply(changes);
+    }
+    int writes = 0;
+
+  private:
+    bool alive() { return writes++ < budget_; }
+    std::shared_ptr<KeyValueStore> disk_;
+    int budget_;
+};
+
+class KilledStores final : public KeyValueStoreFactory {
+  public:
+    KilledStores(std::shared_ptr<KeyValueStoreFactory> disk, std::shared_ptr<KilledStore> standard)
+        : disk_(std::move(disk)), standard_(std::move(standard)) {}
+    std::shared_ptr<KeyValueStore> standard() override { return standard_; }
+    std::shared_ptr<KeyValueStore> suite(std::string_view name) override {
+        return disk_->suite(name);
+    }
+
+  private:
+    std::shared_ptr<KeyValueStoreFactory> disk_;
+    std::shared_ptr<KilledStore> standard_;
+};
+
+TEST_F(FacadeTest, AKillAtAnyStoreWriteOfSetupAndAuthLeavesAUserWhoseIdAndTokenAgree) {
+    for (int budget = 0;; ++budget) {
+        SCOPED_TRACE("writes before the kill: " + std::to_string(budget));
+        const testing::TempDir files;
+        const auto disk = makeFileKeyValueStoreFactory(files.path());
+        auto store = std::make_shared<KilledStore>(disk->standard(), budget);
+        auto options = libraryOptions();
+        options.scheduler = scheduler;
+        options.standardStore = store;
+        options.stores = std::make_shared<KilledStores>(disk, store);
+        library = Library::make(std::move(options));
+        Vesk vesk(library);
+        Outcome setup;
+        Outcome auth;
+        vesk.setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
+        ASSERT_TRUE(finished(setup));
+        const auto anonymous = settings();
+        vesk.auth("customer-7", server->demoUserAuthKey(), auth.onSuccess(), auth.onError());
+        ASSERT_TRUE(finished(auth));
+        ASSERT_EQ(auth.successes, 1);
+        const auto customer = settings();
+
+        const auto reopened = makeFileKeyValueStoreFactory(files.path())->standard();
+        const auto id = reopened->string("VeskUserId");
+        const auto token = reopened->string("VeskToken");
+        const auto is = [&](const NetworkSettingsPtr& user) {
+            return id == user->userId && token == user->token;
+        };
+        EXPECT_TRUE((!id && !token) || is(anonymous) || is(customer))
+            << id.value_or("none") << " with " << token.value_or("none");
+        if (store->writes <= budget) {
+            break;  // the flow wrote no more than that: every kill point was tried
+        }
+    }
+}
+
+TEST_F(FacadeTest, AStoredUserTheServiceRefusesGivesWayToTheConnectedAnonymousUser) {
+    {
+        auto vesk = makeFacade();
+        Outcome setup;
+        vesk->setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
+        ASSERT_TRUE(finished(setup));
+    }
+    // Another user's id beside this token: every user request of it is refused.
+    openStore()->setString("VeskUserId", "someone-else");
+    server->clearRequests();
+    auto vesk = makeFacade();
+    Outcome setup;
+    vesk->setup(server->demoApiKey(), setup.onSuccess(), setup.onError());
+    ASSERT_TRUE(finished(setup));
+    EXPECT_EQ(setup.successes, 1);
+    scheduler->advance(0s);
+    ASSERT_TRUE(runUntil([&] { return settings()->userId != "someone-else"; }));
+    EXPECT_EQ(stored("VeskUserId"), settings()->userId);
+    EXPECT_EQ(stored("VeskToken"), settings()->token);
+    // The new user's heartbeat goes on; the refused one's has stopped.
+    scheduler->advance(0s);
+    ASSERT_TRUE(waitForRequests("/v1/users/" + settings()->userId + "/setpresence", 1));
+    scheduler->advance(30s);
+    ASSERT_TRUE(waitForRequests("/v1/users/" + settings()->userId + "/setpresence", 2));
+    EXPECT_EQ(requestsTo("/v1/users/someone-else/setpresence").size(), 1U);
 }
 
 TEST_F(FacadeTest, TheFirstStoredUserAndMessengerPairPublishesItsSettingsOnce) {

@@ -85,11 +85,11 @@ TEST_F(SessionUseCases, PresenceUseCaseSendsOncePerTickAndNothingWithoutSettings
     rx::DisposeBag bag;
     bag.insert((ticks.asObservable() | setPresenceUseCase(api, [settings] {
                     return settings;
-                })).subscribe([&](rx::Unit) { ++replies; }));
+                })).subscribe([&](long) { ++replies; }));
     bool completed = false;
     bag.insert((ticks.asObservable() | setPresenceUseCase(api, [] {
                     return NetworkSettingsPtr{};
-                })).subscribe([](rx::Unit) {}, [](const Error&) {}, [&] { completed = true; }));
+                })).subscribe([](long) {}, [](const Error&) {}, [&] { completed = true; }));
     EXPECT_TRUE(completed);
     ticks.onNext(0);
     ticks.onNext(1);
