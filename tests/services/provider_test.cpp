@@ -148,21 +148,38 @@ TEST_F(ProviderTest, AnInvalidBaseUrlIsAnError) {
     EXPECT_FALSE(provider.request(UserTarget::setPresence()));
 }
 
-TEST_F(ProviderTest, LoggerMasksTheToken) {
+TEST_F(ProviderTest, LoggerMasksEveryCredentialWhereverItAppears) {
     testing::ScopedConsoleCapture console;
     const VeskProvider provider(settings(Kind::sdk, "secret-token"), kBase, true);
-    const auto request = provider.request(ConversationTraget::start("hi"));
-    provider.logRequest(*request);
     net::HttpReply reply;
     reply.status = 200;
-    reply.body = R"({"echo":"secret-token"})";
-    provider.logReply(*request, &reply, nullptr);
+    // A new token nested in the reply, an escaped quote before it, and one left open.
+    reply.body = R"({"echo":"secret-token","data":{"note":"a \"q\"","auth_token" : "new-token"},)"
+                 R"("user":{"id":"u1"},"token":"cut-token)";
+    const auto exchange = [&](const auto& target) {
+        const auto request = provider.request(target);
+        provider.logRequest(*request);
+        provider.logReply(*request, &reply, nullptr);
+    };
+    exchange(ConversationTraget::start("hi"));
+    exchange(UserTarget::auth("customer-7", "hmac-hash"));
+    const auto push = provider.request(PushTarget::send("push-token", "device", "fcm", "agent"));
+    provider.logRequest(*push);
+    const auto calendly = provider.request(CalendlyTarget::createIntegration("calendly-key"));
+    provider.logRequest(*calendly);
+
     const auto lines = console.sink().lines();
-    ASSERT_EQ(lines.size(), 2U);
+    ASSERT_EQ(lines.size(), 6U);
     for (const auto& line : lines) {
-        EXPECT_EQ(line.text.find("secret-token"), std::string::npos) << line.text;
+        for (const char* secret : {"secret-token", "new-token", "cut-token", "hmac-hash",
+                                   "push-token", "calendly-key"}) {
+            EXPECT_EQ(line.text.find(secret), std::string::npos) << line.text;
+        }
         EXPECT_EQ(line.category, "VeskNetwork");
     }
+    // What is not a credential stays readable.
+    EXPECT_NE(lines[1].text.find(R"("user":{"id":"u1"})"), std::string::npos) << lines[1].text;
+    EXPECT_NE(lines[2].text.find("user_id=customer-7"), std::string::npos) << lines[2].text;
 }
 
 TEST_F(ProviderTest, EventWithoutParamsSendsOnlyTheEvent) {

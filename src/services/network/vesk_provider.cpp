@@ -1,6 +1,7 @@
 #include "services/network/vesk_provider.hpp"
 
 #include <algorithm>
+#include <cctype>
 
 #include "core/system_console.hpp"
 #include "core/url_encode.hpp"
@@ -47,11 +48,77 @@ bool queryDestination(ParameterEncoding encoding, net::HttpMethod method) {
            method == net::HttpMethod::del;
 }
 
+// Credentials by their names: tokens of every kind, the login HMAC, keys,
+// passwords and signatures.
+bool isSecretName(std::string_view name) {
+    std::string lower(name);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const auto has = [&](std::string_view part) { return lower.find(part) != std::string::npos; };
+    return lower == "hash" || has("token") || lower.ends_with("key") || has("password") ||
+           has("secret") || has("signature");
+}
+
+// The index of the quote closing the JSON string that opens at `open`, or npos.
+std::size_t stringEnd(std::string_view text, std::size_t open) {
+    for (std::size_t i = open + 1; i < text.size(); ++i) {
+        if (text[i] == '\\') {
+            ++i;
+        } else if (text[i] == '"') {
+            return i;
+        }
+    }
+    return std::string_view::npos;
+}
+
+std::size_t skipSpace(std::string_view text, std::size_t i) {
+    while (i < text.size() &&
+           (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r')) {
+        ++i;
+    }
+    return i;
+}
+
+// Every string value of a credential's key in JSON text (at any depth, inside
+// text that is not JSON too) becomes "***". Unterminated: the rest is dropped.
+std::string maskJson(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const std::size_t open = text.find('"', i);
+        if (open == std::string_view::npos) {
+            out.append(text.substr(i));
+            break;
+        }
+        const std::size_t close = stringEnd(text, open);
+        if (close == std::string_view::npos) {
+            out.append(text.substr(i));
+            break;
+        }
+        out.append(text.substr(i, close + 1 - i));
+        i = close + 1;
+        const std::size_t colon = skipSpace(text, i);
+        const std::size_t value =
+            colon < text.size() && text[colon] == ':' ? skipSpace(text, colon + 1) : text.size();
+        if (value < text.size() && text[value] == '"' &&
+            isSecretName(text.substr(open + 1, close - open - 1))) {
+            out.append(text.substr(i, value + 1 - i)).append("***");
+            const std::size_t end = stringEnd(text, value);
+            if (end == std::string_view::npos) {
+                out.push_back('"');
+                break;
+            }
+            out.push_back('"');
+            i = end + 1;
+        }
+    }
+    return out;
+}
+
 net::Parameters masked(net::Parameters parameters) {
     for (auto& [name, value] : parameters) {
-        if (name == "auth_token") {
-            value = "***";
-        }
+        value = isSecretName(name) ? "***" : maskJson(value);
     }
     return parameters;
 }
@@ -219,7 +286,7 @@ void VeskProvider::logReply(const net::HttpRequest& request, const net::HttpRepl
     std::string line = "Response: " + std::string(net::methodName(request.method)) + " " +
                        net::appendQuery(request.url, masked(request.query));
     if (reply != nullptr) {
-        line += "\nStatus: " + std::to_string(reply->status) + "\nBody: " + reply->body;
+        line += "\nStatus: " + std::to_string(reply->status) + "\nBody: " + maskJson(reply->body);
     } else if (error != nullptr) {
         line += "\nFailed: " + error->description;
     }
