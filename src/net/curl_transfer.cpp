@@ -4,6 +4,8 @@
 #include <system_error>
 #include <utility>
 
+#include "net/tls_policy.hpp"
+
 namespace vesk::net::detail {
 namespace {
 
@@ -106,11 +108,12 @@ bool Transfer::configure(EasyHandle easy, const TransferSettings& settings, bool
         set(CURLOPT_MAXREDIRS, kMaxRedirects);
         set(CURLOPT_SSL_VERIFYPEER, 1L);
         set(CURLOPT_SSL_VERIFYHOST, 2L);
-        if (!settings.caFile.empty()) {
-            // Only this file: the system's certificate directory is not consulted either.
-            set(CURLOPT_CAINFO, settings.caFile.c_str());
-            set(CURLOPT_CAPATH, static_cast<const char*>(nullptr));
-        }
+        // Trust and names are decided as the real-time channel decides them:
+        // curl's own bundle and its common-name fallback are not used.
+        set(CURLOPT_CAINFO, static_cast<const char*>(nullptr));
+        set(CURLOPT_CAPATH, static_cast<const char*>(nullptr));
+        set(CURLOPT_SSL_CTX_FUNCTION, &Transfer::onTlsContext);
+        set(CURLOPT_SSL_CTX_DATA, static_cast<const void*>(&settings));
         set(CURLOPT_USERAGENT, settings.userAgent.c_str());
         // Every decoder curl was built with; the size cap applies to decoded bytes.
         set(CURLOPT_ACCEPT_ENCODING, "");
@@ -337,6 +340,31 @@ int Transfer::onTransferInfo(void* self, curl_off_t, curl_off_t, curl_off_t, cur
     }
     transfer->stalled_ = true;
     return 1;  // aborts the transfer
+}
+
+CURLcode Transfer::onTlsContext(CURL* easy, void* context, void* settings) noexcept {
+    auto* ctx = static_cast<SSL_CTX*>(context);
+    if (!applyTlsTrust(ctx, static_cast<const TransferSettings*>(settings)->caFile)) {
+        return CURLE_SSL_CACERT_BADFILE;
+    }
+    // The URL being connected to, redirects included.
+    char* url = nullptr;
+    curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &url);
+    CURLU* parsed = curl_url();
+    char* host = nullptr;
+    bool named = false;
+    if (parsed != nullptr && url != nullptr &&
+        curl_url_set(parsed, CURLUPART_URL, url, 0) == CURLUE_OK &&
+        curl_url_get(parsed, CURLUPART_HOST, &host, 0) == CURLUE_OK) {
+        std::string name(host);
+        if (name.size() > 2 && name.front() == '[' && name.back() == ']') {
+            name = name.substr(1, name.size() - 2);
+        }
+        named = applyTlsPeerName(SSL_CTX_get0_param(ctx), name);
+    }
+    curl_free(host);
+    curl_url_cleanup(parsed);
+    return named ? CURLE_OK : CURLE_SSL_CONNECT_ERROR;
 }
 
 std::size_t Transfer::onHeader(char* data, std::size_t size, std::size_t count,

@@ -70,6 +70,7 @@ class Transfer {
 
     static std::size_t onBody(char* data, std::size_t size, std::size_t count, void* self) noexcept;
     std::size_t save(const char* data, std::size_t bytes) noexcept;
+    static CURLcode onTlsContext(CURL* easy, void* context, void* settings) noexcept;
     static std::size_t onHeader(char* data, std::size_t size, std::size_t count,
                                 void* self) noexcept;
     static int onTransferInfo(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t) noexcept;

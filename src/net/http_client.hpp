@@ -39,7 +39,7 @@ struct RequestId {
 };
 
 struct HttpClientOptions {
-    // A PEM file of trusted CAs used instead of the system's store (tests).
+    // A PEM file of the CAs trusted instead of the system's store.
     std::string caFile;
     // Sent as User-Agent; empty sends "VeskSDK/<version>".
     std::string userAgent;

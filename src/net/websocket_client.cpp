@@ -1,7 +1,6 @@
 #include "net/websocket_client.hpp"
 
 #include <openssl/ssl.h>
-#include <openssl/x509v3.h>
 
 #include <atomic>
 #include <boost/asio/co_spawn.hpp>
@@ -23,6 +22,8 @@
 #include <thread>
 #include <type_traits>
 #include <utility>
+
+#include "net/tls_policy.hpp"
 
 namespace vesk::net {
 
@@ -330,14 +331,9 @@ class Session final : public Connection, public std::enable_shared_from_this<Ses
             SSL* ssl = ws_->next_layer().native_handle();
             beast::error_code ec;
             static_cast<void>(asio::ip::make_address(endpoint_.host, ec));
-            const bool literal = !ec;
-            X509_VERIFY_PARAM* param = SSL_get0_param(ssl);
-            X509_VERIFY_PARAM_set_hostflags(param, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
-            if (literal) {
-                return X509_VERIFY_PARAM_set1_ip_asc(param, endpoint_.host.c_str()) == 1;
-            }
-            return SSL_set_tlsext_host_name(ssl, endpoint_.host.c_str()) == 1 &&
-                   X509_VERIFY_PARAM_set1_host(param, endpoint_.host.c_str(), 0) == 1;
+            const bool literal = !ec;  // no server name indication for an address
+            return (literal || SSL_set_tlsext_host_name(ssl, endpoint_.host.c_str()) == 1) &&
+                   applyTlsPeerName(SSL_get0_param(ssl), endpoint_.host);
         }
         return true;
     }
@@ -373,8 +369,11 @@ class Session final : public Connection, public std::enable_shared_from_this<Ses
 
 class WebSocketClient::Impl {
   public:
-    Impl(Executor& executor, EventHandler onEvent, TextFilter onText, std::size_t maxMessage)
-        : sink_(std::make_shared<Sink>()), work_(asio::make_work_guard(ioc_)) {
+    Impl(Executor& executor, EventHandler onEvent, TextFilter onText, std::size_t maxMessage,
+         std::string caFile)
+        : caFile_(std::move(caFile)),
+          sink_(std::make_shared<Sink>()),
+          work_(asio::make_work_guard(ioc_)) {
         sink_->onEvent = std::move(onEvent);
         sink_->onText = std::move(onText);
         reporter_ = std::make_shared<const Reporter>(executor, sink_, maxMessage);
@@ -434,14 +433,13 @@ class WebSocketClient::Impl {
     ssl::context& tls() {
         if (!tls_) {
             tls_.emplace(ssl::context::tls_client);
-            beast::error_code ignored;
-            tls_->set_default_verify_paths(ignored);
-            tls_->set_verify_mode(ssl::verify_peer, ignored);
-            SSL_CTX_set_min_proto_version(tls_->native_handle(), TLS1_2_VERSION);
+            // An unusable CA file leaves nothing trusted: every handshake fails.
+            (void)applyTlsTrust(tls_->native_handle(), caFile_);
         }
         return *tls_;
     }
 
+    const std::string caFile_;
     std::optional<ssl::context> tls_;  // I/O thread only
     asio::io_context ioc_{1};
     std::shared_ptr<Sink> sink_;
@@ -453,9 +451,9 @@ class WebSocketClient::Impl {
 };
 
 WebSocketClient::WebSocketClient(Executor& executor, EventHandler onEvent, TextFilter onText,
-                                 std::size_t maxMessageSize)
-    : impl_(std::make_unique<Impl>(executor, std::move(onEvent), std::move(onText),
-                                   maxMessageSize)) {}
+                                 std::size_t maxMessageSize, std::string caFile)
+    : impl_(std::make_unique<Impl>(executor, std::move(onEvent), std::move(onText), maxMessageSize,
+                                   std::move(caFile))) {}
 
 WebSocketClient::~WebSocketClient() = default;
 

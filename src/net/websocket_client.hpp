@@ -55,8 +55,9 @@ class WebSocketClient {
     // returning false drops it.
     using TextFilter = std::function<bool(ConnectionId, const std::string&)>;
 
+    // `caFile`: a PEM file of the CAs trusted instead of the system's store.
     WebSocketClient(Executor& executor, EventHandler onEvent, TextFilter onText = {},
-                    std::size_t maxMessageSize = kMaxMessageSize);
+                    std::size_t maxMessageSize = kMaxMessageSize, std::string caFile = {});
     WebSocketClient(const WebSocketClient&) = delete;
     WebSocketClient& operator=(const WebSocketClient&) = delete;
     ~WebSocketClient();
