@@ -18,7 +18,12 @@ std::shared_ptr<const ApiEndpoint> endpointFor(const Configuration& configuratio
                                                std::shared_ptr<net::HttpClient> client,
                                                Executor& executor) {
     auto endpoint = std::make_shared<ApiEndpoint>();
-    endpoint->client = client ? std::move(client) : std::make_shared<net::HttpClient>(executor);
+    if (!client) {
+        net::HttpClientOptions options;
+        options.caFile = configuration.caFile;
+        client = std::make_shared<net::HttpClient>(executor, std::move(options));
+    }
+    endpoint->client = std::move(client);
     endpoint->baseUrl = configuration.apiUrl;
     endpoint->logging = configuration.requestLogging;
     return endpoint;
@@ -67,8 +72,17 @@ Library::Library(LibraryOptions options)
           options.downloadDirectory ? std::move(*options.downloadDirectory) : downloadDirectory()),
       chat(chatDependencies()),
       popups(chat),
-      sdkApp({*executor_, configuration.wssUrl.value_or("error"), conversations, screen, appState,
-              reachability, rts, appGroupStore(configuration, *stores), stepper, chat}),
+      sdkApp({*executor_,
+              configuration.wssUrl.value_or("error"),
+              {configuration.caFile, configuration.reconnect ? scheduler_.get() : nullptr},
+              conversations,
+              screen,
+              appState,
+              reachability,
+              rts,
+              appGroupStore(configuration, *stores),
+              stepper,
+              chat}),
       requests(*executor_),
       reachabilitySource_(std::move(options.reachability)),
       notificationCenter_(std::move(options.notificationCenter)),

@@ -27,7 +27,8 @@ SdkApp::SdkApp(Dependencies d)
     }));
 
     rtsManager = std::make_unique<RtsManager>(
-        executor_, std::move(d.realtimeBase), d.appState.isBackground.asObservable(),
+        executor_, std::move(d.realtimeBase), std::move(d.socketOptions),
+        d.appState.isBackground.asObservable(),
         d.reachability.isReachable.asObservable() | rx::map([](ReachabilityService::Status s) {
             return s == ReachabilityService::Status::online;
         }));

@@ -34,8 +34,9 @@ class SdkApp {
     struct Dependencies {
         // Outlives the context; socket restarts are posted to it.
         Executor& executor;
-        // The base URL of the real-time sockets.
+        // The base URL of the real-time sockets, and how they connect.
         std::string realtimeBase;
+        SocketOptions socketOptions;
         ConversationContext& conversations;
         ScreenState& screen;
         AppStateService& appState;

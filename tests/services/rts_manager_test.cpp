@@ -7,6 +7,7 @@
 #include "services/realtime/vesk_socket.hpp"
 #include "tests/net/support/client_harness.hpp"
 #include "tests/net/support/ws_server.hpp"
+#include "tests/support/virtual_scheduler.hpp"
 
 namespace vesk {
 namespace {
@@ -83,7 +84,7 @@ TEST(SocketUrl, AnUnparsableUrlFailsCreationAndStoresNothing) {
     EXPECT_EQ(VeskSocket::create(loop, kBase, settings("1", "2", "t k"), kSetupChannels, nullptr),
               nullptr);
 
-    RtsManager manager(loop, kBase, rx::just(false), rx::just(true));
+    RtsManager manager(loop, kBase, {}, rx::just(false), rx::just(true));
     EXPECT_EQ(manager.startRts(settings("1", "2", "t k"), kSetupChannels, nullptr), nullptr);
     EXPECT_EQ(manager.startRts(settings("1", "2", "t"), {}, nullptr), nullptr);
     EXPECT_EQ(manager.getActiveCount(), 0U);
@@ -119,7 +120,8 @@ class RtsManagerTest : public ::testing::Test {
     std::shared_ptr<RecordingService> service = std::make_shared<RecordingService>(loop);
     rx::BehaviorRelay<bool> background{false};
     rx::BehaviorRelay<bool> online{true};
-    RtsManager manager{loop, server.url() + "/", background.asObservable(), online.asObservable()};
+    RtsManager manager{
+        loop, server.url() + "/", {}, background.asObservable(), online.asObservable()};
 };
 
 TEST_F(RtsManagerTest, EveryTextFrameReachesTheServiceOnceInOrderEvenAfterRepeatedConnects) {
@@ -183,6 +185,65 @@ TEST_F(RtsManagerTest, TheResumePointFollowsCompleteEnvelopesAndIsSentOnReconnec
     ASSERT_EQ(server.targets().size(), 2U);
     EXPECT_TRUE(server.targets()[1].ends_with("?auth_token=T&tag=a%20b&time=1%2E5"))
         << server.targets()[1];
+}
+
+TEST_F(RtsManagerTest, AnUnexpectedCloseReconnectsWithGrowingJitteredWaitsUntilAStop) {
+    using std::chrono::milliseconds;
+    VirtualScheduler clock;
+    RtsManager healing{
+        loop, server.url() + "/", {{}, &clock}, background.asObservable(), online.asObservable()};
+    const auto socket = healing.startRts(settings("1", "2", "T"), kSetupChannels, service);
+    ASSERT_TRUE(openConnections(1));
+    server.sendText(envelope(1, "t1", "1"));
+    ASSERT_TRUE(received(1));
+
+    // A frame after each connection: the client has heard it open by then.
+    int frames = 1;
+    const auto reconnected = [&] {
+        ASSERT_TRUE(socket->isActive());
+        ASSERT_TRUE(openConnections(1));
+        ++frames;
+        server.sendText(envelope(frames, "t" + std::to_string(frames), std::to_string(frames)));
+        ASSERT_TRUE(received(static_cast<std::size_t>(frames)));
+    };
+    // Each drop waits between half and all of 0.5 s, 1 s, 2 s, ...
+    for (const milliseconds ceiling : {milliseconds(500), milliseconds(1000), milliseconds(2000)}) {
+        SCOPED_TRACE(ceiling.count());
+        clock.advance(milliseconds(1000));  // connected, but not for a stable minute
+        server.drop();
+        ASSERT_TRUE(openConnections(0));
+        ASSERT_TRUE(runUntil(loop, [&] { return !socket->isActive(); }));
+        clock.advance(ceiling / 2 - milliseconds(1));
+        EXPECT_FALSE(socket->isActive());
+        clock.advance(ceiling / 2 + milliseconds(1));
+        reconnected();
+        // It resumes where the wire stopped.
+        const auto& target = server.targets().back();
+        EXPECT_TRUE(target.ends_with("&tag=t" + std::to_string(frames - 1) +
+                                     "&time=" + std::to_string(frames - 1)))
+            << target;
+    }
+
+    // A stable minute starts the waits over.
+    clock.advance(VeskSocket::kStable);
+    server.drop();
+    ASSERT_TRUE(openConnections(0));
+    ASSERT_TRUE(runUntil(loop, [&] { return !socket->isActive(); }));
+    clock.advance(milliseconds(500));
+    reconnected();
+
+    // A stop is not a close to heal, and without a clock none is healed.
+    healing.stopRtsAll();
+    ASSERT_TRUE(openConnections(0));
+    clock.advance(VeskSocket::kLastRetry);
+    EXPECT_FALSE(socket->isActive());
+    const auto plain = manager.startRts(settings("1", "2", "T"), kSetupChannels, service);
+    ASSERT_TRUE(openConnections(1));
+    server.drop();
+    ASSERT_TRUE(runUntil(loop, [&] { return !plain->isActive(); }));
+    clock.advance(VeskSocket::kLastRetry);
+    EXPECT_FALSE(plain->isActive());
+    EXPECT_EQ(clock.pendingCount(), 0U);
 }
 
 TEST_F(RtsManagerTest, AppStateAndReachabilityStopAndStartEverySocket) {

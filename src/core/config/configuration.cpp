@@ -17,13 +17,20 @@ Configuration Configuration::fromBundles() {
     out.requestLogging = value(InfoPlist::Keys::moyaLog) == "1";
     out.providerName = plist.getValue(InfoPlist::Keys::providerName, AppType::sdk);
     out.widgetUrl = std::string(config::kDefaultWidgetUrl);
-    if (const auto bundle = config::bundleFor(AppType::lib, config::LibLookup::withSibling)) {
-        if (const auto* info = bundle->infoDictionary()) {
-            if (const auto* entry = info->find("widgetUrl");
-                entry != nullptr && entry->has_value() && (*entry)->string() != nullptr) {
-                out.widgetUrl = *(*entry)->string();
-            }
-        }
+    const auto bundle = config::bundleFor(AppType::lib, config::LibLookup::withSibling);
+    const auto* info = bundle ? bundle->infoDictionary() : nullptr;
+    const auto text = [info](const char* key) -> const std::string* {
+        const auto* entry = info != nullptr ? info->find(key) : nullptr;
+        return entry != nullptr && entry->has_value() ? (*entry)->string() : nullptr;
+    };
+    if (const auto* widget = text("widgetUrl")) {
+        out.widgetUrl = *widget;
+    }
+    if (const auto* caFile = text("caFile")) {
+        out.caFile = *caFile;
+    }
+    if (const auto* reconnect = text("reconnect")) {
+        out.reconnect = *reconnect != "0";
     }
     return out;
 }

@@ -24,6 +24,10 @@ struct Configuration {
     std::string widgetUrl;
     // Picks the sibling brand's resources and goes to the pages' settings.
     std::optional<std::string> providerName;
+    // The CAs both channels trust; empty: the system's store.
+    std::string caFile;
+    // The real-time channel reconnects by itself after an unexpected close.
+    bool reconnect = true;
 
     // What the library's and the host's bundles hold now.
     static Configuration fromBundles();

@@ -17,7 +17,7 @@ struct Override {
     std::string_view environmentVariable;
 };
 
-constexpr std::array<Override, 7> kOverrides{{
+constexpr std::array<Override, 9> kOverrides{{
     {"apiUrl", "VESK_API_URL"},
     {"wssUrl", "VESK_WSS_URL"},
     {"filesUrl", "VESK_FILES_URL"},
@@ -25,6 +25,8 @@ constexpr std::array<Override, 7> kOverrides{{
     {"moyaLog", "VESK_MOYA_LOG"},
     {"providerName", "VESK_PROVIDER_NAME"},
     {"widgetUrl", "VESK_WIDGET_URL"},
+    {"caFile", "VESK_CA_FILE"},
+    {"reconnect", "VESK_RECONNECT"},
 }};
 
 void applyConfigFile(JsonObject& info) {
@@ -129,7 +131,7 @@ Bundle::StringTable russianStrings() {
 namespace vesk {
 
 void configure(const DeploymentValues& values) {
-    const std::array<std::pair<std::string_view, const std::optional<std::string>*>, 7> entries{{
+    const std::array<std::pair<std::string_view, const std::optional<std::string>*>, 9> entries{{
         {"apiUrl", &values.apiUrl},
         {"wssUrl", &values.wssUrl},
         {"filesUrl", &values.filesUrl},
@@ -137,6 +139,8 @@ void configure(const DeploymentValues& values) {
         {"moyaLog", &values.moyaLog},
         {"providerName", &values.providerName},
         {"widgetUrl", &values.widgetUrl},
+        {"caFile", &values.caFile},
+        {"reconnect", &values.reconnect},
     }};
     for (const auto id : {config::kSdkBundleId, config::kLibBundleId}) {
         auto current = findBundle(id);

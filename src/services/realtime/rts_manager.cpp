@@ -2,10 +2,12 @@
 
 namespace vesk {
 
-RtsManager::RtsManager(Executor& executor, std::string realtimeBase,
+RtsManager::RtsManager(Executor& executor, std::string realtimeBase, SocketOptions socketOptions,
                        const rx::Observable<bool>& isBackground,
                        const rx::Observable<bool>& isOnline)
-    : executor_(executor), realtimeBase_(std::move(realtimeBase)) {
+    : executor_(executor),
+      realtimeBase_(std::move(realtimeBase)),
+      socketOptions_(std::move(socketOptions)) {
     disposeBag_.add((isBackground | rx::distinctUntilChanged()).subscribe([this](bool background) {
         if (background) {
             stopRtsAll();
@@ -42,7 +44,7 @@ std::shared_ptr<VeskSocket> RtsManager::startRts(const NetworkSettingsPtr& setti
             return nullptr;
         }
         socket = VeskSocket::create(executor_, realtimeBase_, settings, std::move(channels),
-                                    std::move(service));
+                                    std::move(service), socketOptions_);
         if (!socket) {
             sockets_.erase(settings->appId);
             return nullptr;

@@ -27,7 +27,7 @@ class RtsManager {
     // `isOnline` should deliver their current value at subscription. Repeats of
     // `isBackground` are ignored; every `isOnline` value acts. `executor` must
     // outlive the manager.
-    RtsManager(Executor& executor, std::string realtimeBase,
+    RtsManager(Executor& executor, std::string realtimeBase, SocketOptions socketOptions,
                const rx::Observable<bool>& isBackground, const rx::Observable<bool>& isOnline);
     RtsManager(const RtsManager&) = delete;
     RtsManager& operator=(const RtsManager&) = delete;
@@ -53,6 +53,7 @@ class RtsManager {
   private:
     Executor& executor_;
     std::string realtimeBase_;
+    SocketOptions socketOptions_;
     std::map<std::string, std::shared_ptr<VeskSocket>> sockets_;
     rx::DisposeBag disposeBag_;  // last: ends the subscriptions before the sockets go
 };

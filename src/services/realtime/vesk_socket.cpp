@@ -1,5 +1,6 @@
 #include "services/realtime/vesk_socket.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -53,33 +54,42 @@ std::optional<std::string> VeskSocket::getUrl(const std::string& base,
 std::shared_ptr<VeskSocket> VeskSocket::create(Executor& executor, std::string base,
                                                NetworkSettingsPtr settings,
                                                std::vector<Channel> channels,
-                                               std::shared_ptr<RtsServiceProtocol> service) {
+                                               std::shared_ptr<RtsServiceProtocol> service,
+                                               SocketOptions options) {
     if (!settings || !getUrl(base, *settings, channels, std::nullopt, std::nullopt)) {
         return nullptr;
     }
-    return std::shared_ptr<VeskSocket>(new VeskSocket(
-        executor, std::move(base), std::move(settings), std::move(channels), std::move(service)));
+    return std::shared_ptr<VeskSocket>(new VeskSocket(executor, std::move(base),
+                                                      std::move(settings), std::move(channels),
+                                                      std::move(service), std::move(options)));
 }
 
 VeskSocket::VeskSocket(Executor& executor, std::string base, NetworkSettingsPtr settings,
-                       std::vector<Channel> channels, std::shared_ptr<RtsServiceProtocol> service)
+                       std::vector<Channel> channels, std::shared_ptr<RtsServiceProtocol> service,
+                       SocketOptions options)
     : base_(std::move(base)),
       settings_(std::move(settings)),
       channels_(std::move(channels)),
       service_(std::move(service)),
+      reconnect_(options.reconnect),
+      jitter_(std::random_device{}()),
       client_(std::make_unique<net::WebSocketClient>(
           executor, [this](const net::WebSocketEvent& event) { handle(event); },
           [this](net::ConnectionId connection, const std::string& text) {
               return acceptOnIoThread(connection, text);
-          })) {}
+          },
+          net::WebSocketClient::kMaxMessageSize, std::move(options.caFile))) {}
 
-VeskSocket::~VeskSocket() = default;
+VeskSocket::~VeskSocket() {
+    retry_.cancel();
+}
 
 void VeskSocket::connect() {
     const auto plain = getUrl(base_, *settings_, channels_, std::nullopt, std::nullopt);
     if (!plain || (active_ && *plain == activeUrl_)) {
         return;
     }
+    retry_.cancel();
     // Held across the call so the I/O thread cannot see a frame of the new
     // connection before it is the one being recorded.
     std::lock_guard lock(mutex_);
@@ -98,6 +108,7 @@ void VeskSocket::disconnect(std::optional<double> forceTimeout, std::uint16_t cl
     if (forceTimeout && std::isfinite(*forceTimeout) && *forceTimeout >= 0) {
         force = std::chrono::milliseconds(static_cast<std::int64_t>(*forceTimeout * 1000.0));
     }
+    retry_.cancel();
     client_->disconnect(closeCode, force);
     active_ = false;
     activeUrl_.clear();
@@ -163,11 +174,36 @@ void VeskSocket::handle(const net::WebSocketEvent& event) {
         }
         return;
     }
+    if (event.kind == Kind::connected && event.connection == connection_ && reconnect_) {
+        connectedAt_ = reconnect_->now();
+    }
     if (event.kind == Kind::disconnected && event.connection == connection_) {
+        // Still active: nobody asked for this close.
+        const bool unexpected = active_;
         active_ = false;
         activeUrl_.clear();
+        if (unexpected) {
+            scheduleReconnect();
+        }
     }
     message.accept(std::string());
+}
+
+void VeskSocket::scheduleReconnect() {
+    if (!reconnect_) {
+        return;
+    }
+    const auto now = reconnect_->now();
+    if (connectedAt_ && now - *connectedAt_ >= kStable) {
+        retries_ = 0;
+    }
+    connectedAt_.reset();
+    const std::chrono::milliseconds ceiling = std::min<std::chrono::milliseconds>(
+        kLastRetry, kFirstRetry * (1 << std::min(retries_, 10)));
+    ++retries_;
+    std::uniform_int_distribution<std::int64_t> draw(ceiling.count() / 2, ceiling.count());
+    // The socket cancels the timer before it goes, so `this` is alive when it fires.
+    retry_ = reconnect_->schedule(std::chrono::milliseconds(draw(jitter_)), [this] { connect(); });
 }
 
 }  // namespace vesk

@@ -9,10 +9,12 @@
 // belonged to an earlier user (see `update`) are not.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -20,9 +22,18 @@
 #include "net/websocket_client.hpp"
 #include "services/network/network_settings.hpp"
 #include "services/realtime/rts_envelope.hpp"
+#include "vesk/clock.hpp"
 #include "vesk/executor.hpp"
 
 namespace vesk {
+
+struct SocketOptions {
+    // A PEM file of the CAs trusted instead of the system's store.
+    std::string caFile;
+    // Reconnects on this clock after a close nobody asked for (a server
+    // restart, a network blip); none: only `connect` connects.
+    Scheduler* reconnect = nullptr;
+};
 
 class VeskSocket {
   public:
@@ -39,7 +50,15 @@ class VeskSocket {
     static std::shared_ptr<VeskSocket> create(Executor& executor, std::string base,
                                               NetworkSettingsPtr settings,
                                               std::vector<Channel> channels,
-                                              std::shared_ptr<RtsServiceProtocol> service);
+                                              std::shared_ptr<RtsServiceProtocol> service,
+                                              SocketOptions options = {});
+
+    // After an unexpected close the socket waits between half and all of
+    // this, doubling from the first to the last after each failed try; a
+    // connection that stayed up for `kStable` starts again from the first.
+    static constexpr std::chrono::milliseconds kFirstRetry{500};
+    static constexpr std::chrono::milliseconds kLastRetry{30'000};
+    static constexpr std::chrono::milliseconds kStable{60'000};
 
     VeskSocket(const VeskSocket&) = delete;
     VeskSocket& operator=(const VeskSocket&) = delete;
@@ -53,7 +72,7 @@ class VeskSocket {
     void connect();
 
     // Closes with `closeCode`; after `forceTimeout` seconds without the
-    // server's answer, drops the connection.
+    // server's answer, drops the connection. No reconnect follows.
     void disconnect(std::optional<double> forceTimeout, std::uint16_t closeCode);
 
     // New settings and channels for the next `connect`. When the user (id or
@@ -76,10 +95,12 @@ class VeskSocket {
 
   private:
     VeskSocket(Executor& executor, std::string base, NetworkSettingsPtr settings,
-               std::vector<Channel> channels, std::shared_ptr<RtsServiceProtocol> service);
+               std::vector<Channel> channels, std::shared_ptr<RtsServiceProtocol> service,
+               SocketOptions options);
 
     bool acceptOnIoThread(net::ConnectionId connection, const std::string& text);
     void handle(const net::WebSocketEvent& event);
+    void scheduleReconnect();
 
     std::string base_;
     NetworkSettingsPtr settings_;
@@ -91,6 +112,11 @@ class VeskSocket {
     net::ConnectionId connection_ = 0;    // the latest connection asked for
     net::ConnectionId firstCurrent_ = 1;  // connections before it were another user's
     std::string activeUrl_;               // the URL without resume point of the open connection
+    Scheduler* reconnect_;
+    int retries_ = 0;  // unexpected closes since the last stable connection
+    std::optional<Scheduler::TimePoint> connectedAt_;
+    TimerHandle retry_;
+    std::minstd_rand jitter_;
 
     // Shared with the I/O thread.
     mutable std::mutex mutex_;
