@@ -253,6 +253,24 @@ void GtkLauncher::openUrl(const std::string& url) {
     platform_->openUri(url);
 }
 
+Size GtkLauncher::measureBubbleText(const std::string& text, double maxWidth, int maxLines) const {
+    // The bubble's own label, so its font is the one measured.
+    PangoLayout* layout = gtk_widget_create_pango_layout(bubbleText_, text.c_str());
+    pango_layout_set_width(layout, static_cast<int>(maxWidth * PANGO_SCALE));
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+    pango_layout_set_height(layout, -maxLines);
+    pango_layout_set_ellipsize(layout, PANGO_ELLIPSIZE_END);
+    int width = 0;
+    int height = 0;
+    pango_layout_get_pixel_size(layout, &width, &height);
+    g_object_unref(layout);
+    return {static_cast<double>(width), static_cast<double>(height)};
+}
+
+bool GtkLauncher::isRightToLeft() const {
+    return gtk_widget_get_direction(root_) == GTK_TEXT_DIR_RTL;
+}
+
 GtkLabel* GtkLauncher::badge() const {
     return shown() && gtk_widget_get_visible(badge_) ? GTK_LABEL(badge_) : nullptr;
 }

@@ -25,6 +25,9 @@ class GtkLauncher final : public LauncherView {
     void show(const LauncherContent& content) override;
     void remove() override;
     void openUrl(const std::string& url) override;
+    [[nodiscard]] Size measureBubbleText(const std::string& text, double maxWidth,
+                                         int maxLines) const override;
+    [[nodiscard]] bool isRightToLeft() const override;
 
     [[nodiscard]] bool shown() const { return overlay_ != nullptr; }
     [[nodiscard]] GtkWidget* button() const { return button_; }
