@@ -390,6 +390,11 @@ HttpReply controlApi(ServerState& state, const RecordedRequest& request) {
                  }
                  return jsonReply(200, json::object{{"dropped", s.realtime->drop(userId)}});
              }},
+            {"/_dev/realtime/restart",
+             [](ServerState& s, const json::object&) {
+                 return jsonReply(200, json::object{{"dropped", s.realtime->restart()},
+                                                    {"tag", s.realtime->tag()}});
+             }},
             {"/_dev/realtime/raw",
              [](ServerState& s, const json::object& o) {
                  const std::string userId = member(o, "user_id", "userId");

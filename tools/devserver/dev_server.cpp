@@ -254,6 +254,10 @@ std::size_t DevServer::dropSockets(const std::string& userId) {
     return impl_->service.realtime().drop(userId);
 }
 
+std::size_t DevServer::restartRealtime() {
+    return impl_->service.realtime().restart();
+}
+
 std::size_t DevServer::realtimeSocketCount(const std::string& userId) const {
     return impl_->service.realtime().socketCount(userId);
 }

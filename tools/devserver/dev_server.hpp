@@ -136,6 +136,8 @@ class DevServer {
                               std::optional<std::int64_t> expirationTime = std::nullopt);
     // Closes the user's sockets without a close frame; the number closed.
     std::size_t dropSockets(const std::string& userId);
+    // A restart of the real-time side: a new tag, no history, every socket dropped.
+    std::size_t restartRealtime();
     [[nodiscard]] std::size_t realtimeSocketCount(const std::string& userId) const;
     // An arbitrary text frame, outside the event sequence, to the user's sockets that listen on
     // `channel` (all of them when it is empty); the number of sockets.

@@ -83,6 +83,28 @@ bool Realtime::Socket::listensTo(std::string_view channel) const {
 
 Realtime::Realtime() : tag_(randomHex(8)) {}
 
+std::string Realtime::tag() const {
+    std::lock_guard lock(mutex_);
+    return tag_;
+}
+
+std::size_t Realtime::restart() {
+    std::lock_guard lock(mutex_);
+    tag_ = randomHex(8);
+    std::size_t dropped = 0;
+    for (auto& [userId, line] : users_) {
+        line.history.clear();
+        for (const Socket& s : line.sockets) {
+            if (auto sink = s.sink.lock()) {
+                sink->drop();
+                ++dropped;
+            }
+        }
+        line.sockets.clear();
+    }
+    return dropped;
+}
+
 std::uint64_t Realtime::lastSequence() const {
     std::lock_guard lock(mutex_);
     return sequence_;

@@ -70,7 +70,7 @@ class Realtime {
 
     Realtime();
 
-    [[nodiscard]] const std::string& tag() const { return tag_; }
+    [[nodiscard]] std::string tag() const;
     [[nodiscard]] std::uint64_t lastSequence() const;
 
     // Registers the socket: queues the replay its resume point asks for, then receives live
@@ -87,6 +87,9 @@ class Realtime {
     std::size_t pushRaw(const std::string& userId, const std::string& channel,
                         std::string_view text);
     std::size_t drop(const std::string& userId);  // the number of sockets dropped
+    // As if the real-time side had restarted: a new tag, no history, every socket dropped; a
+    // client can resume from none of its points. The number of sockets dropped.
+    std::size_t restart();
     [[nodiscard]] std::size_t socketCount(const std::string& userId) const;
     [[nodiscard]] std::vector<RealtimeUserStats> stats() const;
 
@@ -109,7 +112,7 @@ class Realtime {
 
     void detach(const std::string& userId, std::uint64_t socketId);
 
-    const std::string tag_;
+    std::string tag_;  // under mutex_
     mutable std::mutex mutex_;
     std::uint64_t sequence_ = 0;
     std::uint64_t nextSocket_ = 0;
