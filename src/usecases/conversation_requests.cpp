@@ -1,5 +1,6 @@
 #include "usecases/conversation_requests.hpp"
 
+#include <algorithm>
 #include <memory>
 
 #include "core/simple_id.hpp"
@@ -99,6 +100,67 @@ rx::Observable<MessagesPage> loadMessages(ConversationContext& ctx,
                               return rx::just(MessagesPage(unexpected(error)));
                           });
                });
+    });
+}
+
+rx::Observable<rx::Unit> catchUp(ConversationContext& ctx,
+                                 std::function<void(const Message&)> missed) {
+    return rx::deferred([&ctx, missed = std::move(missed)]() -> rx::Observable<rx::Unit> {
+        const auto settings = ctx.settings();
+        if (!settings) {
+            return rx::empty<rx::Unit>();
+        }
+        auto conversations = std::make_shared<ConversationService>(ctx.api(), settings);
+        const auto dialogs = [&ctx, conversations](rx::Unit) {
+            return conversations->getDialogs("") |
+                   rx::map([&ctx](const Result<Response<std::vector<Dialog>>>& result) {
+                       const auto* page = result.success();
+                       if (page == nullptr || page->meta.status != 200) {
+                           return rx::Unit{};
+                       }
+                       std::vector<Dialog> unknown;
+                       for (const auto& dialog : page->data) {
+                           const auto held = ctx.dialogs.find(dialog.id);
+                           if (!held) {
+                               unknown.push_back(dialog);
+                           } else if (held->partLast.id != dialog.partLast.id &&
+                                      dialog.lastUpdate >= held->lastUpdate) {
+                               ctx.dialogs.save(dialog);
+                           }
+                       }
+                       AddDialogs{std::move(unknown)}.execute(ctx);
+                       return rx::Unit{};
+                   }) |
+                   rx::catchErrorJustReturn(rx::Unit{});
+        };
+        const auto open = ctx.currentState.dialogId.value();
+        if (!open || *open == "0") {
+            return rx::just(rx::Unit{}) | rx::flatMap(dialogs);
+        }
+        auto messages = std::make_shared<MessageService>(ctx.api(), settings);
+        return messages->getMessages(*open, std::nullopt) |
+               rx::map([&ctx, missed,
+                        open = *open](const Result<Response<std::vector<Message>>>& result) {
+                   const auto* page = result.success();
+                   if (page == nullptr || page->meta.status != 200) {
+                       return rx::Unit{};
+                   }
+                   std::vector<Message> unknown;
+                   auto& held = ctx.messages.repository(open);
+                   for (const auto& message : page->data) {
+                       if (held.match(message) == nullptr) {
+                           unknown.push_back(message);
+                       }
+                   }
+                   std::stable_sort(
+                       unknown.begin(), unknown.end(),
+                       [](const Message& a, const Message& b) { return a.created < b.created; });
+                   for (const auto& message : unknown) {
+                       missed(message);
+                   }
+                   return rx::Unit{};
+               }) |
+               rx::catchErrorJustReturn(rx::Unit{}) | rx::flatMap(dialogs);
     });
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,6 +61,15 @@ rx::Observable<MessagesPage> loadMessages(ConversationContext& ctx,
 inline auto loadMessagesUseCase(ConversationContext& ctx) {
     return [&ctx](const rx::Observable<std::string>& ids) { return loadMessages(ctx, ids); };
 }
+
+// What the real-time channel may have missed while it was away: the open
+// conversation's newest messages, then the first page of conversations. Each
+// message not held yet goes to `missed`, oldest first (as if it had just
+// arrived); a listed conversation whose last message changed takes the
+// service's copy. Completes when both pages answered; failures are dropped
+// (the next reconnect tries again).
+rx::Observable<rx::Unit> catchUp(ConversationContext& ctx,
+                                 std::function<void(const Message&)> missed);
 
 // Sends each user message (one at a time; messages arriving meanwhile are
 // ignored) as a reply to its conversation, or starts a conversation with it

@@ -40,6 +40,13 @@ void RtsService::onMessage(const std::string& text) {
     }
 }
 
+void RtsService::onReconnected() {
+    disposeBag.add(catchUp(ctx_, [this](const Message& message) {
+                       onReply(message);
+                       newMessage.onNext(message);
+                   }).subscribe());
+}
+
 void RtsService::dispatch(const RtsMessage& frame) {
     const auto channel = channelFromRaw(frame.channel);
     if (!channel) {

@@ -40,6 +40,9 @@ class RtsService final : public RtsServiceProtocol {
     RtsService& operator=(const RtsService&) = delete;
 
     void onMessage(const std::string& text) override;
+    // Fetches what the channel may have missed; each missing message is
+    // handled as a reply that just arrived.
+    void onReconnected() override;
 
     rx::DisposeBag disposeBag;
     // Every operator reply, after it was merged into its conversation: what

@@ -133,6 +133,31 @@ TEST_F(RealtimeTest, AfterADroppedSocketTheForegroundResumesWithNothingLostOrRep
     EXPECT_EQ(server->realtimeSocketCount(user), 1U);
 }
 
+TEST_F(RealtimeTest, AfterARestartOfTheRealtimeSideWhatWasMissedComesOverHttpOnce) {
+    const auto user = connect();
+    const auto open = openChatPopup(user);
+    const auto other = openChatPopup(user);
+    vesk->chat().open(open);
+    ASSERT_TRUE(runUntil([&] { return vesk->chat().currentConversation() == open; }));
+    const auto socket = library->sdkApp.rtsManager->socket(server->demoAppId());
+    ASSERT_NE(socket, nullptr);
+
+    // No resume point survives the restart: the channel alone would lose these.
+    ASSERT_EQ(server->restartRealtime(), 1U);
+    ASSERT_TRUE(runUntil([&] { return !socket->isActive(); }));
+    ASSERT_FALSE(server->operatorReply(open, "missed here").empty());
+    ASSERT_FALSE(server->operatorReply(other, "missed there").empty());
+    scheduler->advance(VeskSocket::kFirstRetry);  // it heals by itself
+    ASSERT_TRUE(runUntil([&] {
+        return countBodies(open, "missed here") == 1 &&
+               dialog(other)->partLast.body == "missed there";
+    }));
+    ASSERT_FALSE(server->operatorReply(open, "after").empty());
+    ASSERT_TRUE(runUntil([&] { return countBodies(open, "after") == 1; }));
+    EXPECT_EQ(countBodies(open, "missed here"), 1U);
+    EXPECT_EQ(server->realtimeSocketCount(user), 1U);
+}
+
 TEST_F(RealtimeTest, AfterAuthTheSocketListensAsTheIdentifiedUserOnly) {
     const auto anonymous = connect();
     bool ok = false;

@@ -63,6 +63,10 @@ class RtsServiceProtocol {
   public:
     virtual ~RtsServiceProtocol() = default;
     virtual void onMessage(const std::string& text) = 0;
+    // The socket is connected again after it lost its connection or was
+    // stopped: what was sent meanwhile may be missing, since a resume point
+    // (when there was one) covers nothing after a restart of the service.
+    virtual void onReconnected() {}
 };
 
 namespace json {

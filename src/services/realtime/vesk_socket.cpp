@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <utility>
 
 #include "core/url_encode.hpp"
 
@@ -131,6 +132,7 @@ void VeskSocket::update(NetworkSettingsPtr settings, std::vector<Channel> channe
         disconnect(std::nullopt, 1000);
     }
     firstCurrent_ = connection_ + 1;
+    connectedBefore_ = false;
     std::lock_guard lock(mutex_);
     recording_ = 0;
     tag_.reset();
@@ -174,8 +176,13 @@ void VeskSocket::handle(const net::WebSocketEvent& event) {
         }
         return;
     }
-    if (event.kind == Kind::connected && event.connection == connection_ && reconnect_) {
-        connectedAt_ = reconnect_->now();
+    if (event.kind == Kind::connected && event.connection == connection_) {
+        if (reconnect_) {
+            connectedAt_ = reconnect_->now();
+        }
+        if (std::exchange(connectedBefore_, true) && service_) {
+            service_->onReconnected();
+        }
     }
     if (event.kind == Kind::disconnected && event.connection == connection_) {
         // Still active: nobody asked for this close.

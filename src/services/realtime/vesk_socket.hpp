@@ -113,7 +113,8 @@ class VeskSocket {
     net::ConnectionId firstCurrent_ = 1;  // connections before it were another user's
     std::string activeUrl_;               // the URL without resume point of the open connection
     Scheduler* reconnect_;
-    int retries_ = 0;  // unexpected closes since the last stable connection
+    int retries_ = 0;               // unexpected closes since the last stable connection
+    bool connectedBefore_ = false;  // as the current user
     std::optional<Scheduler::TimePoint> connectedAt_;
     TimerHandle retry_;
     std::minstd_rand jitter_;
