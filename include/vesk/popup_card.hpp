@@ -27,6 +27,8 @@ struct PopupLayout {
     Rect page;
     Rect closeButton;
     std::optional<Rect> pill;
+    // What the pill says (in the user's language).
+    std::string pillText;
 
     friend bool operator==(const PopupLayout&, const PopupLayout&) = default;
 };
@@ -47,9 +49,9 @@ class PopupCard {
     virtual void dismiss() = 0;
     // Called before present and again whenever the page's height changes.
     virtual void setLayout(const PopupLayout& layout) = 0;
-    // The width the pill's content needs (logo, text and margins), as the
-    // toolkit measures its text.
-    [[nodiscard]] virtual double pillWidth() const = 0;
+    // The width the pill's content needs (logo, `text` and margins), as the
+    // toolkit measures text.
+    [[nodiscard]] virtual double pillWidth(const std::string& text) const = 0;
     // Opens a link the page asked for with the system's handler.
     virtual void openUrl(const std::string& url) = 0;
 };

@@ -11,7 +11,6 @@ namespace {
 
 // The pill's margins around its text: edge, gap, logo, edge.
 constexpr double kPillMargins = 10 + 5 + 10 + 10;
-constexpr const char* kPoweredBy = "Powered by Vesk";
 
 int px(double v) {
     return static_cast<int>(std::lround(v));
@@ -32,7 +31,7 @@ GtkPopupCard::GtkPopupCard(std::shared_ptr<PlatformState> platform,
       card_(gtk_fixed_new()),
       close_(iconButton("window-close-symbolic", "Close")),
       pill_(gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 5)),
-      pillText_(gtk_label_new(kPoweredBy)) {
+      pillText_(gtk_label_new(nullptr)) {
     installStyle();
     gtk_widget_add_css_class(scrim_, "vesk-scrim");
     gtk_widget_set_name(scrim_, "vesk-popup-card");
@@ -114,12 +113,13 @@ void GtkPopupCard::setLayout(const PopupLayout& layout) {
     place(GTK_FIXED(card_), gtk_widget_get_parent(close_), layout.closeButton);
     gtk_widget_set_visible(pill_, layout.pill ? TRUE : FALSE);
     if (layout.pill) {
+        gtk_label_set_text(GTK_LABEL(pillText_), layout.pillText.c_str());
         place(GTK_FIXED(card_), pill_, *layout.pill);
     }
 }
 
-double GtkPopupCard::pillWidth() const {
-    PangoLayout* text = gtk_widget_create_pango_layout(pillText_, kPoweredBy);
+double GtkPopupCard::pillWidth(const std::string& said) const {
+    PangoLayout* text = gtk_widget_create_pango_layout(pillText_, said.c_str());
     int width = 0;
     int height = 0;
     pango_layout_get_pixel_size(text, &width, &height);

@@ -25,7 +25,7 @@ class GtkPopupCard final : public PopupCard {
     void present() override;
     void dismiss() override;
     void setLayout(const PopupLayout& layout) override;
-    [[nodiscard]] double pillWidth() const override;
+    [[nodiscard]] double pillWidth(const std::string& text) const override;
     void openUrl(const std::string& url) override;
 
     [[nodiscard]] bool shown() const { return shown_; }

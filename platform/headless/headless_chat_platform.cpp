@@ -168,7 +168,9 @@ class HeadlessPopupCard final : public PopupCard {
             report();
         }
     }
-    [[nodiscard]] double pillWidth() const override { return kPillTextWidth + kPillMargins; }
+    [[nodiscard]] double pillWidth(const std::string&) const override {
+        return kPillTextWidth + kPillMargins;
+    }
     void openUrl(const std::string& url) override {
         state_->emit("open-url", {{"url", JsonValue(url)}});
     }

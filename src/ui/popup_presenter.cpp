@@ -11,6 +11,7 @@
 #include "ui/bridge/page_scripts.hpp"
 #include "ui/bridge/page_url.hpp"
 #include "ui/popup_layout.hpp"
+#include "ui/resources.hpp"
 #include "ui/web_view.hpp"
 
 namespace vesk {
@@ -92,8 +93,13 @@ void PopupPresenter::Card::fill() const {
 }
 
 void PopupPresenter::Card::layOut() const {
-    view->setLayout(popupLayout(owner_.deps_.platform.screenSize(), entity_.value().height,
-                                pill_ ? std::optional<double>(view->pillWidth()) : std::nullopt));
+    const std::string& text = R::string::poweredBy();
+    auto layout = popupLayout(owner_.deps_.platform.screenSize(), entity_.value().height,
+                              pill_ ? std::optional<double>(view->pillWidth(text)) : std::nullopt);
+    if (layout.pill) {
+        layout.pillText = text;
+    }
+    view->setLayout(layout);
 }
 
 void PopupPresenter::Card::act(const PageMessage& message) {

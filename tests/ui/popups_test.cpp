@@ -7,6 +7,7 @@
 #include "ui/bridge/page_scripts.hpp"
 #include "ui/popup_layout.hpp"
 #include "ui/popup_presenter.hpp"
+#include "ui/resources.hpp"
 
 namespace vesk::testing {
 namespace {
@@ -36,6 +37,12 @@ TEST(PopupLayoutTest, TheCardIsPlacedAsOnEveryToolkit) {
 
     // A screen narrower than the margins gets an empty card, not a negative one.
     EXPECT_EQ(popupLayout({20, 40}, 10, std::nullopt).card.width, 0);
+}
+
+// The pill says the localized "powered by".
+PopupLayout withPill(PopupLayout layout) {
+    layout.pillText = R::string::poweredBy();
+    return layout;
 }
 
 class PopupTest : public ChatTest {
@@ -93,7 +100,7 @@ TEST_F(PopupTest, ACardShowsOnlyWhileTheChatIsClosedAndIsFilledWithItsBody) {
         localizedSettingsText(*ctx.messenger.messenger.value(), std::nullopt, "en");
     EXPECT_EQ(page.take(),
               std::vector<std::string>{*script::initPopup(appSettings, R"({"text":"Hi"})")});
-    EXPECT_EQ(card->layout, popupLayout({375, 667}, 0, 120));
+    EXPECT_EQ(card->layout, withPill(popupLayout({375, 667}, 0, 120)));
 
     // A body that is not JSON is never pasted into the page.
     arrive("p3", "alert(1)//");
@@ -106,7 +113,7 @@ TEST_F(PopupTest, TheCardTakesThePagesFiniteHeightAndDropsThePillWhenTheSettings
     auto* card = arrive("p1");
     ASSERT_NE(card, nullptr);
     says("popUpIsReady?height=300");
-    EXPECT_EQ(card->layout, popupLayout({375, 667}, 300, 120));
+    EXPECT_EQ(card->layout, withPill(popupLayout({375, 667}, 300, 120)));
     for (const char* bad : {"nan", "inf", "-5", "1e999", "tall"}) {
         says(std::string("popUpIsReady?height=") + bad);
         EXPECT_EQ(card->layout.page.height, 300) << bad;

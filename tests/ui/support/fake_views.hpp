@@ -123,7 +123,7 @@ class FakePopupCard final : public PopupCard {
     void present() override { shown = true; }
     void dismiss() override { shown = false; }
     void setLayout(const PopupLayout& value) override { layout = value; }
-    [[nodiscard]] double pillWidth() const override { return 120; }
+    [[nodiscard]] double pillWidth(const std::string&) const override { return 120; }
     void openUrl(const std::string& url) override { urls.push_back(url); }
 
     void tapClose() const { listener_.lock()->closeTapped(); }
