@@ -218,7 +218,7 @@ TEST_F(RtsManagerTest, AnUnexpectedCloseReconnectsWithGrowingJitteredWaitsUntilA
         clock.advance(ceiling / 2 + milliseconds(1));
         reconnected();
         // It resumes where the wire stopped.
-        const auto& target = server.targets().back();
+        const std::string target = server.targets().back();
         EXPECT_TRUE(target.ends_with("&tag=t" + std::to_string(frames - 1) +
                                      "&time=" + std::to_string(frames - 1)))
             << target;
