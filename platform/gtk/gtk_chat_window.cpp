@@ -353,7 +353,7 @@ void GtkChatWindow::setScreens(std::vector<ChatScreenEntry> entries) {
     stackChanged();
 }
 
-void GtkChatWindow::onTransition(GObject* /*stack*/, GParamSpec* /*spec*/, gpointer data) {
+void GtkChatWindow::onTransition(GObject* /*stack*/, GParamSpec* /*property*/, gpointer data) {
     auto* self = static_cast<GtkChatWindow*>(data);
     if (gtk_stack_get_transition_running(GTK_STACK(self->stack_))) {
         return;

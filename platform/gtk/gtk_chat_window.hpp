@@ -74,7 +74,7 @@ class GtkChatWindow final : public ChatWindow, public std::enable_shared_from_th
     void closeSheet();
 
     static gboolean onCloseRequest(GtkWindow* window, gpointer data);
-    static void onTransition(GObject* stack, GParamSpec* spec, gpointer data);
+    static void onTransition(GObject* stack, GParamSpec* property, gpointer data);
 
     std::shared_ptr<PlatformState> platform_;
     GtkWindow* window_;
