@@ -15,6 +15,10 @@ namespace {
 // Further ahead than any process runs: not worth a timer.
 constexpr std::int64_t kMaxExpirySeconds = std::int64_t{10} * 366 * 24 * 3600;
 
+// What a conversation off screen keeps of what arrives: opening it loads its
+// pages afresh, so older messages would only hold memory.
+constexpr std::size_t kOffScreenMessages = 100;
+
 }  // namespace
 
 Message addMessage(ConversationContext& ctx, const Message& m) {
@@ -22,6 +26,8 @@ Message addMessage(ConversationContext& ctx, const Message& m) {
     auto& repo = ctx.messages.repository(key);
     if (repo.match(m) != nullptr) {
         repo.update(m);
+    } else if (key != "0" && ctx.currentState.dialogId.value() != key) {
+        repo.add({m}, kOffScreenMessages);
     } else {
         repo.add({m});
     }

@@ -171,6 +171,16 @@ bool MessageStore::removeFirstMatch(const Message& m) {
     return true;
 }
 
+void MessageStore::keepNewest(std::size_t count) {
+    while (live_ > count) {
+        while (log_->at(oldest_).removedAt != detail::MessageLog::kAlive) {
+            ++oldest_;
+        }
+        removeSlot(oldest_);
+    }
+    compactIfSparse();
+}
+
 void MessageStore::replace(Message m) {
     const std::uint64_t hash = idHash(m.id);
     const std::size_t next = log_->size();
@@ -228,6 +238,7 @@ void MessageStore::compactIfSparse() {
         }
     }
     const auto renumber = [&moved](std::size_t slot) { return moved[slot]; };
+    oldest_ = 0;
     byId_.remap(renumber);
     byRandom_.remap(renumber);
 }
@@ -237,6 +248,7 @@ void MessageStore::clear() {
     byId_.clear();
     byRandom_.clear();
     live_ = 0;
+    oldest_ = 0;
 }
 
 }  // namespace vesk

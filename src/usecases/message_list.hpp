@@ -170,6 +170,8 @@ class MessageStore {
     bool removeId(const std::string& id);
     // Removes the message `firstMatch(m)` finds; false when there is none.
     bool removeFirstMatch(const Message& m);
+    // Removes the oldest messages in list order until at most `count` are left.
+    void keepNewest(std::size_t count);
     void clear();
 
   private:
@@ -189,6 +191,8 @@ class MessageStore {
     std::shared_ptr<detail::MessageLog> log_;
     std::uint64_t version_ = 0;
     std::size_t live_ = 0;
+    // No live slot lies below it, so trimming the oldest never rescans the removed.
+    std::size_t oldest_ = 0;
     detail::SlotIndex byId_;
     // By (randomId, type); several slots may share a key.
     detail::SlotIndex byRandom_;

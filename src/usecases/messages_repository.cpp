@@ -2,12 +2,13 @@
 
 namespace vesk {
 
-void MessagesRepository::add(const std::vector<Message>& messages) {
+void MessagesRepository::add(const std::vector<Message>& messages, std::size_t keep) {
     for (const auto& message : messages) {
         if (store_.findById(message.id) == nullptr) {
             store_.append(message);
         }
     }
+    store_.keepNewest(keep);
     publish();
 }
 

@@ -2,6 +2,7 @@
 // Threading: main executor.
 #pragma once
 
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,8 +31,10 @@ class MessagesRepository {
     [[nodiscard]] const Message* match(const Message& m) const { return store_.firstMatch(m); }
     [[nodiscard]] std::vector<Message> unread() const { return store_.unread(); }
 
-    // Appends, in order, each message whose id is not listed yet; publishes.
-    void add(const std::vector<Message>& messages);
+    // Appends, in order, each message whose id is not listed yet, then drops
+    // the oldest beyond `keep`; publishes once.
+    void add(const std::vector<Message>& messages,
+             std::size_t keep = std::numeric_limits<std::size_t>::max());
     // Removes the message with m's id (or, when there is none, the one `match`
     // finds), appends m at the end; publishes.
     void update(const Message& m);

@@ -202,6 +202,29 @@ TEST_F(MessageMergeTest, AddMessagesSkipsListedIdsAndClearEmpties) {
     EXPECT_EQ(idsOf(lists.values[2]), (Ids{"a", "b", "c"}));
 }
 
+TEST_F(MessageMergeTest, AConversationOffScreenKeepsItsNewestMessagesAndCountsThemAll) {
+    dialogs.add({dialog("c1"), dialog("c2")});
+    currentState.dialogId.onNext("c2");
+    // Past a rebuild of the log, and a user message whose echo comes last.
+    addMessage(ctx, message("mine", "c1", "reply_user", 42));
+    for (int i = 0; i < 400; ++i) {
+        addMessage(ctx, message("a" + std::to_string(i), "c1", "reply_admin"));
+        addMessage(ctx, message("b" + std::to_string(i), "c2", "reply_admin"));
+    }
+    addMessage(ctx, message("server-mine", "c1", "reply_user", 42));
+
+    const auto held = messageIds("c1");
+    ASSERT_EQ(held.size(), 100U);
+    EXPECT_EQ(held.front(), "a301");
+    EXPECT_EQ(held.back(), "server-mine");
+    EXPECT_EQ(messages.repository("c2").currentMessages().size(), 400U);
+    EXPECT_EQ(dialogs.find("c1")->userUnreadCount, 400);
+    // What was dropped is not a match any more; what is held still is.
+    EXPECT_EQ(messages.repository("c1").find("a0"), nullptr);
+    addMessage(ctx, message("a399", "c1", "reply_admin"));
+    EXPECT_EQ(messageIds("c1").size(), 100U);
+}
+
 TEST_F(MessageMergeTest, OpenDialogMakesItCurrentInOrder) {
     dialogs.add({dialog("c1")});
     messages.repository("c1").add({message("a", "c1")});
