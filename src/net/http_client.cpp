@@ -29,6 +29,7 @@ using detail::Transfer;
 
 // Idle easy handles kept for reuse; each still shares the multi's connections.
 constexpr std::size_t kMaxIdleHandles = 8;
+constexpr long kMaxIdleConnections = 16;
 
 // The network thread never preempts the thread that wakes it. Its work waits
 // on the network anyway, while a preempted main thread stays runnable on its
@@ -174,6 +175,9 @@ HttpClient::Impl::Impl(Executor& executor, HttpClientOptions options)
         multi_.reset(curl_multi_init());
     }
     if (multi_) {
+        // A burst opens a connection per request; keep only a few of them for reuse,
+        // or every burst leaves its connections, and their buffers, for good.
+        curl_multi_setopt(multi_.get(), CURLMOPT_MAXCONNECTS, kMaxIdleConnections);
         wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         thread_ = std::thread([this] { run(); });
     } else {
