@@ -194,6 +194,26 @@ TEST_F(VeskChatWindow, RepliesSendsAndSwitchingConversationsReachThePages) {
     });
 }
 
+TEST_F(VeskChatWindow, AConversationsPageThatFailsIsReportedAsAFailureNotAsAnEmptyList) {
+    chat.writeLine("setup");
+    expect([](const Event& e) { return e.name == "setup"; });
+    const auto failedDialogs = [&](dev::Fault fault) {
+        server->clearFaults();
+        fault.pathPrefix = "users/";
+        fault.count = -1;
+        server->addFault(std::move(fault));
+        chat.writeLine("dialogs");
+        const auto outcome = expect([](const Event& e) { return e.name == "dialogs"; });
+        EXPECT_EQ(outcome.text("ok"), "false");
+        EXPECT_FALSE(outcome.text("error").empty());
+    };
+    failedDialogs({.action = dev::Fault::Action::reply, .status = 500, .body = "{}"});
+    failedDialogs({.action = dev::Fault::Action::reply,
+                   .status = 200,
+                   .body = R"({"data":{"not":"a page"},"meta":{"status":200}})"});
+    failedDialogs({.action = dev::Fault::Action::truncate, .body = {}});
+}
+
 TEST_F(VeskChatWindow, AnAttachmentDownloadsIntoItsFolder) {
     chat.writeLine("setup");
     const auto userId = openChat();
