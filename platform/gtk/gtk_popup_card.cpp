@@ -11,6 +11,12 @@ namespace {
 
 // The pill's margins around its text: edge, gap, logo, edge.
 constexpr double kPillMargins = 10 + 5 + 10 + 10;
+// The longest the card's parts wait for the page to draw.
+constexpr guint kRevealMs = 1500;
+// Ends after the page's next two frames, with the height it drew at.
+constexpr const char* kDrawnScript =
+    "await new Promise(r => requestAnimationFrame(() => requestAnimationFrame(r)));"
+    " return innerHeight;";
 
 int px(double v) {
     return static_cast<int>(std::lround(v));
@@ -70,6 +76,13 @@ GtkPopupCard::GtkPopupCard(std::shared_ptr<PlatformState> platform,
 
 GtkPopupCard::~GtkPopupCard() {
     g_signal_handlers_disconnect_by_data(close_, this);
+    if (drawn_ != nullptr) {
+        g_cancellable_cancel(drawn_);
+        g_object_unref(drawn_);
+    }
+    if (revealTimer_ != 0) {
+        g_source_remove(revealTimer_);
+    }
     dismiss();
     if (page_ && gtk_widget_get_parent(page_->widget()) == card_) {
         gtk_fixed_remove(GTK_FIXED(card_), page_->widget());
@@ -91,8 +104,72 @@ void GtkPopupCard::present() {
         return;
     }
     g_object_ref(layer_);
+    gtk_widget_set_opacity(card_, 0);
     gtk_overlay_add_overlay(layer_, scrim_);
     shown_ = true;
+    revealTimer_ = g_timeout_add(
+        kRevealMs,
+        [](gpointer data) -> gboolean {
+            auto* self = static_cast<GtkPopupCard*>(data);
+            self->revealTimer_ = 0;
+            self->reveal();
+            return G_SOURCE_REMOVE;
+        },
+        this);
+    revealWhenDrawn();
+}
+
+void GtkPopupCard::revealWhenDrawn() {
+    if (revealed_ || !shown_) {
+        return;
+    }
+    if (!page_) {
+        reveal();
+        return;
+    }
+    // Before the page has loaded there is nothing of it to show.
+    WebKitWebView* view = page_->view();
+    if (webkit_web_view_is_loading(view) || webkit_web_view_get_uri(view) == nullptr) {
+        return;
+    }
+    if (drawn_ != nullptr) {
+        g_cancellable_cancel(drawn_);
+        g_object_unref(drawn_);
+    }
+    drawn_ = g_cancellable_new();
+    webkit_web_view_call_async_javascript_function(view, kDrawnScript, -1, nullptr, nullptr,
+                                                   nullptr, drawn_, &GtkPopupCard::onDrawn, this);
+}
+
+void GtkPopupCard::onDrawn(GObject* source, GAsyncResult* result, gpointer data) {
+    GError* error = nullptr;
+    JSCValue* value = webkit_web_view_call_async_javascript_function_finish(WEBKIT_WEB_VIEW(source),
+                                                                            result, &error);
+    if (error != nullptr) {
+        // Cancelled (the card may be gone) or the page would not say: the timer reveals.
+        g_error_free(error);
+        return;
+    }
+    auto* self = static_cast<GtkPopupCard*>(data);
+    const int height = jsc_value_to_int32(value);
+    g_object_unref(value);
+    if (height == self->pageHeight_) {
+        self->reveal();
+    } else {
+        // The page has not been given its new size yet.
+        self->revealWhenDrawn();
+    }
+}
+
+void GtkPopupCard::reveal() {
+    if (std::exchange(revealed_, true)) {
+        return;
+    }
+    if (revealTimer_ != 0) {
+        g_source_remove(revealTimer_);
+        revealTimer_ = 0;
+    }
+    gtk_widget_set_opacity(card_, 1);
 }
 
 void GtkPopupCard::dismiss() {
@@ -110,12 +187,14 @@ void GtkPopupCard::setLayout(const PopupLayout& layout) {
     if (page_) {
         place(GTK_FIXED(card_), page_->widget(), layout.page);
     }
+    pageHeight_ = px(layout.page.height);
     place(GTK_FIXED(card_), gtk_widget_get_parent(close_), layout.closeButton);
     gtk_widget_set_visible(pill_, layout.pill ? TRUE : FALSE);
     if (layout.pill) {
         gtk_label_set_text(GTK_LABEL(pillText_), layout.pillText.c_str());
         place(GTK_FIXED(card_), pill_, *layout.pill);
     }
+    revealWhenDrawn();
 }
 
 double GtkPopupCard::pillWidth(const std::string& said) const {

@@ -1,6 +1,12 @@
 // A popup's card over the host: a dimming layer in the host's overlay that
 // takes every click, the page, a close button and the powered-by pill, each
 // where the library's layout puts it.
+//
+// The web process draws the page a frame or more after the page is given a
+// new size; until then the view shows its old picture. So the card's parts
+// stay transparent until the loaded page has drawn at its layout's height
+// (or, should it never, for a short while), and nobody sees an empty strip
+// with the pill below it.
 // Threading: GTK main thread only.
 #pragma once
 
@@ -32,6 +38,11 @@ class GtkPopupCard final : public PopupCard {
     [[nodiscard]] GtkWidget* widget() const { return scrim_; }
 
   private:
+    static void onDrawn(GObject* source, GAsyncResult* result, gpointer data);
+    // Shows the card's parts once the page has drawn at the layout's height.
+    void revealWhenDrawn();
+    void reveal();
+
     std::shared_ptr<PlatformState> platform_;
     std::shared_ptr<GtkWebPage> page_;
     GtkWidget* scrim_;
@@ -43,6 +54,10 @@ class GtkPopupCard final : public PopupCard {
     std::weak_ptr<PopupCardListener> listener_;
     bool shown_ = false;
     bool dismissed_ = false;
+    bool revealed_ = false;
+    int pageHeight_ = 0;
+    GCancellable* drawn_ = nullptr;
+    guint revealTimer_ = 0;
 };
 
 }  // namespace vesk::gtk

@@ -118,6 +118,16 @@ void build() {
     });
 }
 
+Picture pictureOf(GdkTexture* texture) {
+    Picture picture;
+    picture.width = gdk_texture_get_width(texture);
+    const int height = gdk_texture_get_height(texture);
+    const auto stride = static_cast<gsize>(picture.width) * 4;
+    picture.pixels.resize(stride * static_cast<gsize>(height));
+    gdk_texture_download(texture, picture.pixels.data(), stride);
+    return picture;
+}
+
 }  // namespace
 
 bool Picture::blank() const {
@@ -134,11 +144,35 @@ bool Picture::blank() const {
     return true;
 }
 
+bool Picture::opaqueAt(int x, int y) const {
+    const auto at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                     static_cast<std::size_t>(x)) *
+                        4 +
+                    3;
+    return x >= 0 && y >= 0 && x < width && at < pixels.size() && pixels[at] == 255;
+}
+
 std::string messagesScript(const std::string& status) {
     const std::string selector =
         status.empty() ? "[data-message-id]" : "[data-message-id][data-status=\"" + status + "\"]";
     return "Array.from(document.querySelectorAll('" + selector +
            " .vesk-text')).map(e => e.textContent)";
+}
+
+GtkWidget* shownWithClass(GtkWidget* root, const char* cssClass) {
+    if (root == nullptr || !gtk_widget_get_mapped(root)) {
+        return nullptr;
+    }
+    if (gtk_widget_has_css_class(root, cssClass)) {
+        return root;
+    }
+    for (GtkWidget* child = gtk_widget_get_first_child(root); child != nullptr;
+         child = gtk_widget_get_next_sibling(child)) {
+        if (GtkWidget* found = shownWithClass(child, cssClass)) {
+            return found;
+        }
+    }
+    return nullptr;
 }
 
 void EngineTest::SetUp() {
@@ -237,13 +271,19 @@ Picture EngineTest::shot(GtkWidget* widget, const std::string& name) {
     std::filesystem::create_directories(dir);
     const auto file = dir / (std::string(info->name()) + "-" + name + ".png");
     EXPECT_TRUE(gdk_texture_save_to_png(texture, file.c_str())) << file;
-    const int width = gdk_texture_get_width(texture);
-    const int height = gdk_texture_get_height(texture);
-    const auto stride = static_cast<gsize>(width) * 4;
-    picture.pixels.resize(stride * static_cast<gsize>(height));
-    gdk_texture_download(texture, picture.pixels.data(), stride);
+    picture = pictureOf(texture);
     g_object_unref(texture);
     EXPECT_FALSE(picture.blank()) << file << " is blank";
+    return picture;
+}
+
+Picture EngineTest::grab(GtkWidget* widget) {
+    GdkTexture* texture = snapshotWidget(widget);
+    if (texture == nullptr) {
+        return {};
+    }
+    Picture picture = pictureOf(texture);
+    g_object_unref(texture);
     return picture;
 }
 

@@ -21,8 +21,11 @@ using namespace std::chrono_literals;
 
 // A screenshot's pixels, to tell a drawn picture from a blank or unchanged one.
 struct Picture {
-    std::vector<unsigned char> pixels;
+    int width = 0;
+    std::vector<unsigned char> pixels;  // 4 bytes a pixel, row after row
     [[nodiscard]] bool blank() const;
+    // Whether the pixel at (x, y) is fully covered.
+    [[nodiscard]] bool opaqueAt(int x, int y) const;
     friend bool operator==(const Picture&, const Picture&) = default;
 };
 
@@ -38,6 +41,8 @@ class EngineTest : public ::testing::Test {
     static std::optional<std::string> eval(WebKitWebView* view, const std::string& script);
     // The page of `mode`, once its widget script is ready.
     static WebKitWebView* readyPage(PageMode mode);
+    // What `widget` shows now (nothing when it is not drawn yet); no file.
+    static Picture grab(GtkWidget* widget);
     // Saves a PNG of `widget` as `<build>/engine-screenshots/<test>-<name>.png`.
     static Picture shot(GtkWidget* widget, const std::string& name);
     // Opens the chat and waits for its conversation page.
@@ -55,5 +60,9 @@ class EngineTest : public ::testing::Test {
 
 // The texts of the page's messages, by a status or all ("").
 std::string messagesScript(const std::string& status = "");
+
+// The first widget under `root` (itself included) with the style class `cssClass` that is on
+// screen (mapped), or null.
+GtkWidget* shownWithClass(GtkWidget* root, const char* cssClass);
 
 }  // namespace vesk::gtk::test

@@ -100,11 +100,33 @@ TEST_F(EngineTest, APopupShowsOverTheHostAndAClickInsideClosesIt) {
     WebKitWebView* page = readyPage(PageMode::popup);
     ASSERT_TRUE(
         waitFor([page] { return has(eval(page, "document.body.innerText"), "Summer sale"); }));
-    // The card takes the height its page reports.
-    ASSERT_TRUE(waitFor([page] { return gtk_widget_get_height(GTK_WIDGET(page)) > 50; }))
-        << gtk_widget_get_height(GTK_WIDGET(page));
-    Picture shown;
-    ASSERT_TRUE(waitFor([&] { return (shown = shot(hostWindow(), "popup")) != host; }, 5s));
+    // The card shows its page at the height the page reports, drawn all the way down, with
+    // the pill right under it.
+    GtkWidget* view = GTK_WIDGET(page);
+    const auto reported = [page] {
+        return eval(page,
+                    "Math.ceil(document.getElementById('vesk-popup')"
+                    ".getBoundingClientRect().height)");
+    };
+    ASSERT_TRUE(waitFor([&] {
+        const int height = gtk_widget_get_height(view);
+        return height > 50 && reported() == std::to_string(height) &&
+               grab(view).opaqueAt(gtk_widget_get_width(view) / 2, height - 2);
+    })) << gtk_widget_get_height(view)
+        << " " << reported().value_or("?");
+    GtkWidget* pill = shownWithClass(platform().popupCard(), "vesk-pill");
+    ASSERT_NE(pill, nullptr);
+    graphene_rect_t pageBox;
+    graphene_rect_t pillBox;
+    ASSERT_TRUE(gtk_widget_compute_bounds(view, hostWindow(), &pageBox));
+    ASSERT_TRUE(gtk_widget_compute_bounds(pill, hostWindow(), &pillBox));
+    const float gap = pillBox.origin.y - (pageBox.origin.y + pageBox.size.height);
+    EXPECT_GE(gap, 0);
+    EXPECT_LE(gap, 20);
+    EXPECT_NEAR(pillBox.origin.x + pillBox.size.width / 2,
+                pageBox.origin.x + pageBox.size.width / 2, 1);
+    const Picture shown = shot(hostWindow(), "popup");
+    EXPECT_NE(shown, host);
 
     ASSERT_EQ(eval(page, "document.querySelector('#vesk-popup [data-vesk-close]').click(); true"),
               "true");
