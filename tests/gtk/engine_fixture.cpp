@@ -269,7 +269,9 @@ Picture EngineTest::shot(GtkWidget* widget, const std::string& name) {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     const auto dir = std::filesystem::path(VESK_BINARY_DIR) / "engine-screenshots";
     std::filesystem::create_directories(dir);
-    const auto file = dir / (std::string(info->name()) + "-" + name + ".png");
+    std::string test = info->name();
+    std::replace(test.begin(), test.end(), '/', '-');  // a parameterized test's name
+    const auto file = dir / (test + "-" + name + ".png");
     EXPECT_TRUE(gdk_texture_save_to_png(texture, file.c_str())) << file;
     picture = pictureOf(texture);
     g_object_unref(texture);
