@@ -1,12 +1,51 @@
 // The chat window's native screens over the pages, in the real engine.
 #include <gtest/gtest.h>
+#include <libsoup/soup.h>
 
 #include <algorithm>
 
 #include "engine_fixture.hpp"
+#include "vesk/json_value.hpp"
 
 namespace vesk::gtk::test {
 namespace {
+
+// Posts `body` to the development server's control `path` (under /_dev/); whether it took it.
+bool control(const std::string& path, const JsonObject& body) {
+    SoupSession* session = soup_session_new();
+    SoupMessage* message =
+        soup_message_new("POST", (EngineTest::server().baseUrl() + "_dev/" + path).c_str());
+    const std::string json = JsonValue(body).encode();
+    GBytes* bytes = g_bytes_new(json.data(), json.size());
+    soup_message_set_request_body_from_bytes(message, "application/json", bytes);
+    GBytes* answer = soup_session_send_and_read(session, message, nullptr, nullptr);
+    const guint status = soup_message_get_status(message);
+    if (answer != nullptr) {
+        g_bytes_unref(answer);
+    }
+    g_bytes_unref(bytes);
+    g_object_unref(message);
+    g_object_unref(session);
+    return status >= 200 && status < 300;
+}
+
+// The button under `root` on screen whose tooltip says `tooltip`, or null.
+GtkWidget* shownButton(GtkWidget* root, const char* tooltip) {
+    if (root == nullptr || !gtk_widget_get_mapped(root)) {
+        return nullptr;
+    }
+    const char* said = gtk_widget_get_tooltip_text(root);
+    if (GTK_IS_BUTTON(root) && said != nullptr && std::string(said) == tooltip) {
+        return root;
+    }
+    for (GtkWidget* c = gtk_widget_get_first_child(root); c != nullptr;
+         c = gtk_widget_get_next_sibling(c)) {
+        if (GtkWidget* found = shownButton(c, tooltip)) {
+            return found;
+        }
+    }
+    return nullptr;
+}
 
 TEST_F(EngineTest, AFailedMessageOffersTheActionSheetAndItsRetrySendsIt) {
     WebKitWebView* page = openChat();
@@ -53,6 +92,52 @@ TEST_F(EngineTest, AFailedMessageOffersTheActionSheetAndItsRetrySendsIt) {
                                        r.formField("body") == text;
                             }),
               2);
+}
+
+TEST_F(EngineTest, ABookingOfferOpensTheBookingScreenAndItsCloseReturnsToTheConversation) {
+    const auto conversation = server().sendPopupChat(userId(), "Shall we talk it over?");
+    ASSERT_TRUE(listed(conversation));
+    WebKitWebView* page = openChat();
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(control("operator/booking", JsonObject{{"conversation_id", conversation},
+                                                       {"url", "https://booking.example/anna"}}));
+    const std::string offer = "document.querySelector('.vesk-calendly')";
+    ASSERT_TRUE(waitFor([&] { return eval(page, offer + " !== null") == "true"; }));
+    ASSERT_EQ(eval(page, offer + ".click(); true"), "true");
+
+    WebKitWebView* booking = readyPage(PageMode::calendly);
+    ASSERT_NE(booking, nullptr);
+    ASSERT_TRUE(waitFor([&] {
+        return eval(booking, "document.body.innerText").value_or("").find("booking.example/anna") !=
+               std::string::npos;
+    })) << eval(booking, "document.body.innerHTML").value_or("?");
+    GtkWidget* window = GTK_WIDGET(platform().chatWindow());
+    // Shown once the slide has ended and the page has drawn.
+    ASSERT_TRUE(waitFor([&] {
+        return gtk_widget_get_mapped(GTK_WIDGET(booking)) && !grab(GTK_WIDGET(booking)).blank();
+    }));
+    const Picture shown = shot(window, "booking");
+    // A day, a time and the confirmation: the page says what was asked for.
+    for (const char* pick : {"[data-date]", "[data-time]", "#vesk-calendly-confirm"}) {
+        const std::string button = std::string("document.querySelector('") + pick + "')";
+        ASSERT_TRUE(waitFor([&] { return eval(booking, button + " !== null") == "true"; })) << pick;
+        ASSERT_EQ(eval(booking, button + ".click(); true"), "true");
+    }
+    ASSERT_TRUE(waitFor([&] {
+        return eval(booking, "document.querySelector('.vesk-booked') !== null") == "true";
+    }));
+
+    // Its close button leaves the booking, not the chat.
+    GtkWidget* close = shownButton(window, "Close the chat");
+    ASSERT_NE(close, nullptr);
+    gtk_widget_activate(close);
+    ASSERT_TRUE(waitFor([&] {
+        return gtk_widget_get_mapped(GTK_WIDGET(page)) &&
+               (platform().webView(PageMode::calendly) == nullptr ||
+                !gtk_widget_get_mapped(GTK_WIDGET(platform().webView(PageMode::calendly))));
+    }));
+    ASSERT_NE(platform().chatWindow(), nullptr);
+    EXPECT_NE(shot(window, "back"), shown);
 }
 
 }  // namespace
