@@ -140,5 +140,50 @@ TEST_F(EngineTest, ABookingOfferOpensTheBookingScreenAndItsCloseReturnsToTheConv
     EXPECT_NE(shot(window, "back"), shown);
 }
 
+TEST_F(EngineTest, AnImageTappedOpensInTheImageViewer) {
+    const auto conversation = server().sendPopupChat(userId(), "Here is the colour");
+    ASSERT_TRUE(listed(conversation));
+    WebKitWebView* page = openChat();
+    ASSERT_NE(page, nullptr);
+    ASSERT_TRUE(control(
+        "operator/reply_file",
+        JsonObject{{"conversation_id", conversation},
+                   {"filename", "swatch.svg"},
+                   {"mime_type", "image/svg+xml"},
+                   {"content", R"(<svg xmlns="http://www.w3.org/2000/svg" width="40" height="30">)"
+                               R"(<rect width="40" height="30" fill="#e0245e"/></svg>)"}}));
+    const std::string image = "document.querySelector('.vesk-image')";
+    ASSERT_TRUE(waitFor([&] { return eval(page, image + " !== null") == "true"; }))
+        << eval(page, "document.body.innerHTML").value_or("?");
+    ASSERT_EQ(eval(page, image + ".click(); true"), "true");
+
+    // A window of its own showing the picture, loaded.
+    GtkWindow* viewer = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        GListModel* windows = gtk_window_get_toplevels();
+        for (guint i = 0; i < g_list_model_get_n_items(windows) && viewer == nullptr; ++i) {
+            auto* w = GTK_WINDOW(g_list_model_get_item(windows, i));
+            const char* title = gtk_window_get_title(w);
+            if (title != nullptr && std::string(title) == "Image" &&
+                gtk_widget_get_mapped(GTK_WIDGET(w))) {
+                viewer = w;
+            }
+            g_object_unref(w);
+        }
+        return viewer != nullptr;
+    }));
+    auto* view = WEBKIT_WEB_VIEW(gtk_window_get_child(viewer));
+    ASSERT_TRUE(waitFor([&] {
+        return eval(
+                   view,
+                   "(() => { const i = document.querySelector('img');"
+                   " return i && i.complete ? i.naturalWidth + 'x' + i.naturalHeight : ''; })()") ==
+               "\"40x30\"";
+    })) << eval(view, "document.body.innerHTML").value_or("?");
+    ASSERT_TRUE(waitFor([&] { return !grab(GTK_WIDGET(view)).blank(); }));
+    shot(GTK_WIDGET(viewer), "viewer");
+    gtk_window_destroy(viewer);
+}
+
 }  // namespace
 }  // namespace vesk::gtk::test
