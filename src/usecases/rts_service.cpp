@@ -12,6 +12,9 @@ namespace vesk {
 
 namespace {
 
+// One catch-up announces at most a page; this is many reconnects' worth.
+constexpr std::size_t kMaxCaughtUp = 1000;
+
 bool isString(const JsonObject& object, std::string_view key, std::string_view expected) {
     const auto* value = json::member(object, key);
     const auto* text = value ? value->string() : nullptr;
@@ -41,7 +44,11 @@ void RtsService::onMessage(const std::string& text) {
 }
 
 void RtsService::onReconnected() {
+    if (caughtUp_.size() > kMaxCaughtUp) {
+        caughtUp_.clear();  // long replayed by now
+    }
     disposeBag.add(catchUp(ctx_, [this](const Message& message) {
+                       caughtUp_.insert(message.id);
                        onReply(message);
                        newMessage.onNext(message);
                    }).subscribe());
@@ -55,7 +62,8 @@ void RtsService::dispatch(const RtsMessage& frame) {
     const JsonValue& payload = frame.message;
     switch (*channel) {
         case Channel::conversationReply:
-            if (auto message = json::Codec<Message>::decode(payload)) {
+            if (auto message = json::Codec<Message>::decode(payload);
+                message && !isRepeat(*message)) {
                 onReply(*message);
                 newMessage.onNext(*message);
             }
@@ -73,6 +81,20 @@ void RtsService::dispatch(const RtsMessage& frame) {
         default:
             break;
     }
+}
+
+bool RtsService::isRepeat(const Message& message) {
+    if (caughtUp_.erase(message.id) == 0 || !message.conversation) {
+        return false;
+    }
+    const auto* repo = ctx_.messages.existing(*message.conversation);
+    const Message* held = repo ? repo->find(message.id) : nullptr;
+    if (held != nullptr &&
+        (held->body != message.body || held->bodyJson != message.bodyJson ||
+         held->attachments != message.attachments || held->metaData != message.metaData)) {
+        ctx_.messages.repository(*message.conversation).update(message);
+    }
+    return true;
 }
 
 void RtsService::onReply(const Message& message) {

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 #include "core/rx/rx.hpp"
 #include "services/models/dialog.hpp"
@@ -56,8 +57,13 @@ class RtsService final : public RtsServiceProtocol {
     void onTyping(const JsonObject& payload);
     void onConversation(const JsonValue& payload, const JsonObject& object);
     void onReply(const Message& message);
+    // The channel's replay of a message a catch-up announced first: its content is
+    // taken, but it is not new.
+    bool isRepeat(const Message& message);
 
     ConversationContext& ctx_;
+    // What catch-ups announced and the channel may still replay after its reconnect.
+    std::unordered_set<std::string> caughtUp_;
     std::function<bool()> isChatOpen_;
     ReadDialog readDialog_;
 };

@@ -12,6 +12,7 @@
 #include "tests/usecases/support/conversation_fixture.hpp"
 #include "tools/devserver/dev_server.hpp"
 #include "usecases/conversation_use_cases.hpp"
+#include "usecases/rts_service.hpp"
 
 namespace vesk::testing {
 namespace {
@@ -154,6 +155,38 @@ TEST_F(ConversationRequestsTest, FailedLoadsAnswerWithTheirFailureAndKeepThePosi
     EXPECT_EQ(more.values[0].error().kind, Error::Kind::transport);
     EXPECT_EQ(currentState.paginatePosition, "kept");
     EXPECT_FALSE(dialogs.loading.value());
+}
+
+TEST_F(ConversationRequestsTest, AReplyACatchUpBroughtIsNotAnnouncedAgainWhenTheChannelReplaysIt) {
+    const auto started = send(userMessage("Hello", std::nullopt, 5));
+    ASSERT_TRUE(started.result && *started.result);
+    const std::string conversation = **started.result;
+    RtsService rts(
+        ctx, [] { return true; },
+        [](const std::optional<std::string>&) { return rx::just(rx::Unit{}); });
+    std::vector<Message> announced;  // the operator's only: the page brings "Hello" too
+    auto recording = rts.newMessage.asObservable().subscribe([&](const Message& m) {
+        if (m.type == "reply_admin") {
+            announced.push_back(m);
+        }
+    });
+    const int unreadBefore = dialogs.find(conversation)->userUnreadCount;
+
+    // Sent while the channel was away: the catch-up brings it first, then the channel.
+    const auto part = JsonValue::parse(server->operatorReply(conversation, "While away"));
+    ASSERT_TRUE(part);
+    rts.onReconnected();
+    ASSERT_TRUE(runUntil([&] { return !announced.empty(); }));
+    // The replay may carry what changed since; it is taken, not announced.
+    JsonValue replayed = *part;
+    replayed.append("body", JsonValue("While away, edited"));
+    rts.onMessage(frame("conversation_reply." + server->demoAppId() + "." + userId, replayed));
+
+    ASSERT_EQ(announced.size(), 1U);
+    EXPECT_EQ(announced[0].body, "While away");
+    EXPECT_EQ(dialogs.find(conversation)->userUnreadCount, unreadBefore + 1);
+    EXPECT_EQ(messages.repository(conversation).find(announced[0].id)->body, "While away, edited");
+    recording.dispose();
 }
 
 TEST_F(ConversationRequestsTest, WithoutSettingsNothingIsSent) {
