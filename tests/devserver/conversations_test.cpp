@@ -163,6 +163,22 @@ TEST_F(Conversations, ForeignConversationsAreNotFound) {
         404);
 }
 
+TEST_F(Conversations, AUsersReplyRepeatedWithItsRandomIdIsStoredOnce) {
+    const std::string id = start("first");
+    const std::string other = start("second");
+    const auto send = [&](const std::string& conversation, const std::string& randomId) {
+        auto r = client.post(api + "conversations/" + conversation + "/reply" + session.q(),
+                             {{"body", "once"}, {"from_user", "1"}, {"random_id", randomId}});
+        EXPECT_EQ(r.status, 200) << r.body;
+        return std::string(r.json().at("data").at("id").as_string());
+    };
+    const std::string first = send(id, "77");
+    EXPECT_EQ(send(id, "77"), first);  // the retry gets the stored part
+    EXPECT_NE(send(other, "77"), first);
+    EXPECT_NE(send(id, "78"), first);
+    EXPECT_EQ(dialog(id).at("parts_count"), json::value(3));  // the opening, 77 and 78
+}
+
 TEST_F(Conversations, EditAndDeleteOnlyTheUsersOwnParts) {
     const std::string id = start("tpyo");
     const std::string partId(dialog(id).at("part_last").at("id").as_string());

@@ -129,10 +129,26 @@ json::value startConversation(ApiCall& call) {
     return dialogJson(call.store, c);
 }
 
+// The user's part already stored in `c` under this random id, if any: a retry
+// of a reply whose answer was lost must not post it twice.
+const Part* sentBefore(const Conversation& c, const ApiCall& call, std::int64_t randomId) {
+    if (randomId == 0) {
+        return nullptr;
+    }
+    const json::value user(call.user->id);
+    const auto found = std::find_if(c.parts.begin(), c.parts.end(), [&](const Part& p) {
+        return p.randomId == randomId && p.direction == "u2a" && p.from == user;
+    });
+    return found == c.parts.end() ? nullptr : &*found;
+}
+
 json::value reply(ApiCall& call) {
     Conversation& c = call.ownConversation(call.captures[0]);
     std::string body = call.required("body");
     const bool fromUser = call.flag("from_user", true);
+    if (const Part* stored = fromUser ? sentBefore(c, call, randomIdOf(call)) : nullptr) {
+        return partJson(call.store, *stored);
+    }
     Part p;
     if (fromUser) {
         p = userPart(call, std::move(body), call.optional("type"));
