@@ -148,7 +148,7 @@ struct Screens {
                .userId = [] { return std::string("user"); },
                .trackEvent = nullptr,
                .setUserProperty = nullptr,
-               .keepUntilDone = nullptr} {
+               .outbox = outbox} {
         Messenger messenger;
         messenger.appId = "app";
         messenger.connectData = SharedJson(JsonValue(JsonObject{{"locale", JsonValue("en")}}));
@@ -175,6 +175,7 @@ struct Screens {
     rx::PublishRelay<Step> steps;
     BenchPlatform platform;
     DownloadService downloads;
+    Outbox outbox{ctx, [] { return std::string("user"); }};
     ChatDependencies deps;
     std::shared_ptr<SdkFlow> flow;
 };

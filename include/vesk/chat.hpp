@@ -118,6 +118,8 @@ class Chat {
     // is listed at once and `status` reports "loading"; then "warning" on
     // failure, or "" once the service has it (its echo arrived, or the new
     // conversation was started). `failed` is called when no connection exists.
+    // A message that failed is kept (across restarts too) and sent again when
+    // the connection returns; its echo then reaches `onMessage`.
     void send(const std::string& text,
               std::function<void(std::int64_t randomId, const std::string& status)> status,
               ErrorHandler failed);

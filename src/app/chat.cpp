@@ -136,6 +136,7 @@ void Chat::open(const std::optional<std::string>& conversationId) {
     if (const auto library = library_.lock()) {
         // Every source replays at once: this has run to its end when subscribe returns.
         (void)openConversation(library->screen, library->conversations, conversationId).subscribe();
+        library->outbox.list();  // the emptied conversation still shows what waits to be sent
     }
 }
 
@@ -169,10 +170,12 @@ void Chat::send(const std::string& text,
     }
 
     // Ends at the first final status: a failure, the start of a conversation,
-    // or the echo of the message on the real-time channel.
-    auto& screen = library->screen;
+    // or the echo of the message on the real-time channel. A failed message
+    // stays in the outbox, which sends it again; its echo is then delivered to
+    // `onMessage`.
     auto& rts = library->rts;
-    library->requests.add([&ctx, &screen, &rts, message, randomId,
+    auto& outbox = library->outbox;
+    library->requests.add([&rts, &outbox, message, randomId,
                            status](const InFlight::Done& finished) {
         auto reported = std::make_shared<bool>(false);
         const auto report = [reported, finished, status, randomId](const std::string& value) {
@@ -190,14 +193,16 @@ void Chat::send(const std::string& text,
                 report("");
             }
         }));
-        all.add((rx::just(message) | sendMessageUseCase(ctx))
-                    .subscribe([&screen, report](const SendOutcome& outcome) {
-                        if (const auto value = sentStatus(outcome)) {
-                            screen.updateMessageStatus.onNext(
-                                {std::to_string(outcome.randomId), *value});
-                            report(*value);
-                        }
-                    }));
+        all.add(outbox.changes.asObservable().subscribe(
+            [report, randomId](const Outbox::Change& change) {
+                if (change.randomId != randomId || change.state == Outbox::State::sending) {
+                    return;
+                }
+                if (const auto value = outboxStatus(change)) {
+                    report(*value);
+                }
+            }));
+        outbox.send(message);
         return all.asDisposable();
     });
 }

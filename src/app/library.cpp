@@ -66,6 +66,7 @@ Library::Library(LibraryOptions options)
       conversations({standardStore, scheduler_.get(), api,
                      [this] { return sdkApp.networkSetting.value(); }, configuration.filesUrl}),
       rts(conversations, [this] { return screen.isOpen.value(); }),
+      outbox(conversations, [this] { return userId(); }),
       chatPlatform(platformFor(std::move(options.chatPlatform), executor_)),
       downloads(
           *executor_, api->client, standardStore,
@@ -115,24 +116,21 @@ ChatDependencies Library::chatDependencies() {
             [this] { return reachability.connection() == ReachabilityService::Status::online; },
         .reachable =
             reachability.isReachable.asObservable() | rx::map(online) | rx::distinctUntilChanged(),
-        // The signed-in user; before any sign-in, the user of the connection.
-        .userId =
-            [this] {
-                if (const auto& user = facade->userRepository.user.value()) {
-                    return user->id;
-                }
-                const auto settings = sdkApp.networkSetting.value();
-                return settings ? settings->userId : std::string();
-            },
+        .userId = [this] { return userId(); },
         .trackEvent = [this](const std::string& name,
                              const std::string& params) { facade->trackEvent(name, params); },
         .setUserProperty =
             [this](std::vector<UserProperty> properties) { facade->setUserProperty(properties); },
-        .keepUntilDone =
-            [this](const std::function<rx::Disposable(std::function<void()>)>& start) {
-                requests.add([&start](const InFlight::Done& done) { return start(done); });
-            },
+        .outbox = outbox,
     };
+}
+
+std::string Library::userId() const {
+    if (const auto& user = facade->userRepository.user.value()) {
+        return user->id;
+    }
+    const auto settings = sdkApp.networkSetting.value();
+    return settings ? settings->userId : std::string();
 }
 
 PushEnvironment Library::pushEnvironment() {
@@ -168,6 +166,22 @@ void Library::start() {
     // Each operator reply may become a local notification.
     disposeBag_.insert(rts.newMessage.asObservable().subscribe(
         [this](const Message& message) { push->addNotification(message); }));
+    // What the user sent and the service does not have yet: its status on the
+    // conversation screen, listed for each user (the stored one at once), and
+    // sent again whenever the connection may be back.
+    disposeBag_.insert(showOutboxChanges(outbox, screen));
+    disposeBag_.insert(facade->userRepository.user.asObservable().subscribe(
+        [this](const std::optional<User>&) { outbox.list(); }));
+    disposeBag_.insert(
+        (sdkApp.networkSetting.asObservable() | rx::filter([](const NetworkSettingsPtr& settings) {
+             return settings != nullptr;
+         })).subscribe([this](const NetworkSettingsPtr&) { outbox.resume(); }));
+    disposeBag_.insert((chat.reachable | rx::filter([](bool online) {
+                            return online;
+                        })).subscribe([this](bool) { outbox.resume(); }));
+    disposeBag_.insert(
+        rts.reconnected.asObservable().subscribe([this](rx::Unit) { outbox.resume(); }));
+    disposeBag_.insert(appState.onForeground().subscribe([this](rx::Unit) { outbox.resume(); }));
     facade->start();
 }
 

@@ -32,6 +32,7 @@
 #include "ui/screen_state.hpp"
 #include "ui/sdk_step.hpp"
 #include "usecases/conversation_context.hpp"
+#include "usecases/outbox.hpp"
 #include "usecases/rts_service.hpp"
 #include "vesk/chat_window.hpp"
 #include "vesk/clock.hpp"
@@ -120,6 +121,8 @@ class Library : public std::enable_shared_from_this<Library> {
     void start();
     [[nodiscard]] PushEnvironment pushEnvironment();
     [[nodiscard]] ChatDependencies chatDependencies();
+    // The signed-in user; before any sign-in, the user of the connection.
+    [[nodiscard]] std::string userId() const;
 
     // Members are built in this order and destroyed in the reverse one.
     const std::shared_ptr<Executor> executor_;
@@ -135,6 +138,8 @@ class Library : public std::enable_shared_from_this<Library> {
     ScreenState screen;
     ConversationContext conversations;
     RtsService rts;
+    // The user's text messages until the service has them.
+    Outbox outbox;
     const std::shared_ptr<ChatPlatform> chatPlatform;
     // Attachment files the user downloads.
     DownloadService downloads;

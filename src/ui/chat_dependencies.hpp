@@ -13,6 +13,7 @@
 #include "ui/screen_state.hpp"
 #include "ui/sdk_step.hpp"
 #include "usecases/conversation_context.hpp"
+#include "usecases/outbox.hpp"
 #include "vesk/chat_window.hpp"
 #include "vesk/clock.hpp"
 #include "vesk/user_property.hpp"
@@ -41,10 +42,9 @@ struct ChatDependencies {
     // The facade's events and properties, for what pages report.
     std::function<void(const std::string& name, const std::string& params)> trackEvent;
     std::function<void(std::vector<UserProperty> properties)> setUserProperty;
-    // Keeps the subscription `start(done)` returns until `done` is called,
-    // whatever becomes of the screen that started it. Absent: the screen keeps it.
-    std::function<void(const std::function<rx::Disposable(std::function<void()> done)>& start)>
-        keepUntilDone;
+    // Where the user's text messages go until the service has them; they
+    // outlive the screen that sent them.
+    Outbox& outbox;
 };
 
 }  // namespace vesk

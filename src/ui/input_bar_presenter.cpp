@@ -4,7 +4,6 @@
 #include <cctype>
 
 #include "services/conversation_service.hpp"
-#include "ui/presentation.hpp"
 #include "usecases/conversation_requests.hpp"
 #include "usecases/conversation_use_cases.hpp"
 
@@ -89,27 +88,8 @@ void InputBarPresenter::sendMessage(const std::string& body) {
     const Message message =
         createUserMessage(ctx, body, sender(), ctx.currentState.dialogId.value());
     addMessage(ctx, message);
-    auto& screen = deps_.screen;
-    if (!ctx.settings()) {
-        screen.updateMessageStatus.onNext({message.id, "warning"});
-        return;
-    }
-    const auto send = [&ctx, &screen, message](const std::function<void()>& done) {
-        return (rx::just(message) | sendMessageUseCase(ctx))
-            .subscribe(
-                [&screen](const SendOutcome& sent) {
-                    if (const auto status = sentStatus(sent)) {
-                        screen.updateMessageStatus.onNext({std::to_string(sent.randomId), *status});
-                    }
-                },
-                [done](const Error&) { done(); }, done);
-    };
-    // The message is the user's: closing the window does not stop its sending.
-    if (deps_.keepUntilDone) {
-        deps_.keepUntilDone(send);
-    } else {
-        requests_.insert(send([] {}));
-    }
+    // Kept until the service has it, whatever becomes of the screen.
+    deps_.outbox.send(message);
 }
 
 void InputBarPresenter::sendFile(const std::filesystem::path& file) {

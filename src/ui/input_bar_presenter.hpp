@@ -1,7 +1,8 @@
 // The input bar under the conversation: sending is enabled while the text
 // holds more than white space; a send (or a chosen file) becomes a user
 // message, shown at once as "loading" and then sent to the conversation shown
-// (a new one when none is).
+// (a new one when none is). Text goes through the outbox, which keeps it until
+// the service has it; a file is sent from here.
 //
 // Threading: main executor.
 #pragma once

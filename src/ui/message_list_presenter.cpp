@@ -106,7 +106,7 @@ void MessageListWebViewPresenter::addOrUpdateMessages(const MessageList& list) {
     shownList_ = list;
     std::vector<MessageEntity> fresh;
     for (const Message* message : *added) {
-        auto entity = getMessageEntity(*message, isUnsent(*message) ? "loading" : "", "");
+        auto entity = getMessageEntity(*message, unsentStatus(*message), "");
         const auto sameId = byId_.find(entity.id);
         auto at = sameId != byId_.end() ? std::optional<std::size_t>(sameId->second) : std::nullopt;
         if (!at && entity.randomId != 0) {
@@ -339,6 +339,7 @@ void MessageListWebViewPresenter::openErrorMessage(const std::string& messageId)
                        [this, failed] { resend(failed); }});
     actions.push_back(
         {{localize("Удалить", AppType::sdk), SheetAction::Style::destructive}, [this, failed] {
+             deps_.outbox.remove(failed.randomId);
              page_->evaluate(script::deleteMessage(failed.id));
              forget(failed.id);
              // Gone for good: the next list must not bring it back.
@@ -351,6 +352,10 @@ void MessageListWebViewPresenter::openErrorMessage(const std::string& messageId)
 
 void MessageListWebViewPresenter::resend(const Message& failed) {
     showStatus(failed.id, "loading");
+    if (deps_.outbox.retry(failed.randomId)) {
+        return;
+    }
+    // Not kept: an attachment, which is sent once more as it is.
     auto& screen = deps_.screen;
     requests_.insert(
         (rx::just(failed) | sendMessageUseCase(deps_.conversations))
@@ -427,6 +432,15 @@ const Message* MessageListWebViewPresenter::findMessage(const std::string& id) c
         }
     }
     return nullptr;
+}
+
+// A message the user wrote that the service does not have yet shows as on its
+// way, or as failed when its last try failed.
+std::string MessageListWebViewPresenter::unsentStatus(const Message& message) const {
+    if (!isUnsent(message)) {
+        return "";
+    }
+    return deps_.outbox.failed(message.randomId) ? "warning" : "loading";
 }
 
 std::optional<std::string> MessageListWebViewPresenter::currentConversation() const {
@@ -523,6 +537,7 @@ void MessageListPresenter::show(const std::optional<std::string>& conversation) 
     auto& screen = deps_.screen;
     if (conversation) {
         clearMessages(ctx, conversation);
+        deps_.outbox.list();  // what waits to be sent shows at once, connected or not
         loadMessagesDisposeBag_.insert(
             (rx::just(*conversation) | loadMessagesUseCase(ctx) | setPaginatePositionUseCase(ctx) |
              rx::take(1))
@@ -531,7 +546,7 @@ void MessageListPresenter::show(const std::optional<std::string>& conversation) 
                         screen.state.onNext(failureState(page.error()));
                         return;
                     }
-                    ctx.messages.repository(id).add(page->data);
+                    addPage(ctx, id, page->data);
                     screen.state.onNext(NavigationViewState::hide());
                 }));
     } else {

@@ -63,6 +63,7 @@ class MessageListWebViewPresenter {
     void openImage(const std::string& url);
     void followDownload(const std::string& messageId, Download what);
     [[nodiscard]] const Message* findMessage(const std::string& id) const;
+    [[nodiscard]] std::string unsentStatus(const Message& message) const;
     [[nodiscard]] std::optional<std::string> currentConversation() const;
     void forget(const std::string& id);
 

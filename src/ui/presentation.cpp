@@ -19,6 +19,26 @@ std::optional<std::string> sentStatus(const SendOutcome& outcome) {
     return std::nullopt;
 }
 
+std::optional<std::string> outboxStatus(const Outbox::Change& change) {
+    switch (change.state) {
+        case Outbox::State::sending:
+            return "loading";
+        case Outbox::State::failed:
+            return "warning";
+        case Outbox::State::sent:
+            break;
+    }
+    return change.started ? std::optional<std::string>("") : std::nullopt;
+}
+
+rx::Disposable showOutboxChanges(Outbox& outbox, ScreenState& screen) {
+    return outbox.changes.asObservable().subscribe([&screen](const Outbox::Change& change) {
+        if (const auto status = outboxStatus(change)) {
+            screen.updateMessageStatus.onNext({std::to_string(change.randomId), *status});
+        }
+    });
+}
+
 rx::Observable<rx::Unit> openConversation(ScreenState& screen, ConversationContext& ctx,
                                           const std::optional<std::string>& id) {
     return rx::deferred([&screen, &ctx, id] {

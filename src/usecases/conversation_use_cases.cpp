@@ -35,6 +35,21 @@ Message addMessage(ConversationContext& ctx, const Message& m) {
     return m;
 }
 
+void addPage(ConversationContext& ctx, const std::string& conversation,
+             const std::vector<Message>& page) {
+    auto& repo = ctx.messages.repository(conversation);
+    std::vector<Message> fresh;
+    for (const auto& m : page) {
+        const Message* listed = repo.match(m);
+        if (listed == nullptr) {
+            fresh.push_back(m);
+        } else if (listed->id != m.id) {
+            repo.update(m);
+        }
+    }
+    repo.add(fresh);
+}
+
 std::optional<Scheduler::Duration> expiryDelay(std::int64_t expirationTime, Clock::WallTime now) {
     using std::chrono::milliseconds;
     const auto nowMs = std::chrono::duration_cast<milliseconds>(now.time_since_epoch()).count();

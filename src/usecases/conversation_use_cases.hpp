@@ -187,6 +187,12 @@ inline auto saveMessagesUseCase(ConversationContext& ctx) {
     });
 }
 
+// Adds a page of the service's messages to a conversation: a listed local
+// copy of one of them (same randomId and type, an id of its own) gives way to
+// it, as to its echo; the others not listed yet are appended.
+void addPage(ConversationContext& ctx, const std::string& conversation,
+             const std::vector<Message>& page);
+
 // Replaces the listed dialog in place, or appends it; passes it on.
 inline auto saveDialogUseCase(ConversationContext& ctx) {
     return rx::doOnNext([&ctx](const Dialog& dialog) { ctx.dialogs.save(dialog); });

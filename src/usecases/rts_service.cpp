@@ -52,6 +52,7 @@ void RtsService::onReconnected() {
                        onReply(message);
                        newMessage.onNext(message);
                    }).subscribe());
+    reconnected.onNext({});
 }
 
 void RtsService::dispatch(const RtsMessage& frame) {

@@ -51,6 +51,8 @@ class RtsService final : public RtsServiceProtocol {
     rx::PublishSubject<Message> newMessage;
     // Every chat-popup dialog, after it was merged into the dialog list.
     rx::PublishSubject<Dialog> newDialog;
+    // Each time the channel is back after it was away (its catch-up started).
+    rx::PublishSubject<rx::Unit> reconnected;
 
   private:
     void dispatch(const RtsMessage& frame);

@@ -289,6 +289,40 @@ TEST_F(ChatTest, TheInputBarSendsTextOnlyAndShowsItAtOnce) {
               1u);
 }
 
+TEST_F(ChatTest, AKeptMessageShowsAgainAsFailedAndTheSheetActsOnTheOutbox) {
+    ctx.currentState.dialogId.onNext("c1");
+    knowMessenger();
+    auto& window = openChat();
+    window.input->type("still mine");
+    window.input->tapSend();  // no connection: kept, and failed
+    const auto kept = outbox.pending("user-1");
+    ASSERT_EQ(kept.size(), 1u);
+
+    // The conversation shown anew lists it again, as failed.
+    ctx.currentState.dialogId.onNext("c2");
+    conversationPage().take();
+    ctx.currentState.dialogId.onNext("c1");
+    const auto shown = conversationPage().take();
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), added(kept, "warning")), 1);
+
+    const auto sheet = [&] {
+        conversationPage().navigate("veskiossdk://clickErrorMessage?messageId=" + kept[0].id);
+        scheduler->advance(std::chrono::milliseconds(200));
+        EXPECT_EQ(window.sheet.size(), 3u);
+        conversationPage().take();
+    };
+    sheet();
+    window.listener().sheetActionChosen(0);  // retry: still no connection
+    EXPECT_EQ(conversationPage().take(),
+              (std::vector{script::updateMessage(kept[0].id, messageStatusJson("loading")),
+                           script::updateMessage(kept[0].id, messageStatusJson("warning"))}));
+    EXPECT_TRUE(outbox.holds(kept[0].randomId));
+    sheet();
+    window.listener().sheetActionChosen(1);  // delete
+    EXPECT_FALSE(outbox.holds(kept[0].randomId));
+    EXPECT_TRUE(Outbox(ctx, [] { return std::string("user-1"); }).pending("user-1").empty());
+}
+
 TEST_F(ChatTest, TheOverlayRetriesOnATapOrOnReturningOnlineWhileAnErrorShows) {
     ctx.currentState.dialogId.onNext("c1");
     knowMessenger();

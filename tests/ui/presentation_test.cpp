@@ -30,6 +30,14 @@ TEST(Presentation, ASentMessageWarnsOnFailureAndSettlesWhenItStartedAConversatio
     EXPECT_EQ(sentStatus({1, std::optional<std::string>()}), std::nullopt);  // its echo settles it
 }
 
+TEST(Presentation, AKeptMessageLoadsOnItsWayWarnsWhenItFailedAndSettlesWhenItStartedOne) {
+    using State = Outbox::State;
+    EXPECT_EQ(outboxStatus({1, State::sending, std::nullopt}), "loading");
+    EXPECT_EQ(outboxStatus({1, State::failed, std::nullopt}), "warning");
+    EXPECT_EQ(outboxStatus({1, State::sent, "c1"}), "");
+    EXPECT_EQ(outboxStatus({1, State::sent, std::nullopt}), std::nullopt);  // its echo settles it
+}
+
 TEST(Presentation, OpeningAConversationShowsTheLoadingStateBeforeItBecomesCurrent) {
     VirtualScheduler scheduler;
     ConversationContext ctx({std::make_shared<InMemoryKeyValueStore>(), &scheduler,

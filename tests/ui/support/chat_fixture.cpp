@@ -5,6 +5,7 @@
 #include "tests/support/temp_dir.hpp"
 #include "ui/bridge/page_scripts.hpp"
 #include "ui/message_entity.hpp"
+#include "ui/presentation.hpp"
 
 namespace vesk::testing {
 
@@ -27,8 +28,9 @@ ChatTest::ChatTest()
            .userId = [] { return std::string("user-1"); },
            .trackEvent = nullptr,
            .setUserProperty = nullptr,
-           .keepUntilDone = nullptr} {
+           .outbox = outbox} {
     bag.insert(steps.asObservable().subscribe([this](const Step& step) { sent.push_back(step); }));
+    bag.insert(showOutboxChanges(outbox, screen));
 }
 
 ChatTest::~ChatTest() {

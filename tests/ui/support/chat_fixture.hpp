@@ -50,6 +50,7 @@ class ChatTest : public ::testing::Test {
     std::shared_ptr<FakePlatform> platform = std::make_shared<FakePlatform>();
     DownloadService downloads;
     rx::BehaviorRelay<bool> online{true};
+    Outbox outbox{ctx, [] { return std::string("user-1"); }};
     ChatDependencies deps;
     std::shared_ptr<SdkFlow> flow;
     int closed = 0;
