@@ -229,8 +229,9 @@ GtkChatWindow::~GtkChatWindow() {
 }
 
 GtkChatWindow::Panel GtkChatWindow::makePanel() {
+    // The overlay carries no text for its button yet: the library's English one.
     Panel panel{gtk_box_new(GTK_ORIENTATION_VERTICAL, 10), gtk_spinner_new(), gtk_label_new(""),
-                gtk_label_new(""), gtk_button_new_with_label("")};
+                gtk_label_new(""), gtk_button_new_with_label("Retry")};
     gtk_widget_add_css_class(panel.root, "vesk-panel");
     gtk_widget_set_valign(panel.root, GTK_ALIGN_FILL);
     GtkWidget* middle = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
