@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libssl-dev openssl
   libsqlite3-dev libsystemd-dev libre2-dev libgumbo-dev libjpeg62-turbo-dev libedit-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang clang-format
+  clang clang-format lld
   # The desktop platform and its engine tests under a virtual display.
   libwebkitgtk-6.0-dev xvfb xauth fonts-dejavu-core
 )
