@@ -62,6 +62,7 @@ TEST_F(EngineTest, MarkupAndScriptInTextsShowAsTypedAndNeverRun) {
     ASSERT_TRUE(waitFor([&] { return eval(page, countOfText(body)) == "2"; }))
         << eval(page, messagesScript()).value_or("?");
     EXPECT_EQ(eval(page, injected), "[false,false,false]");
+    EXPECT_FALSE(drawn(GTK_WIDGET(page)).blank());
     shot(chatWindow(), "conversation");
 }
 
@@ -98,6 +99,7 @@ TEST_F(EngineTest, TenThousandMessagesAndAMegabyteMessageShowWithoutAHang) {
     const auto asked = std::chrono::steady_clock::now();
     EXPECT_EQ(eval(page, "document.documentElement.dataset.veskErrors ?? 'none'"), "\"none\"");
     EXPECT_LT(std::chrono::steady_clock::now() - asked, 1s);
+    EXPECT_FALSE(drawn(GTK_WIDGET(page)).blank());
     shot(chatWindow(), "shown");
 }
 
@@ -123,6 +125,7 @@ TEST_F(EngineTest, AWebProcessThatEndsShowsTheErrorAndRetryBringsTheMessagesBack
                eval(page, countOfText("While it was down")) == "1";
     })) << eval(page, messagesScript()).value_or("?");
     ASSERT_TRUE(waitFor([] { return shownWithClass(chatWindow(), "vesk-panel") == nullptr; }));
+    EXPECT_FALSE(drawn(GTK_WIDGET(page)).blank()) << "the messages were never drawn again";
     EXPECT_NE(shot(chatWindow(), "back"), ended);
 }
 

@@ -289,6 +289,25 @@ Picture EngineTest::grab(GtkWidget* widget) {
     return picture;
 }
 
+Picture EngineTest::drawn(GtkWidget* area, const Picture& before) {
+    // The web process draws a frame or more after the DOM changes, and a change can take a few
+    // frames (an image loading, a reflow): the picture counts once it has held still a while.
+    Picture picture;
+    auto since = std::chrono::steady_clock::now();
+    waitFor(
+        [&] {
+            Picture now = grab(area);
+            if (now != picture) {
+                picture = std::move(now);
+                since = std::chrono::steady_clock::now();
+            }
+            return !picture.blank() && picture != before &&
+                   std::chrono::steady_clock::now() - since >= 150ms;
+        },
+        5s);
+    return picture;
+}
+
 WebKitWebView* EngineTest::openChat() {
     Vesk::shared().openChat();
     EXPECT_TRUE(waitFor([] { return world->platform->chatWindow() != nullptr; }));

@@ -43,6 +43,9 @@ class EngineTest : public ::testing::Test {
     static WebKitWebView* readyPage(PageMode mode);
     // What `widget` shows now (nothing when it is not drawn yet); no file.
     static Picture grab(GtkWidget* widget);
+    // Waits until `area` shows a settled picture that is neither blank nor `before`, and
+    // returns it. Pass a page, not its window: the window's header changes on its own.
+    static Picture drawn(GtkWidget* area, const Picture& before = {});
     // Saves a PNG of `widget` as `<build>/engine-screenshots/<test>-<name>.png`.
     static Picture shot(GtkWidget* widget, const std::string& name);
     // Opens the chat and waits for its conversation page.

@@ -19,13 +19,16 @@ TEST_F(EngineTest, OpeningTheChatShowsTheConversationAndAReplyWithinASecond) {
         return has(eval(page, messagesScript()), "Welcome to the shop!");
     })) << eval(page, "document.body.innerText").value_or("?");
     GtkWidget* window = GTK_WIDGET(platform().chatWindow());
-    const Picture before = shot(window, "opened");
+    const Picture before = drawn(GTK_WIDGET(page));
+    ASSERT_FALSE(before.blank()) << "the conversation was never drawn";
+    shot(window, "opened");
 
     const auto sent = std::chrono::steady_clock::now();
     ASSERT_FALSE(server().operatorReply(conversation, "Anna here, how can I help?").empty());
     ASSERT_TRUE(waitFor([page] { return has(eval(page, messagesScript()), "Anna here"); }));
     EXPECT_LT(std::chrono::steady_clock::now() - sent, 1s);
-    ASSERT_TRUE(waitFor([&] { return shot(window, "replied") != before; }, 5s));
+    EXPECT_NE(drawn(GTK_WIDGET(page), before), before) << "the reply was never drawn";
+    shot(window, "replied");
 }
 
 TEST_F(EngineTest, TextSentFromTheInputBarShowsLoadingThenSentAndReachesTheServer) {
@@ -45,10 +48,12 @@ TEST_F(EngineTest, TextSentFromTheInputBarShowsLoadingThenSentAndReachesTheServe
 
     ASSERT_TRUE(waitFor([&] { return has(eval(page, messagesScript("loading")), text); }))
         << eval(page, "document.body.innerHTML").value_or("?");
-    const Picture loading = shot(GTK_WIDGET(platform().chatWindow()), "loading");
+    const Picture loading = drawn(GTK_WIDGET(page));
+    shot(GTK_WIDGET(platform().chatWindow()), "loading");
     ASSERT_TRUE(waitFor([&] { return has(eval(page, messagesScript("sent")), text); }))
         << eval(page, "document.body.innerHTML").value_or("?");
-    EXPECT_NE(shot(GTK_WIDGET(platform().chatWindow()), "sent"), loading);
+    EXPECT_NE(drawn(GTK_WIDGET(page), loading), loading) << "the sent status was never drawn";
+    shot(GTK_WIDGET(platform().chatWindow()), "sent");
 
     const auto requests = server().requests();
     EXPECT_TRUE(std::any_of(requests.begin(), requests.end(), [&](const auto& r) {
@@ -74,7 +79,8 @@ TEST_F(EngineTest, ADownloadShowsProgressAndEndsDone) {
     WebKitWebView* page = openChat();
     const std::string file = "document.querySelector('[data-attachment-id]')";
     ASSERT_TRUE(waitFor([&] { return eval(page, file + " !== null") == "true"; }));
-    const Picture idle = shot(GTK_WIDGET(platform().chatWindow()), "idle");
+    const Picture idle = drawn(GTK_WIDGET(page));
+    shot(GTK_WIDGET(platform().chatWindow()), "idle");
     ASSERT_EQ(eval(page, file + ".click(); " + file + ".dataset.state"), "\"idle\"");
 
     // A part of the file, neither none nor all, was shown on the way.
@@ -89,7 +95,8 @@ TEST_F(EngineTest, ADownloadShowsProgressAndEndsDone) {
         return state && state->rfind("\"done", 0) == 0;
     })) << eval(page, file + ".outerHTML").value_or("?");
     EXPECT_TRUE(partial) << "no progress was shown";
-    EXPECT_NE(shot(GTK_WIDGET(platform().chatWindow()), "done"), idle);
+    EXPECT_NE(drawn(GTK_WIDGET(page), idle), idle) << "the finished download was never drawn";
+    shot(GTK_WIDGET(platform().chatWindow()), "done");
 }
 
 TEST_F(EngineTest, APopupShowsOverTheHostAndAClickInsideClosesIt) {
