@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace vesk::gtk {
 
@@ -55,6 +56,9 @@ GtkWebPage::GtkWebPage(PageMode mode, WebKitNetworkSession* session)
 
 GtkWebPage::~GtkWebPage() {
     stopTimer();
+    if (flush_ != 0) {
+        g_source_remove(flush_);
+    }
     g_signal_handlers_disconnect_by_data(view_, this);
     webkit_web_view_stop_loading(view_);
     if (gtk_widget_get_parent(widget()) != nullptr) {
@@ -68,6 +72,7 @@ void GtkWebPage::setListener(std::weak_ptr<WebPageListener> listener) {
 }
 
 void GtkWebPage::load(const std::string& url, std::chrono::milliseconds timeout) {
+    flush();  // what was given before the load is for the page loaded now
     stopTimer();
     failed_ = false;
     const auto ms = timeout.count() <= 0 ? 1 : timeout.count();
@@ -75,7 +80,34 @@ void GtkWebPage::load(const std::string& url, std::chrono::milliseconds timeout)
     webkit_web_view_load_uri(view_, url.c_str());
 }
 
+// Each evaluation is a round trip to the web process, and a flood of replies sends a
+// script each: the scripts of one main-loop turn go as one evaluation, each in a block
+// of its own so that one that throws stops no later one.
 void GtkWebPage::evaluateScript(const std::string& script) {
+    pending_ += "try {\n";
+    pending_ += script;
+    pending_ += "\n} catch (e) { console.error(e); }\n";
+    if (flush_ == 0) {
+        flush_ = g_idle_add_full(G_PRIORITY_DEFAULT, &GtkWebPage::onFlush, this, nullptr);
+    }
+}
+
+gboolean GtkWebPage::onFlush(gpointer data) {
+    auto* self = static_cast<GtkWebPage*>(data);
+    self->flush_ = 0;
+    self->flush();
+    return G_SOURCE_REMOVE;
+}
+
+void GtkWebPage::flush() {
+    if (flush_ != 0) {
+        g_source_remove(flush_);
+        flush_ = 0;
+    }
+    if (pending_.empty()) {
+        return;
+    }
+    const std::string script = std::exchange(pending_, {});
     webkit_web_view_evaluate_javascript(view_, script.c_str(), static_cast<gssize>(script.size()),
                                         nullptr, nullptr, nullptr,
                                         debugging() ? &scriptDone : nullptr, nullptr);

@@ -2,6 +2,9 @@
 //
 // The view reports on the GTK thread, which runs the main executor, so the
 // listener is called from WebKit's signal handlers directly.
+//
+// Scripts given in one main-loop turn run as one evaluation at the next, each as a
+// block: a script must parse on its own, and its top-level let and const end with it.
 #pragma once
 
 #include <webkit/webkit.h>
@@ -37,15 +40,19 @@ class GtkWebPage final : public WebPage, public std::enable_shared_from_this<Gtk
     static void onTerminated(WebKitWebView* view, WebKitWebProcessTerminationReason reason,
                              gpointer data);
     static gboolean onTimeout(gpointer data);
+    static gboolean onFlush(gpointer data);
 
     void fail(const std::string& error);
     void stopTimer();
+    void flush();
     [[nodiscard]] std::shared_ptr<WebPageListener> listener() const { return listener_.lock(); }
 
     PageMode mode_;
     WebKitWebView* view_;
     std::weak_ptr<WebPageListener> listener_;
     guint timer_ = 0;
+    std::string pending_;
+    guint flush_ = 0;
     // This main-frame load already failed: its end is no finish.
     bool failed_ = false;
 };

@@ -31,6 +31,19 @@ TEST_F(EngineTest, OpeningTheChatShowsTheConversationAndAReplyWithinASecond) {
     shot(window, "replied");
 }
 
+TEST_F(EngineTest, ScriptsOfOneTurnRunInOrderAndAThrowingOneStopsNoOther) {
+    const auto page = platform().createWebPage(PageMode::calendly);
+    page->load(server().baseUrl() + "external-widget/0.4.0/ios/", 20s);
+    WebKitWebView* view = platform().webView(PageMode::calendly);
+    ASSERT_TRUE(waitFor([view] { return eval(view, "typeof window.webView") == "\"object\""; }));
+    page->evaluateScript("window.order = ['first'];");
+    page->evaluateScript("window.webView.noSuchCall();");
+    page->evaluateScript("window.order.push('after a throw') // a comment ends no later script");
+    page->evaluateScript("window.order.push('last');");
+    ASSERT_TRUE(waitFor([view] { return eval(view, "window.order?.length") == "3"; }));
+    EXPECT_EQ(eval(view, "window.order"), R"(["first","after a throw","last"])");
+}
+
 TEST_F(EngineTest, TextSentFromTheInputBarShowsLoadingThenSentAndReachesTheServer) {
     WebKitWebView* page = openChat();
     ASSERT_NE(page, nullptr);
