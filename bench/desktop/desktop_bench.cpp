@@ -15,7 +15,13 @@
 // Memory: resident set of this process (the library, GTK, the server) and of
 // the web processes, with the chat open, beside the bare view alone.
 //
+// A flood: the server sends 10,000 operator replies at once into the open chat,
+// to the last of them in the DOM, beside the floor: the same number of messages
+// in one `addMessages` script evaluated in the bare view. A tenth of the flood
+// goes first, so that growth faster than the flood's size shows.
+//
 // Usage: vesk_desktop_bench [openings per side, default 10] [replies per side, default 100]
+//                           [flood, default 10000]
 #include <gtk/gtk.h>
 #include <libsoup/soup.h>
 #include <unistd.h>
@@ -214,16 +220,25 @@ class Observer {
         return found == seen_.end() ? std::nullopt : std::optional(found->second);
     }
 
+    // How many messages were added since the page was watched, and when the last came.
+    [[nodiscard]] std::size_t count() const { return count_; }
+    [[nodiscard]] Clock::time_point last() const { return last_; }
+
   private:
     static void onMessage(WebKitUserContentManager* /*manager*/, JSCValue* value, gpointer data) {
         auto* self = static_cast<Observer*>(data);
         char* text = jsc_value_to_string(value);
-        self->seen_.emplace(text != nullptr ? text : "", Clock::now());
+        const auto now = Clock::now();
+        self->seen_.emplace(text != nullptr ? text : "", now);
         g_free(text);
+        ++self->count_;
+        self->last_ = now;
     }
 
     WebKitWebView* view_;
     std::map<std::string, Clock::time_point> seen_;
+    std::size_t count_ = 0;
+    Clock::time_point last_;
 };
 
 // The server's id of the user the host knows as `hostId`, from its state.
@@ -450,6 +465,7 @@ void printMemory(const char* what, const std::set<pid_t>& before) {
 int main(int argc, char** argv) {
     const int openings = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     const int replies = argc > 2 ? std::max(1, std::atoi(argv[2])) : 100;
+    const int flood = argc > 3 ? std::max(1, std::atoi(argv[3])) : 10000;
     World w;
     if (!start(w)) {
         std::fprintf(stderr, "setup failed (is there a display? run under xvfb-run)\n");
@@ -553,6 +569,54 @@ int main(int argc, char** argv) {
         floorReply.push_back(Millis(*floor.seen(floorText) - t0).count());
     }
 
+    // Floods: the server's replies all at once into the open chat, beside the same number of
+    // messages in one script into the bare view; a tenth of the flood first, to show the growth.
+    const auto floodChat = [&](int n) -> std::optional<double> {
+        const std::size_t shown = chat.count();
+        const auto t0 = Clock::now();
+        if (w.server->publishReplies(w.userId, w.conversation, static_cast<std::size_t>(n)) !=
+                static_cast<std::size_t>(n) ||
+            !waitFor([&] { return chat.count() >= shown + static_cast<std::size_t>(n); }, 600s)) {
+            return std::nullopt;
+        }
+        return Millis(chat.last() - t0).count();
+    };
+    const auto floodFloor = [&](int n) -> std::optional<double> {
+        vesk::JsonArray list;
+        for (int i = 0; i < n; ++i) {
+            list.emplace_back(
+                vesk::JsonObject{{"id", "flood-" + std::to_string(n) + "-" + std::to_string(i)},
+                                 {"body", "Flood " + std::to_string(i)},
+                                 {"type", std::string("reply_admin")},
+                                 {"direction", std::string("a2u")},
+                                 {"created", 1767000000 + i},
+                                 {"status", std::string("")}});
+        }
+        const std::string script =
+            "window.webView.addMessages(" + vesk::JsonValue(std::move(list)).encode() + ")";
+        const std::size_t shown = floor.count();
+        const auto t0 = Clock::now();
+        webkit_web_view_evaluate_javascript(bare->view(), script.c_str(),
+                                            static_cast<gssize>(script.size()), nullptr, nullptr,
+                                            nullptr, nullptr, nullptr);
+        if (!waitFor([&] { return floor.count() >= shown + static_cast<std::size_t>(n); }, 600s)) {
+            return std::nullopt;
+        }
+        return Millis(floor.last() - t0).count();
+    };
+    std::vector<std::pair<int, std::pair<double, double>>> floods;
+    for (const int n : {std::max(1, flood / 10), flood}) {
+        settle();
+        const auto inChat = floodChat(n);
+        settle();
+        const auto inFloor = floodFloor(n);
+        if (!inChat || !inFloor) {
+            std::fprintf(stderr, "the flood of %d never all shown\n", n);
+            return 1;
+        }
+        floods.emplace_back(n, std::pair(*inChat, *inFloor));
+    }
+
     const auto spread = [](std::vector<double> v) {
         std::sort(v.begin(), v.end());
         return std::pair(v.front(), v[v.size() * 9 / 10]);
@@ -568,5 +632,11 @@ int main(int argc, char** argv) {
         "(min %.2f, p90 %.2f)\n",
         replies, median(chatReply), spread(chatReply).first, spread(chatReply).second,
         median(floorReply), spread(floorReply).first, spread(floorReply).second);
+    for (const auto& [n, times] : floods) {
+        std::printf(
+            "flood     %d live replies: chat %.0f ms; floor (one script) %.0f ms; "
+            "ratio %.1f\n",
+            n, times.first, times.second, times.first / times.second);
+    }
     return 0;
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the desktop benchmark and runs it under Xvfb, the way CI runs the engine tests.
 #
-#   bench/desktop/run.sh [openings per side] [replies per side]   defaults 10 and 100
+#   bench/desktop/run.sh [openings per side] [replies per side] [flood]   defaults 10, 100, 10000
 #   build dir: $VESK_BENCH_BUILD (default build)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
