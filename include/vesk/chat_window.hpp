@@ -38,10 +38,11 @@ struct ChatScreenEntry {
 struct OverlayContent {
     enum class Kind { hidden, loading, error };
     Kind kind = Kind::hidden;
-    // For `error`: the texts of the panel and whether it offers a retry.
+    // For `error`: the texts of the panel, and the label of its retry button (empty when it
+    // offers none).
     std::string title;
     std::string description;
-    bool retry = false;
+    std::string retry;
 
     friend bool operator==(const OverlayContent&, const OverlayContent&) = default;
 };
@@ -97,7 +98,7 @@ class ChatWindowListener {
     // The list's button that starts a new conversation.
     virtual void newConversationTapped() = 0;
     virtual void retryTapped() = 0;
-    // An edge swipe the user completed.
+    // The user completed a swipe that started at `edge` of the window and moved inward.
     virtual void swiped(Edge edge) = 0;
     // An action of the open sheet was chosen (its index); the sheet is gone.
     virtual void sheetActionChosen(std::size_t index) = 0;

@@ -1,5 +1,6 @@
 #include "gtk_chat_window.hpp"
 
+#include <cmath>
 #include <utility>
 
 #include "gtk_web_page.hpp"
@@ -201,6 +202,15 @@ GtkChatWindow::GtkChatWindow(std::shared_ptr<PlatformState> platform)
                              }),
                              this);
     g_signal_connect(window_, "close-request", G_CALLBACK(&GtkChatWindow::onCloseRequest), this);
+    // Edge swipes on a touch screen; the capture phase sees them before the page does, and
+    // only watching (never claiming) leaves the page its own touches.
+    GtkGesture* swipe = gtk_gesture_drag_new();
+    gtk_gesture_single_set_touch_only(GTK_GESTURE_SINGLE(swipe), TRUE);
+    gtk_event_controller_set_propagation_phase(GTK_EVENT_CONTROLLER(swipe), GTK_PHASE_CAPTURE);
+    gtk_event_controller_set_name(GTK_EVENT_CONTROLLER(swipe), "vesk-edge-swipe");
+    g_signal_connect(swipe, "drag-begin", G_CALLBACK(&GtkChatWindow::onDragBegin), this);
+    g_signal_connect(swipe, "drag-end", G_CALLBACK(&GtkChatWindow::onDragEnd), this);
+    gtk_widget_add_controller(body_, GTK_EVENT_CONTROLLER(swipe));
     g_signal_connect(stack_, "notify::transition-running", G_CALLBACK(&GtkChatWindow::onTransition),
                      this);
     gtk_window_present(window_);
@@ -229,9 +239,8 @@ GtkChatWindow::~GtkChatWindow() {
 }
 
 GtkChatWindow::Panel GtkChatWindow::makePanel() {
-    // The overlay carries no text for its button yet: the library's English one.
     Panel panel{gtk_box_new(GTK_ORIENTATION_VERTICAL, 10), gtk_spinner_new(), gtk_label_new(""),
-                gtk_label_new(""), gtk_button_new_with_label("Retry")};
+                gtk_label_new(""), gtk_button_new_with_label("")};
     gtk_widget_add_css_class(panel.root, "vesk-panel");
     gtk_widget_set_valign(panel.root, GTK_ALIGN_FILL);
     GtkWidget* middle = gtk_box_new(GTK_ORIENTATION_VERTICAL, 10);
@@ -272,7 +281,29 @@ void GtkChatWindow::fill(Panel& panel, const OverlayContent& overlay) {
     gtk_label_set_text(GTK_LABEL(panel.text), overlay.description.c_str());
     gtk_widget_set_visible(panel.title, error ? TRUE : FALSE);
     gtk_widget_set_visible(panel.text, error ? TRUE : FALSE);
-    gtk_widget_set_visible(panel.retry, error && overlay.retry ? TRUE : FALSE);
+    gtk_button_set_label(GTK_BUTTON(panel.retry), overlay.retry.c_str());
+    gtk_widget_set_visible(panel.retry, error && !overlay.retry.empty() ? TRUE : FALSE);
+}
+
+void GtkChatWindow::onDragBegin(GtkGestureDrag* /*drag*/, double x, double /*y*/, gpointer data) {
+    static_cast<GtkChatWindow*>(data)->swipeFrom_ = x;
+}
+
+void GtkChatWindow::onDragEnd(GtkGestureDrag* /*drag*/, double dx, double dy, gpointer data) {
+    auto* self = static_cast<GtkChatWindow*>(data);
+    const double x = self->swipeFrom_;
+    // From within this of an edge, inward by at least the second, and more across than down.
+    constexpr double kEdge = 24;
+    constexpr double kDistance = 80;
+    const double width = gtk_widget_get_width(self->body_);
+    if (std::abs(dx) < kDistance || std::abs(dx) < 2 * std::abs(dy)) {
+        return;
+    }
+    if (x <= kEdge && dx > 0) {
+        self->tell([](ChatWindowListener& l) { l.swiped(ChatWindowListener::Edge::left); });
+    } else if (x >= width - kEdge && dx < 0) {
+        self->tell([](ChatWindowListener& l) { l.swiped(ChatWindowListener::Edge::right); });
+    }
 }
 
 void GtkChatWindow::setListener(std::weak_ptr<ChatWindowListener> listener) {

@@ -75,6 +75,8 @@ class GtkChatWindow final : public ChatWindow, public std::enable_shared_from_th
 
     static gboolean onCloseRequest(GtkWindow* window, gpointer data);
     static void onTransition(GObject* stack, GParamSpec* property, gpointer data);
+    static void onDragBegin(GtkGestureDrag* drag, double x, double y, gpointer data);
+    static void onDragEnd(GtkGestureDrag* drag, double dx, double dy, gpointer data);
 
     std::shared_ptr<PlatformState> platform_;
     GtkWindow* window_;
@@ -96,6 +98,7 @@ class GtkChatWindow final : public ChatWindow, public std::enable_shared_from_th
     std::vector<Screen> screens_;
     // Popped screens still sliding out.
     std::vector<GtkWidget*> leaving_;
+    double swipeFrom_ = 0;  // where the touch went down, across the body
     std::map<ChatScreen, OverlayContent> screenOverlays_;
     NavigationBarContent bar_;
     bool barShown_ = false;

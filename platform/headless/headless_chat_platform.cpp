@@ -410,7 +410,7 @@ class HeadlessWindow final : public ChatWindow {
                      {{"state", JsonValue(overlayStateName(overlay.kind))},
                       {"title", JsonValue(overlay.title)},
                       {"description", JsonValue(overlay.description)},
-                      {"retry", JsonValue(overlay.retry)},
+                      {"retry", JsonValue(!overlay.retry.empty())},
                       {"screen", screen ? JsonValue(chatScreenName(*screen)) : JsonValue()}});
     }
     void reportScreens() const { state_->emit("screens", {{"stack", stringArray(stackNames())}}); }

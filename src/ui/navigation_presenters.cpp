@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "core/config/bundle_lookup.hpp"
+#include "ui/resources.hpp"
 
 namespace vesk {
 
@@ -40,7 +41,9 @@ OverlayContent overlayFor(const NavigationViewState& state, bool reachable) {
     out.kind = OverlayContent::Kind::error;
     out.title = shown.getTitle();
     out.description = shown.getDesc();
-    out.retry = !shown.isButtonHidden();
+    if (!shown.isButtonHidden()) {
+        out.retry = R::string::retry();
+    }
     return out;
 }
 

@@ -185,5 +185,51 @@ TEST_F(EngineTest, AnImageTappedOpensInTheImageViewer) {
     gtk_window_destroy(viewer);
 }
 
+// The event controller named `name` on `root` or under it, or null.
+GtkEventController* controllerNamed(GtkWidget* root, const char* name) {
+    GListModel* controllers = gtk_widget_observe_controllers(root);
+    GtkEventController* found = nullptr;
+    for (guint i = 0; i < g_list_model_get_n_items(controllers) && found == nullptr; ++i) {
+        auto* c = GTK_EVENT_CONTROLLER(g_list_model_get_item(controllers, i));
+        const char* said = gtk_event_controller_get_name(c);
+        if (said != nullptr && std::string(said) == name) {
+            found = c;
+        }
+        g_object_unref(c);
+    }
+    g_object_unref(controllers);
+    for (GtkWidget* c = gtk_widget_get_first_child(root); c != nullptr && found == nullptr;
+         c = gtk_widget_get_next_sibling(c)) {
+        found = controllerNamed(c, name);
+    }
+    return found;
+}
+
+TEST_F(EngineTest, EdgeSwipesOpenTheListAndComeBack) {
+    ASSERT_NE(openChat(), nullptr);
+    GtkWidget* window = GTK_WIDGET(platform().chatWindow());
+    GtkEventController* swipe = controllerNamed(window, "vesk-edge-swipe");
+    ASSERT_NE(swipe, nullptr);
+    const double width = gtk_widget_get_width(gtk_event_controller_get_widget(swipe));
+    const auto drag = [swipe](double x, double dx, double dy) {
+        g_signal_emit_by_name(swipe, "drag-begin", x, 200.0);
+        g_signal_emit_by_name(swipe, "drag-end", dx, dy);
+    };
+    const auto showing = [](PageMode mode) {
+        WebKitWebView* page = platform().webView(mode);
+        return page != nullptr && gtk_widget_get_child_visible(GTK_WIDGET(page)) &&
+               gtk_widget_get_mapped(GTK_WIDGET(page));
+    };
+
+    drag(4, 150, 100);        // mostly down: a scroll, not a swipe
+    drag(width / 2, 150, 0);  // not from the edge
+    ASSERT_FALSE(waitFor([&] { return showing(PageMode::dialogs); }, 500ms));
+    drag(4, 150, 10);
+    ASSERT_TRUE(waitFor([&] { return showing(PageMode::dialogs); }));
+    drag(width - 4, -150, 0);
+    ASSERT_TRUE(
+        waitFor([&] { return showing(PageMode::messages) && !showing(PageMode::dialogs); }));
+}
+
 }  // namespace
 }  // namespace vesk::gtk::test

@@ -249,7 +249,7 @@ TEST_F(ChatTest, TheListPageFollowsWhatItShows) {
     ctx.dialogs.remove("c1");
     ctx.dialogs.remove("c2");
     EXPECT_EQ(window.screenOverlays[ChatScreen::list].kind, OverlayContent::Kind::error);
-    EXPECT_FALSE(window.screenOverlays[ChatScreen::list].retry);
+    EXPECT_TRUE(window.screenOverlays[ChatScreen::list].retry.empty());
 
     // Picking a conversation makes it current and returns to it.
     window.listener().listTapped();
@@ -332,6 +332,7 @@ TEST_F(ChatTest, TheOverlayRetriesOnATapOrOnReturningOnlineWhileAnErrorShows) {
     online.accept(true);  // no change: no retry
     online.accept(false);
     EXPECT_EQ(window.overlay.kind, OverlayContent::Kind::error);
+    EXPECT_EQ(window.overlay.retry, "Retry");
     online.accept(true);
     EXPECT_EQ(loads(), 2u);
 
