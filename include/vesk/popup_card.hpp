@@ -37,6 +37,8 @@ class PopupCardListener {
   public:
     virtual ~PopupCardListener() = default;
     virtual void closeTapped() = 0;
+    // The screen the card is laid out on changed size: the library lays it out again.
+    virtual void screenChanged() = 0;
 };
 
 class PopupCard {

@@ -83,6 +83,9 @@ GtkPopupCard::~GtkPopupCard() {
     if (revealTimer_ != 0) {
         g_source_remove(revealTimer_);
     }
+    if (relayout_ != 0) {
+        g_source_remove(relayout_);
+    }
     dismiss();
     if (page_ && gtk_widget_get_parent(page_->widget()) == card_) {
         gtk_fixed_remove(GTK_FIXED(card_), page_->widget());
@@ -107,6 +110,10 @@ void GtkPopupCard::present() {
     gtk_widget_set_opacity(card_, 0);
     gtk_overlay_add_overlay(layer_, scrim_);
     shown_ = true;
+    layerWidth_ = gtk_widget_get_width(GTK_WIDGET(layer_));
+    layerHeight_ = gtk_widget_get_height(GTK_WIDGET(layer_));
+    placed_ =
+        g_signal_connect(layer_, "get-child-position", G_CALLBACK(&GtkPopupCard::onPlaced), this);
     revealTimer_ = g_timeout_add(
         kRevealMs,
         [](gpointer data) -> gboolean {
@@ -161,6 +168,31 @@ void GtkPopupCard::onDrawn(GObject* source, GAsyncResult* result, gpointer data)
     }
 }
 
+gboolean GtkPopupCard::onPlaced(GtkOverlay* layer, GtkWidget* child, GdkRectangle* /*where*/,
+                                gpointer data) {
+    auto* self = static_cast<GtkPopupCard*>(data);
+    const int width = gtk_widget_get_width(GTK_WIDGET(layer));
+    const int height = gtk_widget_get_height(GTK_WIDGET(layer));
+    if (child == self->scrim_ && (width != self->layerWidth_ || height != self->layerHeight_)) {
+        self->layerWidth_ = width;
+        self->layerHeight_ = height;
+        // Not while the overlay is being allocated: a new layout resizes the card.
+        if (self->relayout_ == 0) {
+            self->relayout_ = g_idle_add(
+                [](gpointer card) -> gboolean {
+                    auto* me = static_cast<GtkPopupCard*>(card);
+                    me->relayout_ = 0;
+                    if (const auto l = me->listener_.lock()) {
+                        l->screenChanged();
+                    }
+                    return G_SOURCE_REMOVE;
+                },
+                self);
+        }
+    }
+    return FALSE;  // the overlay places the scrim over all of itself
+}
+
 void GtkPopupCard::reveal() {
     if (std::exchange(revealed_, true)) {
         return;
@@ -177,6 +209,8 @@ void GtkPopupCard::dismiss() {
     if (!std::exchange(shown_, false)) {
         return;
     }
+    g_signal_handler_disconnect(layer_, placed_);
+    placed_ = 0;
     gtk_overlay_remove_overlay(layer_, scrim_);
     g_object_unref(layer_);
     layer_ = nullptr;

@@ -39,6 +39,10 @@ class GtkPopupCard final : public PopupCard {
 
   private:
     static void onDrawn(GObject* source, GAsyncResult* result, gpointer data);
+    // The host's overlay places its children on every allocation: a new size
+    // there is a new screen for the card.
+    static gboolean onPlaced(GtkOverlay* layer, GtkWidget* child, GdkRectangle* where,
+                             gpointer data);
     // Shows the card's parts once the page has drawn at the layout's height.
     void revealWhenDrawn();
     void reveal();
@@ -58,6 +62,10 @@ class GtkPopupCard final : public PopupCard {
     int pageHeight_ = 0;
     GCancellable* drawn_ = nullptr;
     guint revealTimer_ = 0;
+    gulong placed_ = 0;
+    guint relayout_ = 0;
+    int layerWidth_ = 0;
+    int layerHeight_ = 0;
 };
 
 }  // namespace vesk::gtk

@@ -29,6 +29,7 @@ class PopupPresenter::Card final : public PopupCardListener,
 
     void start();
     void closeTapped() override { owner_.close(*this); }
+    void screenChanged() override { layOut(); }
 
     const std::string id;
     const std::shared_ptr<PopupCard> view;

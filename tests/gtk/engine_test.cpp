@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "engine_fixture.hpp"
 #include "vesk/vesk.hpp"
 
@@ -147,6 +149,20 @@ TEST_F(EngineTest, APopupShowsOverTheHostAndAClickInsideClosesIt) {
                 pageBox.origin.x + pageBox.size.width / 2, 1);
     const Picture shown = shot(hostWindow(), "popup");
     EXPECT_NE(shown, host);
+
+    // A host that grows lays the card out again, still in its middle.
+    const auto middle = [&](int width) {
+        graphene_rect_t box;
+        return gtk_widget_get_width(hostWindow()) == width &&
+               gtk_widget_compute_bounds(view, hostWindow(), &box) &&
+               std::abs(box.origin.x + box.size.width / 2 - static_cast<float>(width) / 2) <= 1;
+    };
+    const int width = gtk_widget_get_width(hostWindow());
+    const int height = gtk_widget_get_height(hostWindow());
+    gtk_window_set_default_size(GTK_WINDOW(hostWindow()), width + 300, height);
+    EXPECT_TRUE(waitFor([&] { return middle(width + 300); }, 5s));
+    gtk_window_set_default_size(GTK_WINDOW(hostWindow()), width, height);
+    ASSERT_TRUE(waitFor([&] { return middle(width); }, 5s));
 
     ASSERT_EQ(eval(page, "document.querySelector('#vesk-popup [data-vesk-close]').click(); true"),
               "true");

@@ -121,6 +121,9 @@ TEST_F(PopupTest, TheCardTakesThePagesFiniteHeightAndDropsThePillWhenTheSettings
     pill(false);
     EXPECT_EQ(card->layout, popupLayout({375, 667}, 300, std::nullopt));
     EXPECT_TRUE(card->shown);
+    platform->screen = {667, 375};
+    card->resized();
+    EXPECT_EQ(card->layout, popupLayout({667, 375}, 300, std::nullopt));
 }
 
 TEST_F(PopupTest, EachOfThePagesRequestsActsThenClosesItsOwnCard) {

@@ -127,6 +127,7 @@ class FakePopupCard final : public PopupCard {
     void openUrl(const std::string& url) override { urls.push_back(url); }
 
     void tapClose() const { listener_.lock()->closeTapped(); }
+    void resized() const { listener_.lock()->screenChanged(); }
 
     bool shown = false;
     PopupLayout layout;
