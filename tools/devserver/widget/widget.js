@@ -1151,6 +1151,9 @@
       setLoader(true);
     },
     hideBackContentLoader() {
+      // It comes after every change of the shown messages; reading the scroll position lays
+      // out the whole conversation, so only when there is a loader to hide.
+      if (!chat.loaderShown) return;
       setLoader(false);
       chat.atTopSent = scroller().scrollTop <= 40;
     },
