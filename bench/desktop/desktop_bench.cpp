@@ -23,7 +23,6 @@
 // Usage: vesk_desktop_bench [openings per side, default 10] [replies per side, default 100]
 //                           [flood, default 10000]
 #include <gtk/gtk.h>
-#include <libsoup/soup.h>
 #include <unistd.h>
 #include <webkit/webkit.h>
 
@@ -42,6 +41,7 @@
 #include <vector>
 
 #include "dev_server.hpp"
+#include "engine_support.hpp"
 #include "vesk/chat.hpp"
 #include "vesk/configuration.hpp"
 #include "vesk/gtk/gtk_platform.hpp"
@@ -64,52 +64,11 @@ double median(std::vector<double> samples) {
     return samples.empty() ? 0 : samples[samples.size() / 2];
 }
 
-// Runs the main loop until `fact` holds or `deadline` passes; the fact's last value.
 bool waitFor(const std::function<bool()>& fact, std::chrono::milliseconds deadline = 30s) {
-    const auto end = Clock::now() + deadline;
-    while (!fact()) {
-        if (Clock::now() > end) {
-            return fact();
-        }
-        // Wakes at least every 10 ms to look again, whatever the loop is waiting for.
-        GSource* tick = g_timeout_source_new(10);
-        g_source_set_callback(
-            tick, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
-        g_source_attach(tick, nullptr);
-        g_main_context_iteration(nullptr, TRUE);
-        g_source_destroy(tick);
-        g_source_unref(tick);
-    }
-    return true;
+    return vesk::gtk::engine::runUntil(fact, deadline);
 }
 
-// `script`'s value as JSON; none when it threw.
-std::optional<std::string> eval(WebKitWebView* view, const std::string& script) {
-    struct Result {
-        bool done = false;
-        std::optional<std::string> json;
-    } result;
-    g_object_ref(view);
-    webkit_web_view_evaluate_javascript(
-        view, script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr, nullptr,
-        [](GObject* source, GAsyncResult* async, gpointer data) {
-            auto* r = static_cast<Result*>(data);
-            if (JSCValue* value = webkit_web_view_evaluate_javascript_finish(
-                    WEBKIT_WEB_VIEW(source), async, nullptr)) {
-                char* json = jsc_value_to_json(value, 0);
-                r->json = json != nullptr ? json : "null";
-                g_free(json);
-                g_object_unref(value);
-            }
-            r->done = true;
-        },
-        &result);
-    while (!result.done) {
-        g_main_context_iteration(nullptr, TRUE);
-    }
-    g_object_unref(view);
-    return result.json;
-}
+constexpr auto eval = &vesk::gtk::engine::evaluate;
 
 // Resident and proportional set sizes of a process, in MiB.
 struct Memory {
@@ -240,31 +199,6 @@ class Observer {
     std::size_t count_ = 0;
     Clock::time_point last_;
 };
-
-// The server's id of the user the host knows as `hostId`, from its state.
-std::string serverIdOf(const vesk::dev::DevServer& server, const std::string& hostId) {
-    SoupSession* session = soup_session_new();
-    SoupMessage* message = soup_message_new("GET", (server.baseUrl() + "_dev/state").c_str());
-    GBytes* body = soup_session_send_and_read(session, message, nullptr, nullptr);
-    std::string id;
-    if (body != nullptr) {
-        gsize size = 0;
-        const auto* data = static_cast<const char*>(g_bytes_get_data(body, &size));
-        const auto state = vesk::JsonValue::parse(std::string_view(data, size));
-        const auto* root = state ? state->object() : nullptr;
-        const auto* users = root != nullptr ? root->find("users") : nullptr;
-        const auto* list = users != nullptr && *users ? (*users)->array() : nullptr;
-        for (std::size_t i = 0; list != nullptr && i < list->size(); ++i) {
-            if ((*list)[i].getString("user_id") == hostId) {
-                id = (*list)[i].getString("id").value_or("");
-            }
-        }
-        g_bytes_unref(body);
-    }
-    g_object_unref(message);
-    g_object_unref(session);
-    return id;
-}
 
 const char* kFirstOperatorMessage =
     "Array.from(document.querySelectorAll('[data-message-id][data-type=\"reply_admin\"] "
@@ -398,7 +332,7 @@ bool start(World& w) {
         std::fprintf(stderr, "%s\n", outcome.value_or("no answer").c_str());
         return false;
     }
-    w.userId = serverIdOf(*w.server, "bench-user");
+    w.userId = vesk::gtk::engine::serverIdOf(*w.server, "bench-user");
     if (w.userId.empty() ||
         !waitFor([&w] { return w.server->realtimeSocketCount(w.userId) > 0; })) {
         return false;

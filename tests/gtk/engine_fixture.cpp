@@ -1,12 +1,12 @@
 #include "engine_fixture.hpp"
 
-#include <libsoup/soup.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
+#include "engine_support.hpp"
 #include "vesk/chat.hpp"
 #include "vesk/configuration.hpp"
 #include "vesk/downloads.hpp"
@@ -30,32 +30,6 @@ struct World {
 };
 
 World* world = nullptr;
-
-// The server's id of the user the host knows as `hostId`, from its state.
-std::string serverIdOf(const std::string& hostId) {
-    SoupSession* session = soup_session_new();
-    SoupMessage* message =
-        soup_message_new("GET", (world->server->baseUrl() + "_dev/state").c_str());
-    GBytes* body = soup_session_send_and_read(session, message, nullptr, nullptr);
-    std::string id;
-    if (body != nullptr) {
-        gsize size = 0;
-        const auto* data = static_cast<const char*>(g_bytes_get_data(body, &size));
-        const auto state = JsonValue::parse(std::string_view(data, size));
-        const auto* root = state ? state->object() : nullptr;
-        const auto* users = root != nullptr ? root->find("users") : nullptr;
-        const auto* list = users != nullptr && *users ? (*users)->array() : nullptr;
-        for (std::size_t i = 0; list != nullptr && i < list->size(); ++i) {
-            if ((*list)[i].getString("user_id") == hostId) {
-                id = (*list)[i].getString("id").value_or("");
-            }
-        }
-        g_bytes_unref(body);
-    }
-    g_object_unref(message);
-    g_object_unref(session);
-    return id;
-}
 
 bool hasDisplay() {
     const char* x = std::getenv("DISPLAY");
@@ -106,7 +80,7 @@ void build() {
         [&outcome](const std::string& e) { outcome = "auth: " + e; });
     ASSERT_TRUE(EngineTest::waitFor([&outcome] { return outcome.has_value(); }));
     ASSERT_EQ(*outcome, "");
-    world->userId = serverIdOf("engine-user");
+    world->userId = engine::serverIdOf(*world->server, "engine-user");
     ASSERT_FALSE(world->userId.empty());
     // Real-time events reach only a connected socket.
     ASSERT_TRUE(
@@ -197,54 +171,11 @@ void EngineTest::TearDown() {
 }
 
 bool EngineTest::waitFor(const std::function<bool()>& fact, std::chrono::milliseconds deadline) {
-    const auto end = std::chrono::steady_clock::now() + deadline;
-    while (!fact()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return fact();
-        }
-        // Wakes at least every 10 ms to look again, whatever the loop is waiting for.
-        GSource* tick = g_timeout_source_new(10);
-        g_source_set_callback(
-            tick, [](gpointer) -> gboolean { return G_SOURCE_REMOVE; }, nullptr, nullptr);
-        g_source_attach(tick, nullptr);
-        g_main_context_iteration(nullptr, TRUE);
-        g_source_destroy(tick);
-        g_source_unref(tick);
-    }
-    return true;
+    return engine::runUntil(fact, deadline);
 }
 
 std::optional<std::string> EngineTest::eval(WebKitWebView* view, const std::string& script) {
-    if (view == nullptr) {
-        return std::nullopt;
-    }
-    struct Result {
-        bool done = false;
-        std::optional<std::string> json;
-    } result;
-    // Held until the answer comes, so the view cannot go while it is asked.
-    g_object_ref(view);
-    webkit_web_view_evaluate_javascript(
-        view, script.c_str(), static_cast<gssize>(script.size()), nullptr, nullptr, nullptr,
-        [](GObject* source, GAsyncResult* async, gpointer data) {
-            auto* r = static_cast<Result*>(data);
-            JSCValue* value =
-                webkit_web_view_evaluate_javascript_finish(WEBKIT_WEB_VIEW(source), async, nullptr);
-            if (value != nullptr) {
-                char* json = jsc_value_to_json(value, 0);
-                r->json = json != nullptr ? json : "null";
-                g_free(json);
-                g_object_unref(value);
-            }
-            r->done = true;
-        },
-        &result);
-    // The callback owns a pointer to `result`: wait for it whatever happens.
-    while (!result.done) {
-        g_main_context_iteration(nullptr, TRUE);
-    }
-    g_object_unref(view);
-    return result.json;
+    return engine::evaluate(view, script);
 }
 
 WebKitWebView* EngineTest::readyPage(PageMode mode) {
