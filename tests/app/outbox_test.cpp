@@ -65,16 +65,7 @@ class OutboxTest : public testing::DevServerTest {
         start();
     }
 
-    // Sets up and waits for the user's socket; the user id.
-    std::string connect() {
-        bool ok = false;
-        vesk->setup(
-            server->demoApiKey(), [&] { ok = true; }, [](const std::string&) {});
-        EXPECT_TRUE(runUntil([&] { return ok; }));
-        const std::string user = library->sdkApp.networkSetting.value()->userId;
-        EXPECT_TRUE(runUntil([&] { return server->realtimeSocketCount(user) == 1; }));
-        return user;
-    }
+    std::string connect() { return DevServerTest::connect(*vesk, *library); }
     // A conversation the operator opened, made current.
     std::string conversationOf(const std::string& user) {
         const auto id = server->sendPopupChat(user, "Can we help?");

@@ -27,16 +27,7 @@ class RealtimeTest : public testing::DevServerTest {
         vesk = std::make_unique<Vesk>(library);
     }
 
-    // Sets up and waits until the user's socket is connected; the user id.
-    std::string connect() {
-        bool ok = false;
-        vesk->setup(
-            server->demoApiKey(), [&] { ok = true; }, [](const std::string&) {});
-        EXPECT_TRUE(runUntil([&] { return ok; }));
-        const std::string user = library->sdkApp.networkSetting.value()->userId;
-        EXPECT_TRUE(runUntil([&] { return server->realtimeSocketCount(user) == 1; }));
-        return user;
-    }
+    std::string connect() { return DevServerTest::connect(*vesk, *library); }
     std::optional<Dialog> dialog(const std::string& id) {
         return library->conversations.dialogs.find(id);
     }

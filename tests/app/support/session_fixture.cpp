@@ -56,6 +56,17 @@ bool DevServerTest::runUntil(const std::function<bool()>& done, std::chrono::mil
     return testLoop().runUntil(done, timeout);
 }
 
+std::string DevServerTest::connect(Vesk& vesk, const Library& library) {
+    bool ok = false;
+    vesk.setup(
+        server->demoApiKey(), [&] { ok = true; }, [](const std::string&) {});
+    EXPECT_TRUE(runUntil([&] { return ok; }));
+    const auto& setting = library.sdkApp.networkSetting.value();
+    const std::string user = setting ? setting->userId : "";
+    EXPECT_TRUE(runUntil([&] { return server->realtimeSocketCount(user) == 1; }));
+    return user;
+}
+
 std::vector<dev::RecordedRequest> DevServerTest::requestsTo(const std::string& path) const {
     std::vector<dev::RecordedRequest> out;
     for (auto& request : server->requests()) {

@@ -18,6 +18,7 @@
 #include "vesk/executor.hpp"
 #include "vesk/host_events.hpp"
 #include "vesk/key_value_store.hpp"
+#include "vesk/vesk.hpp"
 
 namespace vesk::testing {
 
@@ -60,6 +61,8 @@ class DevServerTest : public ::testing::Test {
     // Runs the loop until `done` holds (generous bound: the machine may be loaded).
     bool runUntil(const std::function<bool()>& done,
                   std::chrono::milliseconds timeout = std::chrono::seconds(20));
+    // Sets `vesk` (over `library`) up and waits for its user's socket; the user's id.
+    std::string connect(Vesk& vesk, const Library& library);
     // Runs the loop until the server has recorded `count` requests to `path`.
     bool waitForRequests(const std::string& path, std::size_t count);
     [[nodiscard]] std::vector<dev::RecordedRequest> requestsTo(const std::string& path) const;
