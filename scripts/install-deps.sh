@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang clang-format lld
   # The desktop platform and its engine tests under a virtual display.
-  libwebkitgtk-6.0-dev xvfb xauth fonts-dejavu-core
+  libwebkitgtk-6.0-dev xvfb xauth fonts-dejavu-core fonts-noto-color-emoji
 )
 
 missing=()
