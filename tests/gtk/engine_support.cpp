@@ -59,8 +59,7 @@ std::optional<std::string> evaluate(WebKitWebView* view, const std::string& scri
 
 std::string serverIdOf(const dev::DevServer& server, const std::string& hostId) {
     SoupSession* session = soup_session_new();
-    SoupMessage* message =
-        soup_message_new("GET", (server.baseUrl() + "_dev/state").c_str());
+    SoupMessage* message = soup_message_new("GET", (server.baseUrl() + "_dev/state").c_str());
     GBytes* body = soup_session_send_and_read(session, message, nullptr, nullptr);
     std::string id;
     if (body != nullptr) {
