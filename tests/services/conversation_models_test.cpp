@@ -13,30 +13,16 @@ namespace {
 using json::Codec;
 using json::decodeText;
 
-// A complete message, with `extra` members spliced in before the closing brace
-// and `drop` (a key) left out.
-std::string messageJson(const std::string& extra = "", const std::string& drop = "") {
-    const std::pair<const char*, const char*> members[] = {
-        {"id", "\"m1\""},
-        {"random_id", "77"},
-        {"body", "\"hello\""},
-        {"type", "\"comment\""},
-        {"created", "1700000000"},
-        {"direction", "\"out\""},
-        {"read", "true"},
-        {"sent_via", "\"api\""},
-        {"reply_type", "\"admin\""},
-        {"from", "{\"type\":\"admin\",\"id\":\"a1\"}"},
-    };
+using Members = std::vector<std::pair<std::string, std::string>>;
+
+// An object of `members`, with `extra` members spliced in before the closing
+// brace and `drop` (a key) left out.
+std::string objectJson(const Members& members, const std::string& extra, const std::string& drop) {
     std::string out = "{";
     for (const auto& [key, value] : members) {
-        if (drop == key) {
-            continue;
+        if (drop != key) {
+            out += (out.size() > 1 ? "," : "") + ('"' + key + "\":" + value);
         }
-        if (out.size() > 1) {
-            out += ',';
-        }
-        out += '"' + std::string(key) + "\":" + value;
     }
     if (!extra.empty()) {
         out += (out.size() > 1 ? "," : "") + extra;
@@ -44,34 +30,33 @@ std::string messageJson(const std::string& extra = "", const std::string& drop =
     return out + "}";
 }
 
+std::string messageJson(const std::string& extra = "", const std::string& drop = "") {
+    return objectJson({{"id", "\"m1\""},
+                       {"random_id", "77"},
+                       {"body", "\"hello\""},
+                       {"type", "\"comment\""},
+                       {"created", "1700000000"},
+                       {"direction", "\"out\""},
+                       {"read", "true"},
+                       {"sent_via", "\"api\""},
+                       {"reply_type", "\"admin\""},
+                       {"from", "{\"type\":\"admin\",\"id\":\"a1\"}"}},
+                      extra, drop);
+}
+
 std::string dialogJson(const std::string& extra = "", const std::string& drop = "") {
-    const std::pair<const char*, std::string> members[] = {
-        {"id", "\"d1\""},
-        {"created", "1700000000"},
-        {"replied", "false"},
-        {"type", "\"chat\""},
-        {"reply_type", "\"user\""},
-        {"part_last", messageJson()},
-        {"parts_count", "3"},
-        {"last_admin", "{\"id\":\"a1\",\"type\":\"admin\",\"name\":\"Ann\"}"},
-        {"last_update", "1700000100"},
-        {"unread_parts_count", "1"},
-        {"user_unread_count", "2"},
-    };
-    std::string out = "{";
-    for (const auto& [key, value] : members) {
-        if (drop == key) {
-            continue;
-        }
-        if (out.size() > 1) {
-            out += ',';
-        }
-        out += '"' + std::string(key) + "\":" + value;
-    }
-    if (!extra.empty()) {
-        out += "," + extra;
-    }
-    return out + "}";
+    return objectJson({{"id", "\"d1\""},
+                       {"created", "1700000000"},
+                       {"replied", "false"},
+                       {"type", "\"chat\""},
+                       {"reply_type", "\"user\""},
+                       {"part_last", messageJson()},
+                       {"parts_count", "3"},
+                       {"last_admin", "{\"id\":\"a1\",\"type\":\"admin\",\"name\":\"Ann\"}"},
+                       {"last_update", "1700000100"},
+                       {"unread_parts_count", "1"},
+                       {"user_unread_count", "2"}},
+                      extra, drop);
 }
 
 const std::string kAttachment =
