@@ -73,14 +73,8 @@ TEST(PageScripts, ConversationScripts) {
     EXPECT_EQ(script::updateMessageInputStatus("m1", update),
               R"(window.webView.updateMessageInputStatus("m1",{"k":true}))");
     EXPECT_EQ(script::deleteMessage("m1"), R"(window.webView.deleteMessage("m1"))");
-    EXPECT_EQ(script::showBackContentLoader(), "window.webView.showBackContentLoader()");
-    EXPECT_EQ(script::hideBackContentLoader(), "window.webView.hideBackContentLoader()");
     EXPECT_EQ(acknowledgement("openLink"),
               R"(window.webView.methodComplete({method : "openLink"}))");
-    EXPECT_EQ(script::blurOnTouch(),
-              R"(var wrap = document.getElementById("webView");wrap.addEventListener()"
-              R"("touchstart", function() {document.activeElement.blur();});)");
-    EXPECT_EQ(script::nudgeScroll(), "document.body.scrollTop+=1;");
 }
 
 TEST(PageScripts, PopupAndBookingScripts) {
