@@ -6,7 +6,6 @@
 #include "core/config/library_bundles.hpp"
 #include "services/network/parameter_encoding.hpp"
 #include "services/network/targets/conversation_target.hpp"
-#include "services/network/targets/event_prop_target.hpp"
 #include "services/network/targets/integration_targets.hpp"
 #include "services/network/targets/user_target.hpp"
 #include "services/network/vesk_provider.hpp"
@@ -83,7 +82,11 @@ TEST_F(ProviderTest, CompositeFormsFillPlaceholdersAndKeepTheTokenInTheQuery) {
     EXPECT_EQ(target.task.parameters.find("who")->value(), JsonValue("{user_id}@{app_id}"));
 }
 
-TEST_F(ProviderTest, AppConnectionRootsConversationsAtTheAppWithAnAppToken) {
+TEST_F(ProviderTest, ConversationsAreRootedAtTheUserOrForAnAppConnectionAtTheApp) {
+    EXPECT_EQ(VeskProvider(settings(), kBase, false)
+                  .request(ConversationTraget::get("1.5", true, "before"))
+                  ->url,
+              "https://api.example/v1/users/U/conversations");
     const VeskProvider provider(settings(Kind::app), kBase, false);
     const auto request = provider.request(ConversationTraget::get("", false, "before"));
     ASSERT_TRUE(request);
@@ -94,12 +97,6 @@ TEST_F(ProviderTest, AppConnectionRootsConversationsAtTheAppWithAnAppToken) {
                                                {"paginate_direction", "before"},
                                                {"paginate_including", "0"},
                                                {"recipient_type", "sdk"}}));
-}
-
-TEST_F(ProviderTest, SdkConnectionRootsConversationsAtTheUser) {
-    const VeskProvider provider(settings(), kBase, false);
-    const auto request = provider.request(ConversationTraget::get("1.5", true, "before"));
-    EXPECT_EQ(request->url, "https://api.example/v1/users/U/conversations");
 }
 
 TEST_F(ProviderTest, RecipientTypeOnlyForTheConversationList) {
@@ -180,12 +177,6 @@ TEST_F(ProviderTest, LoggerMasksEveryCredentialWhereverItAppears) {
     // What is not a credential stays readable.
     EXPECT_NE(lines[1].text.find(R"("user":{"id":"u1"})"), std::string::npos) << lines[1].text;
     EXPECT_NE(lines[2].text.find("user_id=customer-7"), std::string::npos) << lines[2].text;
-}
-
-TEST_F(ProviderTest, EventWithoutParamsSendsOnlyTheEvent) {
-    const VeskProvider provider(settings(), kBase, false);
-    EXPECT_EQ(formOf(*provider.request(EventPropTarget::sendEvent("opened", ""))),
-              (net::Parameters{{"event", "opened"}}));
 }
 
 TEST_F(ProviderTest, UnreadableJpegDegradesToAPlainPost) {

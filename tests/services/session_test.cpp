@@ -7,7 +7,6 @@
 #include <set>
 #include <string>
 
-#include "services/app_service.hpp"
 #include "services/event_prop_service.hpp"
 #include "services/session_crypto.hpp"
 #include "services/user_service.hpp"
@@ -99,9 +98,10 @@ std::string connectBody(const std::string& settingsExtra, const std::string& use
            settingsExtra + "}}}}";
 }
 
-TEST(ConnectReply, DecodesUserAndMessengerWithoutOptionalTexts) {
-    const auto mapped =
-        UserService::mapConnectReply(200, connectBody(R"(,"messenger_show_powered_by":true)"));
+TEST(ConnectReply, DecodesUserAndMessengerAndAnOptionalTextOfAnotherTypeIsAbsent) {
+    const std::string body = connectBody(
+        R"(,"messenger_show_powered_by":true,"messenger_icon_vk_text":5,"messenger_icon_viber_text":"v")");
+    const auto mapped = UserService::mapConnectReply(200, body);
     ASSERT_TRUE(mapped);
     ASSERT_TRUE(mapped->succeed());
     const auto& [user, messenger] = *mapped->success();
@@ -113,23 +113,15 @@ TEST(ConnectReply, DecodesUserAndMessengerWithoutOptionalTexts) {
     EXPECT_TRUE(messenger.isPoweredByVisible);
     EXPECT_TRUE(messenger.isTelegramVisible);
     EXPECT_FALSE(messenger.vkText.has_value());
+    EXPECT_EQ(messenger.viberText, "v");
     EXPECT_TRUE(messenger.connectData->object()->contains("app"));
     // The connect path takes the tree; decoding from a tree that stays copies it.
-    const auto tree = JsonValue::parse(connectBody(R"(,"messenger_show_powered_by":true)"));
+    const auto tree = JsonValue::parse(body);
     ASSERT_TRUE(tree);
     const auto copied = json::Codec<Messenger>::decode(*tree);
     ASSERT_TRUE(copied);
     EXPECT_EQ(*copied, messenger);
     EXPECT_EQ(*copied->connectData, tree->object()->find("data")->value());
-}
-
-TEST(ConnectReply, OptionalTextOfAnotherTypeIsAbsent) {
-    const auto mapped = UserService::mapConnectReply(
-        200, connectBody(R"(,"messenger_show_powered_by":true,"messenger_icon_vk_text":5,)"
-                         R"("messenger_icon_viber_text":"v")"));
-    ASSERT_TRUE(mapped && mapped->succeed());
-    EXPECT_FALSE(mapped->success()->second.vkText.has_value());
-    EXPECT_EQ(mapped->success()->second.viberText, "v");
 }
 
 struct BadConnect {
@@ -264,14 +256,6 @@ TEST_F(ServicesTest, ConnectSendsTheSessionFieldsAndDecodesTheDemoApp) {
     EXPECT_EQ(r.queryItem("id_as_string"), "1");
 }
 
-TEST_F(ServicesTest, ConnectWithAnUnknownKeyGivesTheEnvelopeText) {
-    const auto result = first(UserService(api, nullptr).connect("nope", "1.0.33"));
-    ASSERT_TRUE(result);
-    ASSERT_FALSE(result->succeed());
-    EXPECT_EQ(result->error()->text().rfind("Error (status: 400) ", 0), 0U)
-        << result->error()->text();
-}
-
 TEST_F(ServicesTest, AuthWithTheRightHashIdentifiesTheUserAndAWrongKeyIsRejected) {
     const UserService service(api, settings);
     Messenger messenger;
@@ -311,13 +295,6 @@ TEST_F(ServicesTest, ServiceEventWritesRolesAsAQuotedList) {
     ASSERT_EQ(sent.size(), 1U);
     EXPECT_EQ(sent[0].formField("admin_roles"), R"(["admin","owner"])");
     EXPECT_FALSE(sent[0].hasFormField("event_props"));
-}
-
-TEST_F(ServicesTest, AppServiceReachesItsEndpoints) {
-    const AppService service(api, settings);
-    ASSERT_TRUE(first(service.getAppIntegrations()).has_value());
-    EXPECT_EQ(requestsTo("/v1/apps/" + service.networkSettings()->appId + "/integrations").size(),
-              1U);
 }
 
 }  // namespace
