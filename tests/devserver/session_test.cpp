@@ -1,4 +1,4 @@
-// User properties, events, push subscriptions, integrations and seed files.
+// User properties, events, push subscriptions, refusals and seed files.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -94,62 +94,17 @@ TEST_F(UserData, EventsAndPushSubscriptionsAreKept) {
     EXPECT_TRUE(stateOfUser().at("pushes").as_array().empty());
 }
 
-TEST_F(UserData, CalendlySignatureSignsTheListedValuesAndIntegrationsComeAndGo) {
-    const std::string api = server->apiBaseUrl();
-    auto signature = [&](const std::string& values) {
-        return client.get(
-            user + "/signature/" + session.q() +
-            "&external_service=calendly&additional_signed_values=" + urlEncode(values));
-    };
-    auto a = signature(R"(["d1", "c1"])").json();
-    auto b = signature(R"(["d1", "c2"])").json();
-    EXPECT_EQ(a.at("data").at("user_signature").as_string().size(), 64u);
-    EXPECT_NE(a.at("data").at("user_signature"), b.at("data").at("user_signature"));
-    EXPECT_EQ(signature("d1,c1").status, 400);
-
-    auto created = client.post(api + "integrations/djangousers" + session.q(),
-                               {{"settings", R"({"calendly_api_key":"k"})"}, {"type", "calendly"}});
-    ASSERT_EQ(created.status, 200) << created.body;
-    const std::string id(created.json().at("data").at("id").as_string());
-    auto events = client.get(api + "integrations/djangousers/" + id + "/calendly/event_types" +
-                             session.q() + "&active=1");
-    ASSERT_EQ(events.status, 200);
-    const json::value eventList = events.json();
-    ASSERT_FALSE(eventList.at("data").as_array().empty());
-    for (const auto& e : eventList.at("data").as_array()) {
-        EXPECT_TRUE(e.at("attributes").at("active").as_bool());
-    }
-    EXPECT_EQ(
-        client
-            .post(api + "integrations/djangousers/" + id + "/zoom/create_meeting" + session.q(),
-                  {{"topic", "Zoom meeting"}})
-            .status,
-        400);
-    EXPECT_EQ(
-        client.perform({"DELETE", api + "integrations/djangousers/" + id + session.q()}).status,
-        200);
-    EXPECT_EQ(
-        client.get(api + "integrations/djangousers/" + id + "/calendly/event_types" + session.q())
-            .status,
-        404);
+// The wire itself is followed through the services' integration and
+// knowledge-base tests; these are the refusals those never send.
+TEST_F(UserData, SignatureAndIntegrationRefuseMalformedInput) {
+    auto signature = client.get(user + "/signature/" + session.q() +
+                                "&external_service=calendly&additional_signed_values=d1,c1");
+    EXPECT_EQ(signature.status, 400) << signature.body;
     EXPECT_EQ(client
-                  .post(api + "integrations/djangousers" + session.q(),
+                  .post(server->apiBaseUrl() + "integrations/djangousers" + session.q(),
                         {{"settings", R"({"code":""})"}, {"type", "zoom"}})
                   .status,
               400);
-}
-
-TEST_F(UserData, KnowledgeBaseSearchReadsThePatternDecoded) {
-    const std::string kb = server->apiBaseUrl() + "knowledgebase/" + server->demoAppId();
-    auto r = client.get(kb + "/search" + session.q() + "&pattern=" + urlEncode("payment method") +
-                        "&include_quote=1&include_category=1");
-    ASSERT_EQ(r.status, 200);
-    const json::value v = r.json();
-    ASSERT_EQ(v.at("data").as_array().size(), 1u);
-    EXPECT_TRUE(v.at("data").at(0).at("quote").is_string());
-    EXPECT_TRUE(v.at("data").at(0).at("category").at("id").is_string());
-    EXPECT_EQ(client.get(kb + "/articles" + session.q() + "&category=nope").status, 404);
-    EXPECT_EQ(client.get(server->apiBaseUrl() + "knowledgebase/9999" + session.q()).status, 403);
 }
 
 class Seed : public ::testing::Test {
